@@ -1,0 +1,132 @@
+// The per-job structures: pOp and its members.
+//
+// They live from the job start to the job end and are reached only through
+// OEM_PDEV::pOp. Every block is allocated zero-filled from the process heap
+// through CreateHeapBuffer and counted in OEM_PDEV::iHAllocZaehler; all
+// members are therefore plain data (zero is a valid initial state), except
+// the log object, which is created and deleted on its own.
+#pragma once
+
+#include "platform/kxtypes.h"
+#include "settings/prn_interface.h"
+
+class CLogFile;
+struct PrnObject;
+
+constexpr int KX_MAX_PATH = 260;
+
+// Sizes of the plain byte blocks of a job.
+constexpr DWORD BARCODE_DEVMODE_SIZE = 1124;  // 824 bytes of 1-D plus 300 bytes of 2-D settings
+constexpr DWORD BILDANTEILE_SIZE = 83424;
+constexpr DWORD ZEICHENBUFFER_SIZE = 11000;
+constexpr DWORD RGBBUFFER_SIZE = 3072;
+constexpr DWORD GRAPHBUF_SIZE = 768;
+
+// Names, registry keys, print files and the log.
+struct TreiberPfadDatei {
+    WCHAR wcPrinterName[KX_MAX_PATH];
+    WCHAR wcPrnFileName[KX_MAX_PATH];  // base path of the print file, no extension
+    WCHAR szRegKey[KX_MAX_PATH];       // HKCU "SOFTWARE\Orvane\Driver\<printer>"
+    WCHAR szHLMRegKey[KX_MAX_PATH];    // HKLM "...\Printers\<printer>\PrinterDriverData"
+    WCHAR wcRecallFileName[KX_MAX_PATH];
+    HANDLE hRecallFile;
+    HANDLE hPrnFile;   // first (or black) print file
+    HANDLE hPrnFile2;  // colour print file of the split mode
+    char szPlugInVersion[64];
+    DWORD dwTotalPages;
+    WCHAR wcGPD_DateiKomplett[KX_MAX_PATH];
+    WCHAR wcGPD_OhneDateiendung[KX_MAX_PATH];
+    WCHAR wcGPD_NurPfad[KX_MAX_PATH];
+    WCHAR wcGPD_NurDateiMitEndung[KX_MAX_PATH];
+    WCHAR wcGPD_NurName[KX_MAX_PATH];
+    CLogFile* pLogFile;
+};
+
+// Interface settings, supported features and job switches.
+struct Treiberstrukturen {
+    DWORD dwDeviceOptionFlags;
+    PRN_INTERFACE prnInterface;
+    DWORD dwFeature[12];  // supported-features words of the printer
+    DWORD bDisablePDEV;   // the job is being ended (or continued) on the host's behalf
+    DWORD bUseInternalTTF;
+    DWORD bSH3;  // UTF-8 text for user vector fonts
+    DWORD bLogFileEnable;
+    DWORD bSendPrintStart;
+    DWORD dwSprache;
+};
+
+// Print data of the job.
+struct DruckDaten {
+    DWORD dwPage;   // page counter of the job
+    DWORD dwFields;  // field counter of the job
+    WORD wPagesSincePrintStart;
+    DWORD bPageCancelled;
+    DWORD dwCopies;
+    DWORD bLandscape_CC;
+    DWORD dwLabelLength;  // dots, as the host passes it
+    DWORD dwLabelWidth;
+    DWORD dwLabelLengthUnscaled;
+    DWORD dwLabelWidthUnscaled;
+    DWORD dwWinkel_CC;    // 0, 90, 180 or 270 degrees
+    DWORD dwRotation_CC;  // quarter-turn code: 90 -> 3, 180 -> 2, 270 -> 1
+    LONG nCursorOriginX;
+    LONG nLeftMargin;   // bytes
+    LONG nRightMargin;  // dots
+    DWORD bCorrectXPos;
+    LONG lCursorX;
+    LONG lCursorY;
+    char cStart;
+    char cEnd;
+    DWORD bCompress;
+    DWORD dwDocFeatures;
+    DWORD bMultiPage;
+    DWORD bManuellesMultipage;
+    double dSkalierung;
+    double dSkalierungH;
+    DWORD bSkalierung;
+    DWORD bMemCard;
+    char szMemCardDir[KX_MAX_PATH];
+    char szMemCardFile[KX_MAX_PATH];
+    DWORD bPrintCancelled;
+    DWORD bPrintStarted;
+    DWORD dwSendGerParam;
+    DWORD dwSendEtiParam;
+    DWORD bEndCut;
+    DWORD bUTF8;
+    WORD wOptionWords[3];  // words of the "PrinterOptions" block kept for the job
+    char szJobName[KX_MAX_PATH];
+    PrnObject* pObjectList;  // the page's field objects
+};
+
+// Document data.
+struct DocDaten {
+    DWORD dwRotation;
+    DWORD bInvers;
+    DWORD dwNo_FBC;        // no print start is sent
+    DWORD bSingleCut;      // single-cut request of the page end
+    DWORD bFormFeed;       // form-feed request of the page end
+    DWORD bDirectOutput;   // direct-output (recall) job
+    DWORD dwReserved[7];
+};
+
+// The band parts, the page image record and the pending text collections
+// are laid out by the raster and text modules that own them.
+struct Bildanteile;
+struct Bildverarbeitung;
+struct KVBBBuffer;
+
+// pOp: the per-job root. Each member is paired with the heap it came from.
+struct KX_POP {
+    BYTE* pBarcodeDevmode;
+    TreiberPfadDatei* pTreiberPfadDatei;
+    Treiberstrukturen* pTreiberstrukturen;
+    DruckDaten* pDruckDaten;
+    DocDaten* pDocDaten;
+    Bildanteile* pBildanteile;
+    KVBBBuffer* pKVBBBuffer;
+    Bildverarbeitung* pBildverarbeitung;
+    BYTE* pZeichenBuffer;
+    BYTE* pRGBBuffer;
+    BYTE* pGraphBuf;
+    HANDLE hBufferHeap;
+};
