@@ -11,7 +11,8 @@ using DHSURF = HANDLE;
 using DHPDEV = HANDLE;
 using HDEV = HANDLE;
 using HPALETTE = HANDLE;
-using PFN = LONG_PTR (*)();
+// Generic DDI entry (the table holds differently typed functions).
+using PFN = void (*)();
 using FWORD = SHORT;
 using PTRDIFF = LONG;
 

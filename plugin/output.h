@@ -65,7 +65,4 @@ HRESULT SendeKommentarCC(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const cha
 // file. TRUE when the first file is open.
 BOOL OpenPrnFile(DWORD dwSplitMode, OEM_PDEV* pOemPDev, BOOL bAppend);
 
-// The module-wide last job id that OEMStartDoc remembers.
-DWORD LastJobId();
-
 }  // namespace kx
