@@ -1,0 +1,84 @@
+#include "job/record.h"
+
+#include "diag/trace.h"
+
+namespace kx {
+
+void ChooseCommandChars(const PRN_INTERFACE& pi, DWORD dwFeature0, char* pcStart, char* pcEnd)
+{
+    char s = '^', e = '_';
+    if (pi.dwSohEtb == 0) {
+        s = 0x01;
+        e = 0x17;
+    } else if (pi.dwSohEtb != 1 && (dwFeature0 & 0x80)) {
+        s = static_cast<char>(pi.dwOwnSoh & 0xFF);
+        e = static_cast<char>(pi.dwOwnEtb & 0xFF);
+    }
+    *pcStart = s;
+    *pcEnd = e;
+}
+
+RecordWriter::RecordWriter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
+    : m_pdevobj(pdevobj), m_pUniDrv(pUniDrv)
+{
+    OEM_PDEV* p = GetOemPDev(pdevobj);
+    KX_POP* op = p ? p->pOp : nullptr;
+    if (!op || !op->pDruckDaten) {
+        m_hr = E_FAIL;
+        return;
+    }
+    m_cStart = op->pDruckDaten->cStart;
+    m_cEnd = op->pDruckDaten->cEnd;
+    if (op->pTreiberstrukturen) m_comments = ::CommentsOn(op->pTreiberstrukturen->prnInterface);
+}
+
+HRESULT RecordWriter::Fail(HRESULT hr)
+{
+    if (FAILED(hr) && SUCCEEDED(m_hr)) m_hr = hr;
+    return hr;
+}
+
+HRESULT RecordWriter::Joined(const char* comment, std::size_t cch, const char* fmt,
+                             FmtArgs args, BOOL bNoFile)
+{
+    if (!Ok()) return m_hr;
+    char buf[512];
+    if (cch > sizeof(buf)) cch = sizeof(buf);
+    HRESULT hr = VFormat(buf, cch, fmt, args);
+    if (SUCCEEDED(hr)) hr = Cat(buf, cch, m_comments && comment ? comment : "\r\n");
+    if (FAILED(hr)) {
+        TraceA("ERROR UNI(CC-Klassen):  Joined() Puffer zu klein fuer |%s| \r\n", fmt);
+        return Fail(hr);
+    }
+    return Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch)), FALSE,
+                         FALSE, bNoFile));
+}
+
+HRESULT RecordWriter::Separate(const char* comment, const char* valueFmt, FmtArgs valueArgs,
+                               std::size_t cch, const char* fmt, FmtArgs args)
+{
+    if (!Ok()) return m_hr;
+    char buf[512];
+    if (cch > sizeof(buf)) cch = sizeof(buf);
+    HRESULT hr = VFormat(buf, cch, fmt, args);
+    if (FAILED(hr)) {
+        TraceA("ERROR UNI(CC-Klassen):  Separate() Puffer zu klein fuer |%s| \r\n", fmt);
+        return Fail(hr);
+    }
+    hr = Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch))));
+    if (FAILED(hr)) return hr;
+    if (!m_comments || !comment) return Fail(SendeKommentar(m_pdevobj, m_pUniDrv, ""));
+    char value[100];
+    hr = VFormat(value, sizeof(value), valueFmt ? valueFmt : "", valueArgs);
+    if (FAILED(hr)) return Fail(hr);
+    return Fail(SendeKommentar(m_pdevobj, m_pUniDrv, comment, value));
+}
+
+HRESULT RecordWriter::Comment(const char* text1, const char* text2)
+{
+    if (!Ok()) return m_hr;
+    if (!m_comments) return S_OK;
+    return Fail(SendeKommentar(m_pdevobj, m_pUniDrv, text1, text2));
+}
+
+}  // namespace kx

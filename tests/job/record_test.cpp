@@ -1,0 +1,149 @@
+// The record shape: command characters, the comment rule, joined and separate
+// records, and how a failure stops a step.
+#include <gtest/gtest.h>
+
+#include "job/record.h"
+#include "support/device.h"
+
+namespace {
+
+using kxtest::BytesEqual;
+using kxtest::SimSandbox;
+using kxtest::TestDevice;
+
+TEST(CommandChars, ChosenByTheInterfaceSetting)
+{
+    PRN_INTERFACE pi{};
+    pi.dwOwnSoh = '{';
+    pi.dwOwnEtb = '}';
+    char s = 0, e = 0;
+    kx::ChooseCommandChars(pi, 0xFF, &s, &e);
+    EXPECT_EQ(s, 0x01);
+    EXPECT_EQ(e, 0x17);
+    pi.dwSohEtb = 1;
+    kx::ChooseCommandChars(pi, 0xFF, &s, &e);
+    EXPECT_EQ(std::string({s, e}), "^_");
+    pi.dwSohEtb = 2;
+    kx::ChooseCommandChars(pi, 0x80, &s, &e);
+    EXPECT_EQ(std::string({s, e}), "{}");
+    kx::ChooseCommandChars(pi, 0x7F, &s, &e);  // the printer cannot take its own pair
+    EXPECT_EQ(std::string({s, e}), "^_");
+}
+
+class Records : public ::testing::Test {
+protected:
+    SimSandbox sandbox;
+    TestDevice device;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(kx::plat::CreateDirectory(u"C:\\out"));
+        device.SetPrnFileName(u"C:\\out\\job");
+        ASSERT_TRUE(kx::OpenPrnFile(0, &device.pdev, FALSE));
+    }
+    std::string PrintFile()
+    {
+        device.CloseFiles();
+        return SimSandbox::ReadHostFile(sandbox.HostPath(u"C:\\out\\job.prn"));
+    }
+};
+
+TEST_F(Records, JoinedRecordsCarryTheirLineEndingBothWays)
+{
+    device.data.cStart = 0x01;
+    device.data.cEnd = 0x17;
+    device.iface().dwPrnFileComment = 2;  // print file, no comments
+    kx::RecordWriter w(device.dev(), &device.uni);
+    EXPECT_FALSE(w.CommentsOn());
+    EXPECT_EQ(w.Joined("\t// Data transfer start \r\n", "%cFJDTS-r--------%c", {w.cStart(), w.cEnd()}),
+              S_OK);
+    EXPECT_EQ(w.Joined("\t// old job aborted \r\n", "%cRD----r0-------%c%cRD----r2-------%c",
+                       {w.cStart(), w.cEnd(), w.cStart(), w.cEnd()}),
+              S_OK);
+    const std::string expected =
+        "\x01" "FJDTS-r--------\x17\r\n"
+        "\x01" "RD----r0-------\x17\x01" "RD----r2-------\x17\r\n";
+    EXPECT_TRUE(BytesEqual(expected, device.uni.spool));
+    EXPECT_TRUE(BytesEqual(expected, PrintFile()));
+    EXPECT_EQ(device.uni.spool.find("//"), std::string::npos);
+}
+
+TEST_F(Records, JoinedRecordsWithComments)
+{
+    device.iface().dwPrnFileComment = 1;
+    kx::RecordWriter w(device.dev(), &device.uni);
+    EXPECT_EQ(w.Joined("\t// PC time \r\n", "%cFCIB--r%02u%02u%02u--%c", {w.cStart(), 9, 5, 7, w.cEnd()}),
+              S_OK);
+    // The spooler-only form of the collated job start.
+    EXPECT_EQ(w.Joined("\t// Data transfer start \r\n", kx::RecordWriter::kBuffer,
+                       "%cFJDTS-r--------%c", {w.cStart(), w.cEnd()}, TRUE),
+              S_OK);
+    EXPECT_TRUE(BytesEqual("^FCIB--r090507--_\t// PC time \r\n^FJDTS-r--------_\t// Data transfer start \r\n",
+                           device.uni.spool));
+    EXPECT_TRUE(BytesEqual("^FCIB--r090507--_\t// PC time \r\n", PrintFile()));
+}
+
+TEST_F(Records, SeparateRecordsRunTogetherInTheSpoolerStream)
+{
+    device.iface().dwPrnFileComment = 0;
+    device.iface().bEnableBackup = 0;
+    kx::RecordWriter w(device.dev(), &device.uni);
+    EXPECT_EQ(w.Separate("\t// Label Length ", "%3.1f mm", {100.0}, kx::RecordWriter::kBuffer,
+                         "%cFCCL--r%07u-%c", {w.cStart(), 1181u, w.cEnd()}),
+              S_OK);
+    EXPECT_EQ(w.Separate("\t// Gap ", "%cFCCM--r%05u---%c", {w.cStart(), 24u, w.cEnd()}), S_OK);
+    EXPECT_EQ(w.Comment("\t// START_PAGE "), S_OK);  // comments off: nothing
+    EXPECT_TRUE(BytesEqual("^FCCL--r0001181-_^FCCM--r00024---_", device.uni.spool));
+    EXPECT_TRUE(BytesEqual("^FCCL--r0001181-_\r\n^FCCM--r00024---_\r\n", PrintFile()));
+}
+
+TEST_F(Records, SeparateRecordsWithCommentsAndBackup)
+{
+    device.iface().bEnableBackup = 1;  // a backup always carries comments
+    kx::RecordWriter w(device.dev(), &device.uni);
+    EXPECT_TRUE(w.CommentsOn());
+    w.Separate("\t// Label Length ", "%3.1f mm", {101.65}, kx::RecordWriter::kBuffer,
+               "%cFCCL--r%07u-%c", {w.cStart(), 1200u, w.cEnd()});
+    w.Comment("\r\n\t// START_PAGE ");
+    EXPECT_TRUE(BytesEqual("^FCCL--r0001200-_", device.uni.spool));
+    EXPECT_TRUE(BytesEqual("^FCCL--r0001200-_\t// Label Length 101.7 mm\r\n\r\n\t// START_PAGE \r\n",
+                           PrintFile()));
+}
+
+TEST_F(Records, FirstFailureStopsTheStep)
+{
+    kx::RecordWriter w(device.dev(), &device.uni);
+    // 20 characters do not fit a 10-character buffer: nothing is sent.
+    EXPECT_EQ(w.Joined(nullptr, 10, "%cFJDTS-r--------%c", {w.cStart(), w.cEnd()}),
+              STRSAFE_E_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(w.Separate("\t// x ", "%cFE----r--------%c", {w.cStart(), w.cEnd()}),
+              STRSAFE_E_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(w.Result(), STRSAFE_E_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(device.uni.writeCalls, 0);
+
+    // The record fits, its line ending does not.
+    kx::RecordWriter w2(device.dev(), &device.uni);
+    EXPECT_EQ(w2.Joined(nullptr, 19, "%cFJDTS-r--------%c", {w2.cStart(), w2.cEnd()}),
+              STRSAFE_E_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(device.uni.writeCalls, 0);
+
+    // A failed spooler write.
+    kx::RecordWriter w3(device.dev(), &device.uni);
+    device.uni.failWrites = true;
+    EXPECT_EQ(w3.Separate("\t// Gap ", "%cFCCM--r%05u---%c", {'^', 24u, '_'}), E_FAIL);
+    device.uni.failWrites = false;
+    EXPECT_EQ(w3.Joined("", "%cFE----r--------%c", {'^', '_'}), E_FAIL);
+    EXPECT_EQ(device.uni.spool, "");
+    // The print file mirrors what was attempted; no line ending follows.
+    EXPECT_EQ(PrintFile(), "^FCCM--r00024---_");
+}
+
+TEST(RecordsWithoutJob, RefuseEverything)
+{
+    TestDevice idle(false);
+    kx::RecordWriter w(idle.dev(), &idle.uni);
+    EXPECT_EQ(w.Joined("", "%cFE----r--------%c", {'^', '_'}), E_FAIL);
+    EXPECT_EQ(idle.uni.writeCalls, 0);
+}
+
+}  // namespace

@@ -1,0 +1,242 @@
+// Device state and the GDI hooks: what EnablePDEV sets up, how the hooks pass
+// calls on to the driver host, and how DisablePDEV treats an open job.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "plugin/devstate.h"
+#include "plugin/intrface.h"
+#include "support/device.h"
+
+// The engine calls, served from this test program's exports as the host
+// program serves them.
+namespace {
+int gPalettesCreated = 0;
+int gPalettesDeleted = 0;
+ULONG gLastPaletteMode = 0;
+int gPaletteObject = 0;
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) HPALETTE EngCreatePalette(ULONG iMode, ULONG,
+                                                                          ULONG*, FLONG, FLONG,
+                                                                          FLONG)
+{
+    ++gPalettesCreated;
+    gLastPaletteMode = iMode;
+    return &gPaletteObject;
+}
+
+extern "C" __attribute__((visibility("default"))) BOOL EngDeletePalette(HPALETTE hpal)
+{
+    if (hpal == &gPaletteObject) ++gPalettesDeleted;
+    return TRUE;
+}
+
+namespace {
+
+using kxtest::SimSandbox;
+using kxtest::TestDevice;
+
+// The host's own entries, recorded.
+int gHostStartDocCalls = 0;
+DWORD gHostStartDocJobId = 0;
+int gHostTextOutCalls = 0;
+BOOL KX_STDCALL HostStartDoc(SURFOBJ*, PWSTR, DWORD dwJobId)
+{
+    ++gHostStartDocCalls;
+    gHostStartDocJobId = dwJobId;
+    return TRUE;
+}
+BOOL KX_STDCALL HostTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*,
+                            BRUSHOBJ*, POINTL*, MIX)
+{
+    ++gHostTextOutCalls;
+    return TRUE;
+}
+ULONG KX_STDCALL HostEscape(SURFOBJ*, ULONG iEsc, ULONG, PVOID, ULONG, PVOID) { return iEsc + 1; }
+
+struct HostTable {
+    DRVFN fns[4] = {{INDEX_DrvStartDoc, reinterpret_cast<PFN>(&HostStartDoc)},
+                    {7, nullptr},
+                    {INDEX_DrvTextOut, reinterpret_cast<PFN>(&HostTextOut)},
+                    {INDEX_DrvEscape, reinterpret_cast<PFN>(&HostEscape)}};
+    DRVENABLEDATA ded{0x30100, 4, fns};
+};
+
+struct Surface {
+    GDIINFO gdi{};
+    DEVINFO devinfo{};
+    HostTable host;
+};
+
+TEST(EnablePDEV, TrueColourSurfaceGetsAPaletteAndRasterizerCaps)
+{
+    TestDevice d(false);
+    Surface s;
+    s.gdi.ulNumColors = 0xFFFFFFFF;
+    s.gdi.cBitsPixel = 24;
+    s.devinfo.cFonts = 12;
+    s.devinfo.iDitherFormat = 0x10;
+    int before = gPalettesCreated;
+    OEM_PDEV* p = kx::EnablePDEV(d.dev(), const_cast<char16_t*>(u"KX Test"), &s.gdi,
+                                 sizeof(DEVINFO), &s.devinfo, &s.host.ded);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(gPalettesCreated, before + 1);
+    EXPECT_EQ(gLastPaletteMode, PAL_BGR);
+    EXPECT_EQ(p->hPalette, &gPaletteObject);
+    EXPECT_EQ(s.devinfo.hpalDefault, &gPaletteObject);
+    EXPECT_EQ(s.devinfo.iDitherFormat, 0x15u);
+    EXPECT_EQ(s.devinfo.flGraphicsCaps, GCAPS_FONT_RASTERIZER);
+    EXPECT_EQ(s.devinfo.cFonts, 12u);
+    EXPECT_EQ(p->cPalColors, 256u);
+    EXPECT_EQ(p->pOp, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(p->pfnUnidrvStartDoc), reinterpret_cast<void*>(&HostStartDoc));
+    EXPECT_EQ(reinterpret_cast<void*>(p->pfnUnidrvTextOut), reinterpret_cast<void*>(&HostTextOut));
+    EXPECT_EQ(reinterpret_cast<void*>(p->pfnUnidrvEscape), reinterpret_cast<void*>(&HostEscape));
+
+    d.devobj.pdevOEM = p;
+    int deleted = gPalettesDeleted;
+    EXPECT_EQ(kx::OEMDisablePDEV(d.dev(), &d.uni), S_OK);
+    EXPECT_EQ(gPalettesDeleted, deleted + 1);
+    EXPECT_EQ(d.devobj.pdevOEM, nullptr);
+}
+
+TEST(EnablePDEV, BitmapOnlyDevmodeHidesDeviceFonts)
+{
+    TestDevice d(false);
+    d.devmode.wBMPverwenden = 1;
+    Surface s;
+    s.gdi.ulNumColors = 256;
+    s.gdi.cBitsPixel = 8;
+    s.devinfo.cFonts = 12;
+    OEM_PDEV* p = kx::EnablePDEV(d.dev(), nullptr, &s.gdi, sizeof(DEVINFO), &s.devinfo,
+                                 &s.host.ded);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(s.devinfo.cFonts, 0u);
+    EXPECT_EQ(s.devinfo.hpalDefault, nullptr);  // palettes only for 24 bits
+    EXPECT_EQ(p->hPalette, nullptr);
+    delete p;
+}
+
+TEST(EnablePDEV, TwoColourSurfaceLeavesDevinfoAlone)
+{
+    TestDevice d(false);
+    d.devmode.wBMPverwenden = 1;
+    Surface s;
+    s.gdi.ulNumColors = 2;
+    s.gdi.cBitsPixel = 1;
+    s.devinfo.cFonts = 12;
+    DEVINFO before = s.devinfo;
+    OEM_PDEV* p = kx::EnablePDEV(d.dev(), nullptr, &s.gdi, sizeof(DEVINFO), &s.devinfo, nullptr);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(std::memcmp(&before, &s.devinfo, sizeof(DEVINFO)), 0);
+    EXPECT_EQ(p->cPalColors, 2u);
+    EXPECT_EQ(p->pfnUnidrvTextOut, nullptr);
+    delete p;
+}
+
+TEST(EnablePDEV, ShortDevinfoIsWrittenBackOnlyAsFarAsItGoes)
+{
+    TestDevice d(false);
+    Surface s;
+    s.gdi.ulNumColors = 16;
+    s.gdi.cBitsPixel = 24;
+    // The caller's record ends before hpalDefault.
+    constexpr ULONG kShort = offsetof(DEVINFO, hpalDefault);
+    s.devinfo.hpalDefault = reinterpret_cast<HPALETTE>(0x1234);
+    OEM_PDEV* p = kx::EnablePDEV(d.dev(), nullptr, &s.gdi, kShort, &s.devinfo, nullptr);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(s.devinfo.hpalDefault, reinterpret_cast<HPALETTE>(0x1234));
+    EXPECT_EQ(s.devinfo.flGraphicsCaps, GCAPS_FONT_RASTERIZER);
+    delete p;
+}
+
+TEST(EnablePDEV, InterfaceMethodHandsTheStateOver)
+{
+    kx::IKXDriverUni* uni = new kx::IKXDriverUni;
+    TestDevice d(false);
+    Surface s;
+    s.gdi.ulNumColors = 2;
+    PDEVOEM state = nullptr;
+    EXPECT_EQ(uni->EnablePDEV(d.dev(), nullptr, 0, nullptr, sizeof(GDIINFO), &s.gdi,
+                              sizeof(DEVINFO), &s.devinfo, &s.host.ded, &state),
+              S_OK);
+    ASSERT_NE(state, nullptr);
+    d.devobj.pdevOEM = state;
+    EXPECT_EQ(uni->DisablePDEV(d.dev()), S_OK);
+    EXPECT_EQ(d.devobj.pdevOEM, nullptr);
+    // Disabling a device without state is harmless.
+    EXPECT_EQ(uni->DisablePDEV(d.dev()), S_OK);
+    uni->Release();
+}
+
+TEST(Hooks, StartDocRemembersTheLastJobId)
+{
+    TestDevice d(false);
+    d.pdev.pfnUnidrvStartDoc = &HostStartDoc;
+    SURFOBJ so{};
+    so.dhpdev = d.dev();
+    EXPECT_TRUE(kx::OEMStartDoc(&so, nullptr, 17));
+    EXPECT_EQ(d.pdev.dwJobId, 17u);
+    EXPECT_EQ(kx::LastJobId(), 17u);
+    d.pdev.dwJobId = 0;
+    EXPECT_TRUE(kx::OEMStartDoc(&so, nullptr, 0));
+    EXPECT_EQ(d.pdev.dwJobId, 17u);
+    EXPECT_EQ(gHostStartDocJobId, 0u);  // the host gets the arguments as received
+    SURFOBJ none{};
+    EXPECT_FALSE(kx::OEMStartDoc(&none, nullptr, 5));
+    EXPECT_FALSE(kx::OEMStartDoc(nullptr, nullptr, 5));
+    EXPECT_EQ(kx::LastJobId(), 17u);
+}
+
+TEST(Hooks, TextOutChecksItsArgumentsAndHandsTextBack)
+{
+    TestDevice d(false);
+    d.pdev.pfnUnidrvTextOut = &HostTextOut;
+    SURFOBJ so{};
+    so.dhpdev = d.dev();
+    STROBJ str{};
+    FONTOBJ font{};
+    CLIPOBJ clip{};
+    BRUSHOBJ fore{}, opaque{};
+    POINTL org{};
+    int calls = gHostTextOutCalls;
+    EXPECT_TRUE(kx::OEMTextOut(&so, &str, &font, &clip, nullptr, nullptr, &fore, &opaque, &org, 0));
+    EXPECT_EQ(gHostTextOutCalls, calls + 1);
+    EXPECT_FALSE(kx::OEMTextOut(&so, &str, &font, nullptr, nullptr, nullptr, &fore, &opaque, &org, 0));
+    EXPECT_FALSE(kx::OEMTextOut(&so, &str, &font, &clip, nullptr, nullptr, &fore, &opaque, nullptr, 0));
+    EXPECT_EQ(gHostTextOutCalls, calls + 1);
+}
+
+TEST(Hooks, EscapeGoesToTheHost)
+{
+    TestDevice d(false);
+    SURFOBJ so{};
+    so.dhpdev = d.dev();
+    EXPECT_EQ(kx::OEMEscape(&so, 41, 0, nullptr, 0, nullptr), 0u);  // no host entry
+    d.pdev.pfnUnidrvEscape = &HostEscape;
+    EXPECT_EQ(kx::OEMEscape(&so, 41, 0, nullptr, 0, nullptr), 42u);
+}
+
+TEST(DisablePDEV, OpenJobIsMarkedAsBrokenOff)
+{
+    SimSandbox sandbox;
+    OEM_PDEV* p = new OEM_PDEV{};
+    TestDevice d;
+    p->pOp = &d.op;
+    d.devobj.pdevOEM = p;
+    EXPECT_EQ(kx::OEMDisablePDEV(d.dev(), &d.uni), S_OK);
+    DWORD value = 0;
+    EXPECT_TRUE(kx::plat::RegGetDword(kx::plat::Hive::CurrentUser,
+                                      u"SOFTWARE\\Orvane\\Driver\\KX Test Printer", u"DAAbbruch",
+                                      &value));
+    EXPECT_EQ(value, 1u);
+    EXPECT_EQ(d.settings.bDisablePDEV, 1u);
+    EXPECT_EQ(p->iNewZaehler, 0);
+    // The job end could not free the job, so the state stays for it.
+    EXPECT_EQ(d.devobj.pdevOEM, p);
+    delete p;
+}
+
+}  // namespace
