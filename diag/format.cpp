@@ -5,16 +5,11 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/codepages.h"
+
 namespace kx {
 
 namespace {
-
-// The 0x80..0x9F row of Windows-1252; 0 marks the five unassigned bytes,
-// which map to the C1 control of the same number as Windows does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 // Output into a bounded buffer; remembers whether anything was cut.
 template <class C>
@@ -459,23 +454,12 @@ HRESULT Cat(char16_t* buf, std::size_t cch, std::u16string_view src)
 std::size_t Length(const char* s, std::size_t cch) { return LengthOf(s, cch); }
 std::size_t Length(const char16_t* s, std::size_t cch) { return LengthOf(s, cch); }
 
-char16_t Cp1252ToUnicode(unsigned char c)
-{
-    if (c >= 0x80 && c < 0xA0) {
-        char16_t u = kCp1252High[c - 0x80];
-        return u ? u : static_cast<char16_t>(c);
-    }
-    return static_cast<char16_t>(c);
-}
+char16_t Cp1252ToUnicode(unsigned char c) { return plat::Cp1252ToUnicode(c); }
 
 char UnicodeToCp1252(char16_t c)
 {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-    for (int i = 0; i < 32; ++i) {
-        if (kCp1252High[i] == c) return static_cast<char>(0x80 + i);
-        if (kCp1252High[i] == 0 && c == 0x80 + i) return static_cast<char>(c);
-    }
-    return '?';
+    int b = plat::UnicodeToCp1252(c);
+    return b < 0 ? '?' : static_cast<char>(b);
 }
 
 std::string Cp1252ToUtf8(std::string_view s)

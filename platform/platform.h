@@ -125,7 +125,7 @@ struct JobInfo {
     std::uint32_t position = 0;
     std::uint32_t totalPages = 0;
     std::uint32_t pagesPrinted = 0;
-    SystemTime submitted;
+    SystemTime submitted;  // UTC, as the spooler gives it
 };
 bool GetJob(Handle hPrinter, std::uint32_t jobId, JobInfo* info);
 
@@ -155,6 +155,7 @@ constexpr std::uint32_t kGenericRead = 0x80000000u;
 constexpr std::uint32_t kGenericWrite = 0x40000000u;
 constexpr std::uint32_t kShareRead = 0x1;
 constexpr std::uint32_t kShareWrite = 0x2;
+constexpr std::uint32_t kShareDelete = 0x4;
 constexpr std::uint32_t kCreateNew = 1;
 constexpr std::uint32_t kCreateAlways = 2;
 constexpr std::uint32_t kOpenExisting = 3;
@@ -173,6 +174,9 @@ bool WriteFile(Handle h, const void* data, std::uint32_t cbData, std::uint32_t* 
 bool SetFilePointer(Handle h, std::int64_t distance, std::uint32_t method,
                     std::uint64_t* newPosition);
 bool GetFileSize(Handle h, std::uint64_t* size);
+// GetFileTime: the last-write time as FILETIME (100 ns units since
+// 1601-01-01 UTC).
+bool GetFileTime(Handle h, std::uint64_t* lastWriteTime);
 bool CloseHandle(Handle h);
 
 bool CopyFile(std::u16string_view from, std::u16string_view to, bool failIfExists);
@@ -217,6 +221,8 @@ HeapStats GetHeapStats();
 
 // ------------------------------------------------------------ time
 SystemTime GetLocalTime();
+// FileTimeToLocalFileTime + FileTimeToSystemTime: a FILETIME as local time.
+bool FileTimeToLocalTime(std::uint64_t fileTime, SystemTime* local);
 void Sleep(std::uint32_t milliseconds);
 std::uint64_t GetTickCount64();
 

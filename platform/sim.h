@@ -8,14 +8,53 @@
 //
 // The plug-in module and the host each link their own copy of this layer, so
 // the configuration is taken from the environment, which both share:
-//   KX_SIM_STATE     state folder            (default: ./kxsim-state)
-//   KX_SIM_ROOT      root of the drives      (default: <state>/drives)
-//   KX_SIM_CLOCK     fixed local time "YYYY-MM-DD hh:mm:ss[.mmm]"; Sleep then
-//                    advances it instead of waiting (default: the real clock)
-//   KX_SIM_USER      user name               (default: "user")
-//   KX_SIM_COMPUTER  computer name           (default: "KXSIM")
-//   KX_SIM_FREE_MB   free space reported for every drive (default: real value)
-// Configure() overrides the environment within one process (tests).
+//   KX_SIM_STATE      state folder            (default: ./kxsim-state)
+//   KX_SIM_ROOT       root of the drives      (default: <state>/drives)
+//   KX_SIM_CLOCK      fixed local time "YYYY-MM-DD hh:mm:ss[.mmm]"; Sleep then
+//                     advances it instead of waiting (default: the real clock)
+//   KX_SIM_USER       user name               (default: "user")
+//   KX_SIM_COMPUTER   computer name           (default: "KXSIM")
+//   KX_SIM_FREE_MB    free space reported for every drive (default: real value)
+//   KX_SIM_FREE_BYTES the same in bytes (wins over KX_SIM_FREE_MB)
+//   KX_SIM_SPOOL      file that receives everything WritePrinter sends
+//                     (default: <state>/spool/<printer>.spl)
+// Configure() overrides the environment within one process (tests): it sets
+// these variables, so every copy of the layer in the process agrees. Neither
+// Configure() nor SetClock() may run while other threads use the layer.
+//
+// The state folder holds:
+//   registry/HKCU.reg, registry/HKLM.reg   the two hives
+//   jobs.reg                               jobs of the simulated spooler
+//   versions.reg                           version resources per file name
+//   spool/<printer>.spl                    what WritePrinter sent
+// All .reg files share one text form: a "[key\path]" line per key followed by
+// its values, one per line:
+//   "Name"=sz:"text"         REG_SZ (expand_sz: for REG_EXPAND_SZ)
+//   "List"=multi_sz:"a","b"  REG_MULTI_SZ
+//   "Count"=dword:0000002a   REG_DWORD
+//   "Blob"=hex:01,02,ff      REG_BINARY (hex(N): for any other type, and for
+//                            a string value that is not one clean text)
+//   @=...                    the key's default (unnamed) value
+// Strings escape \\, \", \n, \r, \t and other controls as \uXXXX. The files
+// are re-read on every access and replaced atomically, so that every copy of
+// the layer sees the others' writes at once. Expandable strings are not
+// expanded.
+//
+// Files: Windows paths map into the root folder. Drive letters are taken
+// case-insensitively ("c:" and "C:" are <root>/c), "\" and "/" both separate,
+// "." and ".." are resolved, trailing dots and blanks of a name are dropped
+// as Windows drops them, and a UNC path "\\server\share\x" maps to
+// <root>/unc/server/share/x. Below the drive letter, names are the host's:
+// case-sensitive ("C:\A.txt" and "C:\a.txt" are two files), although
+// FindFiles matches its pattern case-insensitively. Names holding one of
+// <>:"|?* or a control character fail with ERROR_INVALID_NAME, and paths of
+// MAX_PATH (260) characters or more with ERROR_FILENAME_EXCED_RANGE. Share
+// modes are enforced between handles (also across the copies of the layer),
+// and an open file can only be deleted or moved when it was opened with
+// FILE_SHARE_DELETE (4). With a fixed clock, files written through this layer
+// get the fixed clock as their last-write time. A fresh root folder is given
+// the usual folders of drive C (Windows, System32, the driver directory,
+// Temp, ProgramData and the user's profile with Documents and AppData).
 #pragma once
 
 #include <cstdint>
@@ -33,6 +72,7 @@ struct Config {
     std::u16string userName = u"user";
     std::u16string computerName = u"KXSIM";
     std::optional<std::uint64_t> freeBytes;
+    std::string spoolFile;  // KX_SIM_SPOOL; empty: one file per printer
 };
 
 // Replaces the configuration of this process (and exports it to the
@@ -46,7 +86,9 @@ Config Current();
 // to drive C.
 std::string MapPath(std::u16string_view windowsPath);
 
-// Sets the fixed clock (also for the plug-in module of this process).
+// Sets the fixed clock (also for the plug-in module of this process). The
+// day of the week is computed from the date; Sleep advances the clock of the
+// copy of the layer that sleeps.
 void SetClock(const SystemTime& t);
 
 // ---- setting up printers, drivers, forms, jobs and versions (host, tests)
@@ -68,14 +110,27 @@ struct DriverSetup {
     std::u16string provider;
     std::uint64_t driverVersion = 0;
 };
+// Printers and drivers are kept in HKLM the way Windows keeps them:
+//   SYSTEM\CurrentControlSet\Control\Print\Printers\<name>  (values "Name",
+//     "Printer Driver", "Port", ...; the printer data in its subkeys, e.g.
+//     "PrinterDriverData" and "DsSpooler")
+//   SYSTEM\CurrentControlSet\Control\Print\Environments\Windows x64\Drivers\Version-3\<driver>
+//     ("Driver", "Data File", ..., "DriverVersion" as the text "a.b.c.d")
+// A server printer "\\server\name" is kept under the key ",,server,name"
+// (backslashes become commas, as Windows names printer connections).
+// Adding a printer or driver again replaces its values, its printer data stays.
 void AddPrinter(const PrinterSetup& printer);
 void AddDriver(const DriverSetup& driver);
+// A form that EnumForms lists after the built-in forms (kept as a value of
+// HKLM "SYSTEM\CurrentControlSet\Control\Print\Forms"). A form of the same
+// name replaces the earlier one; the name of a built-in form is ignored.
 void AddForm(const FormInfo& form);
+// A job that GetJob answers for the printer (jobId 0: the next free id).
 void SetJob(std::u16string_view printerName, const JobInfo& job);
 // Version resource answered for a file (matched by file name, case-insensitive).
 void SetFileVersion(std::u16string_view fileName, const VersionInfo& info);
 // Where WritePrinter of the simulated spooler appends its bytes (default:
-// <state>/spool/<printer>.spl).
+// <state>/spool/<printer>.spl); sets KX_SIM_SPOOL, "" goes back to the default.
 void SetSpoolFile(const std::string& hostPath);
 
 }  // namespace kx::plat::sim
