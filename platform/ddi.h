@@ -346,7 +346,8 @@ static_assert(sizeof(IFIMETRICS) == 192);
 static_assert(offsetof(IFIMETRICS, fsSelection) == 52);
 static_assert(offsetof(IFIMETRICS, panose) == 172);
 static_assert(sizeof(GLYPHPOS) == 24 && offsetof(GLYPHPOS, ptl) == 16);
-static_assert(sizeof(STROBJ) == 48 && offsetof(STROBJ, pgp) == 32 && offsetof(STROBJ, pwszOrg) == 40);
+static_assert(sizeof(STROBJ) == 48 && offsetof(STROBJ, pgp) == 32 &&
+              offsetof(STROBJ, pwszOrg) == 40);
 static_assert(sizeof(FONTOBJ) == 64 && offsetof(FONTOBJ, sizLogResPpi) == 32 &&
               offsetof(FONTOBJ, pvConsumer) == 48);
 static_assert(sizeof(SURFOBJ) == 80 && offsetof(SURFOBJ, dhpdev) == 16 &&

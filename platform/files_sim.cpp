@@ -85,7 +85,9 @@ WinPath ParseWinPath(std::u16string_view path)
             if (r.parts.size() > fixed) r.parts.pop_back();
             continue;
         }
-        if (!r.longForm) {
+        // Windows drops trailing dots and blanks of a name, but not of a
+        // search pattern, where "*." means "names without an extension".
+        if (!r.longForm && part.find_first_of(u"*?") == std::u16string::npos) {
             while (!part.empty() && (part.back() == u'.' || part.back() == u' ')) part.pop_back();
             if (part.empty()) continue;
         }
@@ -300,8 +302,9 @@ struct FileObj : SimObject {
 
 HandlePool<FileObj>& Files()
 {
-    static HandlePool<FileObj> pool;
-    return pool;
+    // Never destroyed: handles may still be used while the process exits.
+    static auto* pool = new HandlePool<FileObj>;
+    return *pool;
 }
 
 bool Match(std::u16string_view pattern, std::u16string_view name)

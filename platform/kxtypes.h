@@ -66,8 +66,14 @@ constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = static_cast<HRESULT>(0x80040111u);
 // The bounded string functions report a buffer that was too small with this.
 constexpr HRESULT STRSAFE_E_INSUFFICIENT_BUFFER = static_cast<HRESULT>(0x8007007Au);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
 // Win32 error codes the plug-in reads or sets.
 constexpr DWORD ERROR_SUCCESS = 0;
@@ -139,4 +145,7 @@ static_assert(sizeof(SYSTEMTIME) == 16);
 
 // Handles. INVALID_HANDLE_VALUE as on Windows.
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
-inline bool IsValidHandle(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+inline bool IsValidHandle(HANDLE h)
+{
+    return h != nullptr && h != INVALID_HANDLE_VALUE;
+}

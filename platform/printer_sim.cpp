@@ -46,8 +46,9 @@ struct PrinterObj : SimObject {
 
 HandlePool<PrinterObj>& Printers()
 {
-    static HandlePool<PrinterObj> pool;
-    return pool;
+    // Never destroyed: handles may still be used while the process exits.
+    static auto* pool = new HandlePool<PrinterObj>;
+    return *pool;
 }
 
 // "\\server\name" is kept as ",,server,name", as Windows names connections.
@@ -339,7 +340,7 @@ std::uint32_t OpenPrinter(std::u16string_view printerName, Handle* phPrinter)
     if (!key || !key->Find(u"Name")) return kErrInvalidPrinterName;
     PrinterObj* p = Printers().Get();
     p->name = key->GetSz(u"Name");
-    p->keyName = keyName;
+    p->keyName = key->path.substr(key->path.rfind(u'\\') + 1);  // as first spelt
     *phPrinter = p;
     return 0;
 }

@@ -157,18 +157,17 @@ struct IPrintOemUni : IUnknown {
                                             DRVENABLEDATA* pded) = 0;
     virtual HRESULT KX_STDCALL DisableDriver() = 0;
     virtual HRESULT KX_STDCALL EnablePDEV(PDEVOBJ pdevobj, PWSTR pPrinterName, ULONG cPatterns,
-                                          HSURF* phsurfPatterns, ULONG cjGdiInfo,
-                                          GDIINFO* pGdiInfo, ULONG cjDevInfo, DEVINFO* pDevInfo,
-                                          DRVENABLEDATA* pded, PDEVOEM* pDevOem) = 0;
+                                          HSURF* phsurfPatterns, ULONG cjGdiInfo, GDIINFO* pGdiInfo,
+                                          ULONG cjDevInfo, DEVINFO* pDevInfo, DRVENABLEDATA* pded,
+                                          PDEVOEM* pDevOem) = 0;
     virtual HRESULT KX_STDCALL DisablePDEV(PDEVOBJ pdevobj) = 0;
     virtual HRESULT KX_STDCALL ResetPDEV(PDEVOBJ pdevobjOld, PDEVOBJ pdevobjNew) = 0;
     virtual HRESULT KX_STDCALL PublishDriverInterface(IUnknown* pIUnknown) = 0;
     virtual HRESULT KX_STDCALL GetImplementedMethod(PSTR pMethodName) = 0;
     virtual HRESULT KX_STDCALL DriverDMS(PVOID pDevObj, PVOID pBuffer, DWORD cbSize,
                                          PDWORD pcbNeeded) = 0;
-    virtual HRESULT KX_STDCALL CommandCallback(PDEVOBJ pdevobj, DWORD dwCallbackID,
-                                               DWORD dwCount, PDWORD pdwParams,
-                                               INT* piResult) = 0;
+    virtual HRESULT KX_STDCALL CommandCallback(PDEVOBJ pdevobj, DWORD dwCallbackID, DWORD dwCount,
+                                               PDWORD pdwParams, INT* piResult) = 0;
     virtual HRESULT KX_STDCALL ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap,
                                                PBITMAPINFOHEADER pBitmapInfoHeader,
                                                PBYTE pColorTable, DWORD dwCallbackID,
@@ -185,9 +184,8 @@ struct IPrintOemUni : IUnknown {
                                           DWORD dwSize, DWORD* pcbcNeeded) = 0;
     virtual HRESULT KX_STDCALL DownloadFontHeader(PDEVOBJ pdevobj, PUNIFONTOBJ pUFObj,
                                                   DWORD* pdwResult) = 0;
-    virtual HRESULT KX_STDCALL DownloadCharGlyph(PDEVOBJ pdevobj, PUNIFONTOBJ pUFObj,
-                                                 HGLYPH hGlyph, PDWORD pdwWidth,
-                                                 DWORD* pdwResult) = 0;
+    virtual HRESULT KX_STDCALL DownloadCharGlyph(PDEVOBJ pdevobj, PUNIFONTOBJ pUFObj, HGLYPH hGlyph,
+                                                 PDWORD pdwWidth, DWORD* pdwResult) = 0;
     virtual HRESULT KX_STDCALL TTDownloadMethod(PDEVOBJ pdevobj, PUNIFONTOBJ pUFObj,
                                                 DWORD* pdwResult) = 0;
     virtual HRESULT KX_STDCALL OutputCharStr(PDEVOBJ pdevobj, PUNIFONTOBJ pUFObj, DWORD dwType,
@@ -212,13 +210,10 @@ struct IPrintOemDriverUni : IUnknown {
                                                    PDWORD pdwOptionsReturned) = 0;
     virtual HRESULT KX_STDCALL DrvWriteSpoolBuf(PDEVOBJ pdevobj, PVOID pBuffer, DWORD cbSize,
                                                 DWORD* pdwResult) = 0;
-    virtual HRESULT KX_STDCALL DrvXMoveTo(PDEVOBJ pdevobj, INT x, DWORD dwFlags,
-                                          INT* piResult) = 0;
-    virtual HRESULT KX_STDCALL DrvYMoveTo(PDEVOBJ pdevobj, INT y, DWORD dwFlags,
-                                          INT* piResult) = 0;
-    virtual HRESULT KX_STDCALL DrvGetStandardVariable(PDEVOBJ pdevobj, DWORD dwIndex,
-                                                      PVOID pBuffer, DWORD cbSize,
-                                                      PDWORD pcbNeeded) = 0;
+    virtual HRESULT KX_STDCALL DrvXMoveTo(PDEVOBJ pdevobj, INT x, DWORD dwFlags, INT* piResult) = 0;
+    virtual HRESULT KX_STDCALL DrvYMoveTo(PDEVOBJ pdevobj, INT y, DWORD dwFlags, INT* piResult) = 0;
+    virtual HRESULT KX_STDCALL DrvGetStandardVariable(PDEVOBJ pdevobj, DWORD dwIndex, PVOID pBuffer,
+                                                      DWORD cbSize, PDWORD pcbNeeded) = 0;
     virtual HRESULT KX_STDCALL DrvGetGPDData(PDEVOBJ pdevobj, DWORD dwType, PVOID pInputData,
                                              PVOID pBuffer, DWORD cbSize, PDWORD pcbNeeded) = 0;
     virtual HRESULT KX_STDCALL DrvUniTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo,
