@@ -143,6 +143,9 @@ public:
 
 private:
     void FreeData();
+    // Takes over another bitmap's headers, colour table and pixel block (the
+    // block moves, it is not copied); the other bitmap is left empty.
+    void TakeOver(Bitmap& other);
     OEM_PDEV* m_pOemPDev = nullptr;  // for the object count of page end
 };
 

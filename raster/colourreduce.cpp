@@ -1,0 +1,431 @@
+// ConvertToXBit: pixel classification into an 8-bit index image (with the
+// blank-row counts and the ribbon-colour plane of colour printing), and the
+// exact-match reduction to one bit.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "diag/trace.h"
+#include "raster/dither_internal.h"
+
+namespace kx {
+
+namespace {
+
+using detail::ReduceSettings;
+
+constexpr int kWhite = 255;
+
+// Everything the classification of one pixel needs, prepared once: the
+// component sums of the three fixed table entries, the ribbon colour and its
+// tolerance, and the class of every grey level (steps that depend on the
+// grey level alone).
+struct Classifier {
+    int sum0 = -1, sum1 = -1, sum255 = -1;
+    bool ribbon = false;  // colour printing with a ribbon setting below 7
+    int k = 255;          // ribbon class
+    int kr = 0, kg = 0, kb = 0;
+    long tol2 = 0;  // squared tolerance
+    BYTE byLevel[kMaxGreyLevel + 1] = {};
+    BYTE bySum[detail::kMaxWeightedSum + 1] = {};
+
+    // table: the colour table classified against (null: none).
+    Classifier(const RGBQUAD* table, const ReduceSettings& s, int pass, bool colourPrint,
+               int tolerance)
+    {
+        if (table) {
+            auto sum = [&](int i) {
+                return table[i].rgbRed + table[i].rgbGreen + table[i].rgbBlue;
+            };
+            sum0 = sum(0);
+            sum1 = sum(1);
+            sum255 = sum(255);
+        }
+        if (colourPrint && s.wFarbband < 7) {
+            ribbon = true;
+            k = RibbonColourIndex(s.wFarbband);
+            if (table) {
+                kr = table[k].rgbRed;
+                kg = table[k].rgbGreen;
+                kb = table[k].rgbBlue;
+            } else {
+                kr = kg = kb = 255;
+            }
+            // trunc(distance) < tol is distance^2 < tol^2 for a whole tol.
+            tol2 = long(tolerance) * tolerance;
+        }
+        const int P = colourPrint ? 1 : 0;
+        const int t = s.threshold;
+        for (int L = 0; L <= kMaxGreyLevel; ++L) {
+            int c;
+            if (s.wGrafikFilter == FILTER_SCHWARZWEISS) {
+                c = L < 250 ? P : kWhite;
+            } else {
+                int K = s.contrast;
+                const int m = std::max(t / 3, K);
+                int Lp;
+                if (L < 255 - K) {
+                    if (255 - m - L < K) K /= 2;
+                    Lp = L - K;
+                } else {
+                    if (255 - L < K) K /= 2;
+                    Lp = L + K;
+                }
+                Lp = std::clamp(Lp, 0, 255);
+                if (s.DitherMode() && pass == 0)
+                    c = std::min(Lp + (colourPrint ? 9 : 1), 255);
+                else
+                    c = Lp < t ? P : kWhite;
+            }
+            byLevel[L] = BYTE(c);
+        }
+        for (int S = 0; S <= detail::kMaxWeightedSum; ++S) bySum[S] = byLevel[(4 * S) / 41];
+    }
+
+    int Classify(int r, int g, int b) const
+    {
+        const int sum = r + g + b;
+        if (sum == sum0) return 0;
+        if (sum == sum1) return 1;
+        if (sum == sum255) return 255;
+        if (ribbon) {
+            const long dr = r - kr, dg = g - kg, db = b - kb;
+            if (dr * dr + dg * dg + db * db < tol2) return k;
+        }
+        return bySum[detail::WeightedSum(r, g, b)];
+    }
+};
+
+// Reads picture row y as classes (and, when asked, grey levels).
+class ClassRowReader {
+public:
+    ClassRowReader(const Bitmap& bmp, const Classifier& cl) : m_bmp(bmp), m_cl(cl)
+    {
+        if (bmp.Bpp <= 8) {
+            for (int i = 0; i < 256; ++i) {
+                const RGBQUAD& q = bmp.Palette[i];
+                m_byIndex[i] = BYTE(cl.Classify(q.rgbRed, q.rgbGreen, q.rgbBlue));
+                m_greyByIndex[i] = short(GreyLevel(q.rgbRed, q.rgbGreen, q.rgbBlue));
+            }
+        }
+    }
+
+    void Row(int y, BYTE* cls, short* grey) const
+    {
+        const Bitmap& b = m_bmp;
+        const BYTE* p = b.Row(y);
+        const int w = b.Width;
+        if (b.Bpp == 24) {
+            for (int x = 0; x < w; ++x, p += 3) cls[x] = BYTE(m_cl.Classify(p[2], p[1], p[0]));
+            if (grey) {
+                p = b.Row(y);
+                for (int x = 0; x < w; ++x, p += 3) grey[x] = short(GreyLevel(p[2], p[1], p[0]));
+            }
+        } else if (b.Bpp <= 8) {
+            for (int x = 0; x < w; ++x) {
+                const int i = b.GetPixelIndex(x, y);
+                cls[x] = m_byIndex[i];
+                if (grey) grey[x] = m_greyByIndex[i];
+            }
+        } else {
+            for (int x = 0; x < w; ++x) {
+                const DWORD c = b.GetPixelColor(x, y);
+                cls[x] = BYTE(m_cl.Classify(RedOf(c), GreenOf(c), BlueOf(c)));
+                if (grey) grey[x] = short(GreyLevel(RedOf(c), GreenOf(c), BlueOf(c)));
+            }
+        }
+    }
+
+private:
+    const Bitmap& m_bmp;
+    const Classifier& m_cl;
+    BYTE m_byIndex[256] = {};
+    short m_greyByIndex[256] = {};
+};
+
+// Colour-fringe correction of colour printing.
+//
+// Where a ribbon-colour area meets paper or black, the renderer's smoothing
+// leaves mixed pixels that match neither the ribbon colour nor black; left
+// alone they print as a black (or dithered) seam round every colour area.
+// The rules below re-class such pixels from their neighbours. Terms:
+//   colour     the ribbon-colour class k;
+//   dark       a grey level below half the ribbon colour's own grey level:
+//              darker than any mixture of the ribbon colour with paper, so
+//              a real black detail;
+//   candidate  neither colour nor white (class 255) nor dark: a mixture.
+// Left neighbours and the rows above are taken as already corrected, the
+// right neighbour as classified. The rows above are kept in three line
+// buffers, the current row in a fourth, each Width + 4 bytes with two white
+// columns on either side.
+//
+// Colour correction (wColorChannel):
+//   0 "Nur Farbe"        no correction.
+//   1 "Horizontale"      looking back along the row up to the capture range
+//                        (wHorizontalCorrGap pixels of gap) for the previous
+//                        colour pixel: the candidates between two colour
+//                        pixels become black when their grey level is below
+//                        221, else colour.
+//   4 "Horizontale erw." as 1, and a gap of at most two pixels is taken
+//                        whole: its white or black pixels follow the same
+//                        221 rule (a white speck inside colour becomes
+//                        colour, a dark dot stays black).
+//   2 "Vertikale"        a candidate right below a colour pixel becomes
+//                        colour when its grey level is above 70.
+//   3 "Vertikale erw."   as 2, and the colour may also lie diagonally above,
+//                        or up to three rows above with only candidates in
+//                        between.
+// Colour fringe (wColorSeam), after the correction:
+//   1 "Nur Grau entfernen"        (only while colour optimisation is on) a
+//                                 candidate that still touches colour on the
+//                                 left, right or above becomes white.
+//   2 "Farbe und Grau entfernen"  rule 1 (again only with optimisation on),
+//                                 and a colour pixel with no colour on its
+//                                 left, right or above, a lone speck, is
+//                                 removed: black when one of those
+//                                 neighbours is dark, else white.
+// With correction 0 and fringe 0 every class stays as classified.
+class FringeCorrector {
+public:
+    FringeCorrector(const ReduceSettings& s, int k, DWORD ribbonColour, int width)
+        : m_mode(s.correction),
+          m_seam(s.fringe),
+          m_optimise(s.optimisation),
+          m_k(k),
+          m_range(s.captureRange),
+          m_width(width)
+    {
+        m_darkLimit =
+            GreyLevel(RedOf(ribbonColour), GreenOf(ribbonColour), BlueOf(ribbonColour)) / 2;
+        for (auto& b : m_buf) b.assign(std::size_t(width) + 4, BYTE(kWhite));
+        m_greyUp.assign(std::size_t(width) + 4, short(255));
+    }
+
+    bool Active() const { return m_mode != 0 || m_seam != 0; }
+
+    // Corrects one row of classes in place (grey: its grey levels).
+    void Row(BYTE* cls, const short* grey)
+    {
+        BYTE* cur = m_buf[3].data() + 2;
+        std::memcpy(cur, cls, std::size_t(m_width));
+        const BYTE* up1 = m_buf[0].data() + 2;
+        const BYTE* up2 = m_buf[1].data() + 2;
+        const BYTE* up3 = m_buf[2].data() + 2;
+        auto colour = [&](int c) { return c == m_k; };
+        auto dark = [&](int x) { return grey[x] < m_darkLimit; };
+        auto candidate = [&](int x) { return !colour(cur[x]) && cur[x] != kWhite && !dark(x); };
+        auto reclass221 = [&](int x) { cur[x] = BYTE(grey[x] < 221 ? 1 : m_k); };
+
+        if (m_mode == 1 || m_mode == 4) {
+            int last = -1;
+            for (int x = 0; x < m_width; ++x) {
+                if (!colour(cls[x])) continue;
+                const int gap = x - last - 1;
+                if (last >= 0 && gap >= 1 && gap <= m_range) {
+                    for (int i = last + 1; i < x; ++i) {
+                        if (candidate(i) || (m_mode == 4 && gap <= 2)) reclass221(i);
+                    }
+                }
+                last = x;
+            }
+        } else if (m_mode == 2 || m_mode == 3) {
+            for (int x = 0; x < m_width; ++x) {
+                if (!candidate(x) || grey[x] <= 70) continue;
+                bool above = colour(up1[x]);
+                if (m_mode == 3 && !above) {
+                    above = colour(up1[x - 1]) || colour(up1[x + 1]);
+                    const bool mixed1 = up1[x] != kWhite && !colour(up1[x]);
+                    const bool mixed2 = up2[x] != kWhite && !colour(up2[x]);
+                    if (!above && mixed1) above = colour(up2[x]) || (mixed2 && colour(up3[x]));
+                }
+                if (above) cur[x] = BYTE(m_k);
+            }
+        }
+
+        if (m_seam >= 1 && m_optimise) {
+            for (int x = 0; x < m_width; ++x) {
+                if (!candidate(x)) continue;
+                if (colour(cur[x - 1]) || colour(cur[x + 1]) || colour(up1[x])) cur[x] = kWhite;
+            }
+        }
+        if (m_seam == 2) {
+            const short* gUp = m_greyUp.data() + 2;
+            for (int x = 0; x < m_width; ++x) {
+                if (!colour(cur[x])) continue;
+                if (colour(cur[x - 1]) || colour(cur[x + 1]) || colour(up1[x])) continue;
+                const bool darkNeighbour = (x > 0 && dark(x - 1)) ||
+                                           (x + 1 < m_width && dark(x + 1)) || gUp[x] < m_darkLimit;
+                cur[x] = BYTE(darkNeighbour ? 1 : kWhite);
+            }
+        }
+
+        std::memcpy(cls, cur, std::size_t(m_width));
+        // The corrected row moves up; the oldest buffer becomes the next row.
+        std::rotate(m_buf.begin(), m_buf.begin() + 3, m_buf.end());
+        std::copy(grey, grey + m_width, m_greyUp.begin() + 2);
+    }
+
+private:
+    WORD m_mode, m_seam;
+    bool m_optimise;
+    int m_k, m_range, m_width;
+    int m_darkLimit = 0;
+    // 0..2: the corrected rows above (nearest first); 3: the current row.
+    std::array<std::vector<BYTE>, 4> m_buf;
+    std::vector<short> m_greyUp;  // grey levels of the row above
+};
+
+}  // namespace
+
+DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane, PDEVOBJ pdevobj,
+                            BOOL* pbColourFound)
+{
+    if (pbColourFound) *pbColourFound = TRUE;
+    if (Bpp == NewBpp) return 1;
+    if (!Data || DataSize == 0 || (NewBpp != 8 && NewBpp != 1)) return NewBpp == 8 ? 0 : 1;
+
+    const ReduceSettings s = detail::ReadSettings(pdevobj);
+    Bildverarbeitung* rec = detail::PageRecordOf(pdevobj);
+    OEM_PDEV* pdev = GetOemPDev(pdevobj);
+
+    if (NewBpp == 1) {
+        // Target 0 is black, or the ribbon colour for the colour plane.
+        DWORD target0 = 0x000000;
+        if (s.colourPrint && bColourPlane == 1)
+            target0 = RibbonColourValue(s.wFarbband, s.customColour);
+        Trace(u"UNI(Bitmap):  ConvertToXBit() Farbwerte R: %d, G: %d, B: %d \r\n", RedOf(target0),
+              GreenOf(target0), BlueOf(target0));
+        Bitmap neu(pdev, Width, Height, 1);
+        if (neu.DataSize == 0) {
+            Trace(u"ERROR UNI(Bitmap):  ConvertToXBit() Allocation Bitmap1 ERROR \r\n");
+            return 1;
+        }
+        neu.SetPaletteColor(0, target0);
+        neu.SetPaletteColor(1, 0xFFFFFF);
+        BYTE match[256] = {};
+        if (Bpp <= 8) {
+            for (int i = 0; i < 256; ++i) {
+                const RGBQUAD& q = Palette[i];
+                match[i] = RGBColour(q.rgbRed, q.rgbGreen, q.rgbBlue) == target0;
+            }
+        }
+        const BYTE t0r = RedOf(target0), t0g = GreenOf(target0), t0b = BlueOf(target0);
+        for (int y = 0; y < Height; ++y) {
+            const BYTE* src = Row(y);
+            BYTE* dst = neu.Row(y);
+            for (int x0 = 0; x0 < Width; x0 += 8) {
+                const int n = std::min(8, Width - x0);
+                BYTE bits = 0xFF;
+                for (int i = 0; i < n; ++i) {
+                    const int x = x0 + i;
+                    bool hit;
+                    if (Bpp == 8) {
+                        hit = match[src[x]];
+                    } else if (Bpp == 24) {
+                        const BYTE* p = src + 3 * std::size_t(x);
+                        hit = p[0] == t0b && p[1] == t0g && p[2] == t0r;
+                    } else if (Bpp < 8) {
+                        hit = match[GetPixelIndex(x, y)];
+                    } else {
+                        hit = GetPixelColor(x, y) == target0;
+                    }
+                    if (hit) bits &= BYTE(~(0x80 >> i));
+                }
+                dst[x0 >> 3] = bits;
+            }
+        }
+        TakeOver(neu);
+        return 1;
+    }
+
+    // ---- 8 bits: classification.
+    DWORD dwLeereZeilen = 0, dwLeereZeilenEnde = 0, dwFarbpixel = 0;
+    Bitmap neu(pdev, Width, Height, 8);
+    if (neu.DataSize == 0) {
+        Trace(u"ERROR UNI(Bitmap):  ConvertToXBit() Allocation Bitmap8 ERROR \r\n");
+        return 0;
+    }
+    const RGBQUAD* pageTable = rec ? rec->prgbq : nullptr;
+    const RGBQUAD* table = (s.colourPrint && rec && rec->prgbqSaved) ? rec->prgbqSaved : pageTable;
+    if (table) std::memcpy(neu.Palette, table, sizeof(neu.Palette));
+
+    Bitmap* colourBmp = pColourBitmap;
+    if (colourBmp && (colourBmp->Bpp != 8 || colourBmp->Width != Width ||
+                      colourBmp->Height != Height || !colourBmp->Data)) {
+        Trace(u"ERROR UNI(Bitmap):  ConvertToXBit() Farb-Bitmap passt nicht \r\n");
+        colourBmp = nullptr;
+    }
+
+    std::vector<BYTE> cls(static_cast<std::size_t>(Width));
+    const bool simple = !s.colourPrint && !s.ThresholdMode();
+    if (simple) {
+        // Classified against the page's own table, without tolerance or
+        // ribbon; these rows all count as blank.
+        ReduceSettings plain = s;
+        plain.wFarbband = 0;
+        const Classifier cl(pageTable, plain, 0, false, 0);
+        const ClassRowReader reader(*this, cl);
+        for (int y = 0; y < Height; ++y) {
+            BYTE* out = neu.Row(y);
+            if (pageTable) {
+                reader.Row(y, out, nullptr);
+            } else {
+                std::memset(out, 0, std::size_t(Width));
+            }
+        }
+        dwLeereZeilen = dwLeereZeilenEnde = DWORD(Height);
+    } else {
+        const Classifier cl(neu.Palette, s, 0, s.colourPrint, s.tolerance);
+        const ClassRowReader reader(*this, cl);
+        // The ribbon colour counts as a class of its own only for a real
+        // ribbon colour (1..6); with ribbon 0 the "ribbon" is black itself
+        // and stays in this bitmap.
+        const bool ribbon = s.colourPrint && s.wFarbband >= 1 && s.wFarbband <= 6;
+        const int k = RibbonColourIndex(s.wFarbband);
+        const RGBQUAD& kq = neu.Palette[k & 0xFF];
+        FringeCorrector fringe(s, k, RGBColour(kq.rgbRed, kq.rgbGreen, kq.rgbBlue), Width);
+        const bool correct = ribbon && fringe.Active();
+        std::vector<short> grey(correct ? std::size_t(Width) : 0);
+        bool seenContent = false;
+        for (int y = 0; y < Height; ++y) {
+            reader.Row(y, cls.data(), correct ? grey.data() : nullptr);
+            if (correct) fringe.Row(cls.data(), grey.data());
+            BYTE* out = neu.Row(y);
+            BYTE* colourOut = colourBmp ? colourBmp->Row(y) : nullptr;
+            bool blank = true;
+            for (int x = 0; x < Width; ++x) {
+                int c = cls[std::size_t(x)];
+                const bool isRibbon = ribbon && c == k;
+                if (colourOut) colourOut[x] = BYTE(isRibbon ? k : kWhite);
+                if (isRibbon) {
+                    ++dwFarbpixel;
+                    c = kWhite;
+                }
+                out[x] = BYTE(c);
+                if (c < kWhite) blank = false;
+            }
+            if (blank) {
+                if (!seenContent) ++dwLeereZeilen;
+                ++dwLeereZeilenEnde;
+            } else {
+                seenContent = true;
+                dwLeereZeilenEnde = 0;
+            }
+        }
+    }
+    Trace(u"UNI(Bitmap):  ConvertToXBit() dwLeereZeilen: %d - am Anfang \r\n", dwLeereZeilen);
+    Trace(u"UNI(Bitmap):  ConvertToXBit() dwLeereZeilenEnde: %d - am Ende \r\n", dwLeereZeilenEnde);
+
+    if (s.colourPrint) {
+        if (rec) rec->dwFarbpixel = dwFarbpixel;
+        if (dwFarbpixel == 0) {
+            Trace(u"UNI(Bitmap):  ConvertToXBit() keine Farbe gefunden \r\n");
+            if (pbColourFound) *pbColourFound = FALSE;
+        }
+    }
+    TakeOver(neu);
+    return (dwLeereZeilen & 0xFFFF) | (dwLeereZeilenEnde << 16);
+}
+
+}  // namespace kx

@@ -1,0 +1,714 @@
+// Dithering: brightness, contrast and curve correction, then ordered
+// dithering or error diffusion into an 8-bit black-and-white page; the colour
+// tables of the page record.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "diag/trace.h"
+#include "platform/platform.h"
+#include "raster/dither_internal.h"
+#include "settings/models.h"
+
+namespace kx {
+
+// ------------------------------------------------------------ colour tables
+
+namespace {
+
+void SetEntry(RGBQUAD* t, int i, BYTE r, BYTE g, BYTE b)
+{
+    t[i].rgbRed = r;
+    t[i].rgbGreen = g;
+    t[i].rgbBlue = b;
+    t[i].rgbReserved = 0;
+}
+
+// Entries 0..8 shared by the two colour-printing tables: black and the
+// ribbon colours in the order of their class indexes (entry 8 is the custom
+// colour's slot, light grey until job start patches the custom colour in).
+void SetRibbonEntries(RGBQUAD* t)
+{
+    SetEntry(t, 1, 0, 0, 0);
+    SetEntry(t, 2, 239, 65, 54);
+    SetEntry(t, 3, 255, 242, 0);
+    SetEntry(t, 4, 0, 178, 90);
+    SetEntry(t, 5, 0, 159, 219);
+    SetEntry(t, 6, 247, 148, 40);
+    SetEntry(t, 7, 0, 0, 0);
+    SetEntry(t, 8, 245, 245, 245);
+}
+
+}  // namespace
+
+void FillGreyPalette(RGBQUAD* table)
+{
+    if (!table) return;
+    for (int i = 0; i < 256; ++i) SetEntry(table, i, BYTE(i), BYTE(i), BYTE(i));
+}
+
+void FillColorPalette_250Grey(RGBQUAD* table)
+{
+    if (!table) return;
+    SetEntry(table, 0, 253, 253, 253);
+    SetRibbonEntries(table);
+    for (int i = 9; i < 255; ++i) SetEntry(table, i, BYTE(i - 8), BYTE(i - 8), BYTE(i - 8));
+    SetEntry(table, 255, 255, 255, 255);
+}
+
+void FillColorPalette_6Colors(RGBQUAD* table)
+{
+    if (!table) return;
+    SetEntry(table, 0, 0, 0, 0);
+    SetRibbonEntries(table);
+    for (int i = 9; i < 255; ++i) SetEntry(table, i, 253, 253, 253);
+    SetEntry(table, 255, 255, 255, 255);
+}
+
+int RibbonColourIndex(WORD wFarbband)
+{
+    switch (wFarbband) {
+        case 0:
+            return 1;
+        case 1:
+            return 2;
+        case 2:
+            return 3;
+        case 3:
+            return 4;
+        case 4:
+            return 5;
+        case 5:
+            return 6;
+        case 6:
+            return 8;
+        default:
+            return 255;
+    }
+}
+
+DWORD RibbonColourValue(WORD wFarbband, DWORD dwCustomColour)
+{
+    switch (wFarbband) {
+        case 1:
+            return 0x3641EF;
+        case 2:
+            return 0x00F2FF;
+        case 3:
+            return 0x5AB200;
+        case 4:
+            return 0xDB9F00;
+        case 5:
+            return 0x2894F7;
+        case 6:
+            return dwCustomColour & 0xFFFFFF;
+        default:
+            return 0x000000;
+    }
+}
+
+// ------------------------------------------------------------ matrices
+
+const BYTE kClusteredA4[4][4] = {
+    {63, 61, 53, 40}, {57, 48, 36, 20}, {45, 32, 24, 13}, {28, 16, 9, 5}};
+
+const BYTE kBayerB4[4][4] = {
+    {16, 208, 64, 255}, {144, 80, 192, 128}, {48, 240, 32, 224}, {176, 112, 160, 96}};
+
+const BYTE kClusteredA8[8][8] = {
+    {39, 43, 41, 35, 29, 25, 27, 33}, {57, 59, 61, 47, 11, 9, 7, 21},
+    {55, 63, 62, 45, 13, 3, 5, 23},   {49, 53, 51, 37, 19, 15, 17, 31},
+    {26, 22, 24, 30, 36, 40, 38, 32}, {8, 6, 4, 18, 54, 56, 58, 44},
+    {10, 1, 2, 20, 52, 62, 60, 42},   {16, 12, 14, 28, 46, 50, 48, 34}};
+
+const BYTE kBayerB8[8][8] = {{1, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+                             {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
+                             {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+                             {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
+
+namespace {
+
+// A16: M1 = [0]; M(2n) from M(n) by quadrants 4M, 4M + 3 (top right),
+// 4M + 2 (bottom left), 4M + 1 (bottom right); the single 0 becomes 1.
+struct A16Table {
+    BYTE v[16][16];
+    constexpr A16Table() : v{}
+    {
+        int m[16][16] = {};
+        for (int n = 1; n < 16; n *= 2) {
+            for (int i = 0; i < n; ++i) {
+                for (int j = 0; j < n; ++j) {
+                    int b = 4 * m[i][j];
+                    m[i][j + n] = b + 3;
+                    m[i + n][j] = b + 2;
+                    m[i + n][j + n] = b + 1;
+                    m[i][j] = b;
+                }
+            }
+        }
+        for (int i = 0; i < 16; ++i)
+            for (int j = 0; j < 16; ++j) v[i][j] = BYTE(m[i][j] == 0 ? 1 : m[i][j]);
+    }
+};
+constexpr A16Table kA16{};
+
+}  // namespace
+
+const BYTE (&kClusteredA16)[16][16] = kA16.v;
+static_assert(kA16.v[0][0] == 1 && kA16.v[0][1] == 192 && kA16.v[0][15] == 255 &&
+              kA16.v[1][0] == 128 && kA16.v[1][15] == 127);
+
+// ------------------------------------------------------------ engines
+
+namespace {
+
+// Ordered dithering of rows delivered by fill(r, buf). A value is printed
+// (0) when it is below the matrix threshold; comparing g / 4 with T is the
+// same as comparing g with 4 T, so each row gets one threshold pattern.
+template <class Fill>
+void ClusteredRows(WORD wFilter, Fill&& fill, int width, int height, BYTE* dst,
+                   std::size_t dstStride, BYTE* buf)
+{
+    int period = 4;
+    switch (wFilter) {
+        case FILTER_CLUSTERED4:
+            period = 4;
+            break;
+        case FILTER_CLUSTERED8:
+            period = 8;
+            break;
+        case FILTER_CLUSTERED16:
+            period = 16;
+            break;
+        case FILTER_BAYER4:
+            period = 4;
+            break;
+        case FILTER_BAYER8:
+            period = 8;
+            break;
+        default:
+            return;
+    }
+    // The thresholds of one row, repeated to a whole multiple of the period
+    // so the inner loop runs without a modulo.
+    constexpr int kSpan = 64;
+    int thr[kSpan];
+    for (int y = 0; y < height; ++y) {
+        for (int i = 0; i < kSpan; ++i) {
+            const int x = i % period;
+            switch (wFilter) {
+                case FILTER_CLUSTERED4:
+                    thr[i] = 4 * kClusteredA4[x][y % 4];
+                    break;
+                case FILTER_CLUSTERED8:
+                    thr[i] = 4 * kClusteredA8[x][y % 8];
+                    break;
+                case FILTER_CLUSTERED16:
+                    thr[i] = kClusteredA16[y % 16][x];
+                    break;
+                case FILTER_BAYER4:
+                    thr[i] = kBayerB4[x][y % 4];
+                    break;
+                case FILTER_BAYER8:
+                    thr[i] = 4 * kBayerB8[x][y % 8];
+                    break;
+            }
+        }
+        const BYTE* g = fill(y, buf);
+        BYTE* out = dst + std::size_t(y) * dstStride;
+        for (int x0 = 0; x0 < width; x0 += kSpan) {
+            const int n = std::min(kSpan, width - x0);
+            for (int i = 0; i < n; ++i) out[x0 + i] = g[x0 + i] < thr[i] ? 0 : 255;
+        }
+    }
+}
+
+// One error-diffusion kernel: the weights and the edge tests of each
+// neighbour, exactly as the printer driver has always spread its errors.
+struct Tap {
+    int j;  // column offset
+    int w;  // weight
+};
+struct Kernel {
+    int wRight, dRight;  // x + 1, only when x < W - 1
+    int wX2, dX2;        // x + 2, only when x < W - lim2 (wX2 0: none)
+    int lim2;
+    // Next row: tap j only when x + p*j >= 0 and x + q*j < W - c.
+    int nNext, dNext, pNext, qNext, cNext;
+    Tap next[7];
+    int nAfter, dAfter, pAfter, qAfter, cAfter;
+    Tap after[5];
+    bool noLastRow;  // nothing at all is spread from the last row
+};
+
+constexpr Kernel kKernels[6] = {
+    // 0 Floyd
+    {7, 16, 0, 1, 0, 3, 16, 3, 3, 1, {{-1, 3}, {0, 5}, {1, 1}}, 0, 1, 0, 0, 0, {}, true},
+    // 1 Sierra
+    {5,
+     32,
+     3,
+     32,
+     7,
+     5,
+     32,
+     3,
+     3,
+     0,
+     {{-2, 2}, {-1, 4}, {0, 5}, {1, 4}, {2, 2}},
+     3,
+     32,
+     1,
+     1,
+     3,
+     {{-1, 2}, {0, 3}, {1, 2}},
+     false},
+    // 2 Burkes
+    {8,
+     32,
+     4,
+     32,
+     7,
+     5,
+     32,
+     1,
+     1,
+     6,
+     {{-2, 2}, {-1, 4}, {0, 8}, {1, 4}, {2, 2}},
+     0,
+     1,
+     0,
+     0,
+     0,
+     {},
+     false},
+    // 3 Jarvis
+    {7,
+     48,
+     5,
+     48,
+     7,
+     5,
+     48,
+     1,
+     1,
+     6,
+     {{-2, 3}, {-1, 5}, {0, 7}, {1, 5}, {2, 3}},
+     5,
+     48,
+     1,
+     1,
+     6,
+     {{-2, 1}, {-1, 3}, {0, 5}, {1, 3}, {2, 1}},
+     false},
+    // 4 Sierra Mod.
+    {6,
+     32,
+     4,
+     38,
+     7,
+     7,
+     44,
+     3,
+     3,
+     0,
+     {{-3, 2}, {-2, 3}, {-1, 4}, {0, 5}, {1, 4}, {2, 3}, {3, 2}},
+     5,
+     54,
+     1,
+     3,
+     0,
+     {{-2, 2}, {-1, 3}, {0, 4}, {1, 3}, {2, 2}},
+     false},
+    // 5 Stucki
+    {8,
+     42,
+     4,
+     42,
+     2,
+     5,
+     42,
+     1,
+     1,
+     3,
+     {{-2, 2}, {-1, 4}, {0, 8}, {1, 4}, {2, 2}},
+     5,
+     42,
+     1,
+     1,
+     6,
+     {{-2, 1}, {-1, 2}, {0, 4}, {1, 2}, {2, 1}},
+     false},
+};
+
+// Columns [lo, hi) in which a tap's test holds.
+struct Range {
+    int lo, hi;
+};
+Range TapRange(int j, int p, int q, int c, int width)
+{
+    return {std::max(0, -p * j), std::min(width, width - c - q * j)};
+}
+
+inline void AddClamped(BYTE& cell, int d)
+{
+    const int n = cell + d;
+    cell = BYTE(n < 0 ? 0 : (n > 255 ? 255 : n));
+}
+
+// Error per grey value: v when v < 128, else v - 255; each neighbour gets
+// trunc(e * w / D).
+struct Deltas {
+    short right[256], x2[256], next[7][256], after[5][256];
+    explicit Deltas(const Kernel& k)
+    {
+        for (int v = 0; v < 256; ++v) {
+            const int e = v < 128 ? v : v - 255;
+            right[v] = short(e * k.wRight / k.dRight);
+            x2[v] = short(e * k.wX2 / k.dX2);
+            for (int t = 0; t < k.nNext; ++t) next[t][v] = short(e * k.next[t].w / k.dNext);
+            for (int t = 0; t < k.nAfter; ++t) after[t][v] = short(e * k.after[t].w / k.dAfter);
+        }
+    }
+};
+
+// Spreads the error of the pixel at column x with every edge test.
+template <int F>
+inline void SpreadGuarded(const Deltas& dl, int v, int x, int width, bool hasNext, bool hasAfter,
+                          BYTE* cur, BYTE* nxt, BYTE* aft)
+{
+    constexpr Kernel K = kKernels[F];
+    if (x < width - 1) AddClamped(cur[x + 1], dl.right[v]);
+    if (K.wX2 && x < width - K.lim2) AddClamped(cur[x + 2], dl.x2[v]);
+    if (hasNext) {
+        for (int t = 0; t < K.nNext; ++t) {
+            const int j = K.next[t].j;
+            if (x + K.pNext * j >= 0 && x + K.qNext * j < width - K.cNext)
+                AddClamped(nxt[x + j], dl.next[t][v]);
+        }
+    }
+    if (hasAfter) {
+        for (int t = 0; t < K.nAfter; ++t) {
+            const int j = K.after[t].j;
+            if (x + K.pAfter * j >= 0 && x + K.qAfter * j < width - K.cAfter)
+                AddClamped(aft[x + j], dl.after[t][v]);
+        }
+    }
+}
+
+// Rows delivered by fill(r, buf) into buf (width bytes), visited in storage
+// order, each left to right. The three rows that can still receive error
+// live in work (3 * width bytes).
+template <int F, class Fill>
+void DiffuseRowsK(Fill&& fill, int width, int height, long errLimit, BYTE* dst,
+                  std::size_t dstStride, BYTE* work)
+{
+    constexpr Kernel K = kKernels[F];
+    const Deltas dl(K);
+    BYTE* rows[3] = {work, work + width, work + 2 * std::size_t(width)};
+    for (int r = 0; r < 3 && r < height; ++r) fill(r, rows[r]);
+
+    // The columns in which every neighbour of a full row passes its test.
+    int fastLo = 0, fastHi = std::min<long>(width - 1, errLimit);
+    if (K.wX2) fastHi = std::min(fastHi, width - K.lim2);
+    for (int t = 0; t < K.nNext; ++t) {
+        Range rg = TapRange(K.next[t].j, K.pNext, K.qNext, K.cNext, width);
+        fastLo = std::max(fastLo, rg.lo);
+        fastHi = std::min(fastHi, rg.hi);
+    }
+    for (int t = 0; t < K.nAfter; ++t) {
+        const int j = K.after[t].j;
+        Range rg = TapRange(j, K.pAfter, K.qAfter, K.cAfter, width);
+        fastLo = std::max(fastLo, rg.lo);
+        fastHi = std::min(fastHi, rg.hi);
+    }
+    if (fastHi < fastLo) fastHi = fastLo;
+    const int spreadEnd = int(std::clamp<long>(errLimit, 0, width));
+
+    for (int y = 0; y < height; ++y) {
+        BYTE* cur = rows[0];
+        BYTE* nxt = rows[1];
+        BYTE* aft = rows[2];
+        BYTE* out = dst + std::size_t(y) * dstStride;
+        const bool hasNext = y < height - 1;
+        const bool hasAfter = y < height - 2;
+        const bool spread = !(K.noLastRow && !hasNext);
+        const bool full = hasNext && (hasAfter || K.nAfter == 0);
+
+        int x = 0;
+        auto guarded = [&](int end) {
+            for (; x < end; ++x) {
+                const int v = cur[x];
+                out[x] = v < 128 ? 0 : 255;
+                if (spread && x < spreadEnd)
+                    SpreadGuarded<F>(dl, v, x, width, hasNext, hasAfter, cur, nxt, aft);
+            }
+        };
+        if (full && spread) {
+            guarded(fastLo);
+            for (; x < fastHi; ++x) {
+                const int v = cur[x];
+                out[x] = v < 128 ? 0 : 255;
+                AddClamped(cur[x + 1], dl.right[v]);
+                if constexpr (K.wX2 != 0) AddClamped(cur[x + 2], dl.x2[v]);
+                for (int t = 0; t < K.nNext; ++t) AddClamped(nxt[x + K.next[t].j], dl.next[t][v]);
+                for (int t = 0; t < K.nAfter; ++t)
+                    AddClamped(aft[x + K.after[t].j], dl.after[t][v]);
+            }
+        }
+        guarded(width);
+
+        // Rotate: the next row becomes current, a fresh row enters last.
+        BYTE* done = rows[0];
+        rows[0] = rows[1];
+        rows[1] = rows[2];
+        rows[2] = done;
+        if (y + 3 < height) fill(y + 3, rows[2]);
+    }
+}
+
+template <class Fill>
+void DiffuseRows(WORD wPhotoFilter, Fill&& fill, int width, int height, long errLimit, BYTE* dst,
+                 std::size_t dstStride, BYTE* work)
+{
+    switch (wPhotoFilter) {
+        case PHOTO_FLOYD:
+            DiffuseRowsK<0>(fill, width, height, errLimit, dst, dstStride, work);
+            break;
+        case PHOTO_SIERRA:
+            DiffuseRowsK<1>(fill, width, height, errLimit, dst, dstStride, work);
+            break;
+        case PHOTO_BURKES:
+            DiffuseRowsK<2>(fill, width, height, errLimit, dst, dstStride, work);
+            break;
+        case PHOTO_JARVIS:
+            DiffuseRowsK<3>(fill, width, height, errLimit, dst, dstStride, work);
+            break;
+        case PHOTO_SIERRA_MOD:
+            DiffuseRowsK<4>(fill, width, height, errLimit, dst, dstStride, work);
+            break;
+        default:
+            DiffuseRowsK<5>(fill, width, height, errLimit, dst, dstStride, work);
+            break;
+    }
+}
+
+std::size_t Stride8(int width)
+{
+    return (std::size_t(width) + 3) & ~std::size_t(3);
+}
+
+// The first byte of each pixel of a 24-bit grey row.
+struct FirstBytes {
+    const BYTE* src;
+    std::size_t stride;
+    int width;
+    const BYTE* operator()(int r, BYTE* buf) const
+    {
+        const BYTE* p = src + std::size_t(r) * stride;
+        for (int x = 0; x < width; ++x) buf[x] = p[3 * std::size_t(x)];
+        return buf;
+    }
+};
+
+bool EngineArgsOk(const BYTE* src, BYTE* dst, int width, int height, std::size_t stride)
+{
+    if (!src || !dst) {
+        Trace(u"ERROR UNI(Bitmap):  sourceData - destinationData ERROR \r\n");
+        return false;
+    }
+    return width > 0 && height > 0 && stride >= 3 * std::size_t(width);
+}
+
+}  // namespace
+
+BOOL ProcessClusteredDither(WORD wFilter, const BYTE* src, BYTE* dst, int width, int height,
+                            std::size_t srcStride)
+{
+    if (!EngineArgsOk(src, dst, width, height, srcStride)) return FALSE;
+    if (wFilter < FILTER_CLUSTERED4 || wFilter > FILTER_BAYER8) return FALSE;
+    std::vector<BYTE> buf(static_cast<std::size_t>(width));
+    ClusteredRows(wFilter, FirstBytes{src, srcStride, width}, width, height, dst, Stride8(width),
+                  buf.data());
+    return TRUE;
+}
+
+BOOL ProcessFilter(WORD wPhotoFilter, const BYTE* src, BYTE* dst, int width, int height,
+                   std::size_t srcStride)
+{
+    if (!EngineArgsOk(src, dst, width, height, srcStride)) return FALSE;
+    if (wPhotoFilter > PHOTO_STUCKI) return FALSE;
+    std::vector<BYTE> work(3 * std::size_t(width));
+    FirstBytes rows{src, srcStride, width};
+    DiffuseRows(
+        wPhotoFilter, [&](int r, BYTE* buf) { rows(r, buf); }, width, height, long(srcStride) - 3,
+        dst, Stride8(width), work.data());
+    return TRUE;
+}
+
+// ------------------------------------------------------------ Dithering
+
+namespace {
+
+// The value of each grey level after contrast, brightness and curve.
+void BuildToneTable(const detail::ReduceSettings& s, BYTE* table)
+{
+    const int b = s.brightness, k = s.curve, K = s.contrast, t = s.threshold;
+    const int m = std::max(t / 3, K);
+    auto brightnessRule = [b](int v) {
+        v = std::clamp(v, 0, 255);
+        if (b < 0 && v >= b + 249) v = 255;
+        if (b > 0 && v <= b + 4) v = 0;
+        return v;
+    };
+    auto ends = [](int v) { return v < 8 ? 0 : (v >= 248 ? 255 : v); };
+    for (int L = 0; L <= kMaxGreyLevel; ++L) {
+        int v = L;
+        if (K > 0) {
+            if (L >= 255 - m) {
+                v = (255 - L < K) ? L + K / 2 : L + K;
+            } else {
+                v = ((255 - m) - L < K) ? L - K / 2 : L - K;
+            }
+            v = std::clamp(v, 1, 255);
+        }
+        v = ends(brightnessRule(v + b));
+        if (k != 0) {
+            // The curve lifts (or lowers) the mid-tones: the distance to the
+            // nearer end, measured against the threshold, scaled by k.
+            const int tp = t == 0 ? 1 : t;
+            const int dist = v <= tp ? v : 255 - v;
+            v = ends(brightnessRule(v + k * dist / tp));
+        }
+        table[L] = BYTE(v);
+    }
+}
+
+}  // namespace
+
+BOOL Bitmap::Dithering(PDEVOBJ pdevobj)
+{
+    Trace(u"UNI(Bitmap):  Bitmap::Dithering() Start \r\n");
+    if (!Data || DataSize == 0 || Width < 1 || Height < 1) return FALSE;
+    const detail::ReduceSettings s = detail::ReadSettings(pdevobj);
+
+    BYTE tone[kMaxGreyLevel + 1];
+    BuildToneTable(s, tone);
+    const detail::GreyRowReader reader(*this, tone);
+
+    // Content: the corrected values are not all equal. Only the pixels of
+    // the picture count, not the row padding (which would read as white and
+    // make every flat page look like content).
+    std::vector<BYTE> row(static_cast<std::size_t>(Width));
+    bool bInhaltVorhanden = false;
+    const BYTE first = [&] {
+        reader.StorageRow(0, row.data());
+        return row[0];
+    }();
+    for (int r = 0; r < Height && !bInhaltVorhanden; ++r) {
+        reader.StorageRow(r, row.data());
+        bInhaltVorhanden = std::any_of(row.begin(), row.end(), [&](BYTE v) { return v != first; });
+    }
+    if (!bInhaltVorhanden) {
+        Trace(u"UNI(Bitmap):  Bitmap::Dithering() kein Bildinhalt vorhanden \r\n");
+        return FALSE;
+    }
+
+    // The 8-bit target. The grey picture that the engines read is made one
+    // row at a time from the page itself (the same values a 24-bit grey copy
+    // of the page would hold), so the page is never held twice.
+    const std::size_t stride8 = Stride8(Width);
+    const std::size_t size = stride8 * (std::size_t(Height) + 1);
+    if (size > 0xFFFFFFFFull) return FALSE;
+    BYTE* target = static_cast<BYTE*>(plat::HeapAlloc(size, false));
+    if (!target) {
+        Trace(
+            u"ERROR UNI(Bitmap):  Dithering() Error - das Bitmap hat noch 24 Bit, ist also "
+            u"unbrauchbar.  \r\n");
+        return FALSE;
+    }
+    ++iHAllocZaehlerUNI;
+    // Row padding and the spare row are zero.
+    for (int r = 0; r < Height; ++r)
+        std::memset(target + r * stride8 + Width, 0, stride8 - std::size_t(Width));
+    std::memset(target + std::size_t(Height) * stride8, 0, stride8);
+
+    auto fill = [&](int r, BYTE* buf) {
+        reader.StorageRow(r, buf);
+        return static_cast<const BYTE*>(buf);
+    };
+    if (s.wDruckmodus == DRUCKMODUS_GRAFIK && s.wGrafikFilter >= FILTER_CLUSTERED4) {
+        // A filter beyond the last matrix counts as "Clustered x4", as page
+        // end corrects it.
+        const WORD filter =
+            s.wGrafikFilter > FILTER_BAYER8 ? WORD(FILTER_CLUSTERED4) : s.wGrafikFilter;
+        ClusteredRows(filter, fill, Width, Height, target, stride8, row.data());
+    } else if (s.wDruckmodus == DRUCKMODUS_PHOTO) {
+        // An unknown photo filter falls back to the default kernel, Stucki.
+        std::vector<BYTE> work(3 * std::size_t(Width));
+        const long stride24 = long(((24 * std::int64_t(Width) + 31) / 32) * 4);
+        DiffuseRows(s.wPhotoFilter, fill, Width, Height, stride24 - 3, target, stride8,
+                    work.data());
+    } else {
+        // Not a dithering mode: the corrected grey values are kept as they are.
+        for (int r = 0; r < Height; ++r) reader.StorageRow(r, target + r * stride8);
+    }
+
+    FreeData();
+    Data = target;
+    Bpp = 8;
+    ScanLineSize = DWORD(stride8);
+    DataSize = DWORD(stride8 * std::size_t(Height));
+    Colors = 256;
+    FillGreyPalette(Palette);
+    InitHeader();
+    if (Bildverarbeitung* rec = detail::PageRecordOf(pdevobj)) rec->bmInfoHeader.biBitCount = 8;
+    Trace(u"UNI(Bitmap):  Bitmap::Dithering() Ende \r\n");
+    return TRUE;
+}
+
+// ------------------------------------------------------------ settings
+
+namespace detail {
+
+Bildverarbeitung* PageRecordOf(PDEVOBJ pdevobj)
+{
+    OEM_PDEV* pdev = GetOemPDev(pdevobj);
+    return pdev && pdev->pOp ? pdev->pOp->pBildverarbeitung : nullptr;
+}
+
+ReduceSettings ReadSettings(PDEVOBJ pdevobj)
+{
+    ReduceSettings s;
+    if (const KX_DEVMODE* dm = GetKxDevmode(pdevobj)) {
+        auto within50 = [](DWORD v) {
+            const int i = int(v);
+            return i < -50 || i > 50 ? 0 : i;
+        };
+        s.wDruckmodus = dm->wDruckmodus;
+        s.wGrafikFilter = dm->wGrafikFilter;
+        s.wPhotoFilter = dm->wPhotoFilter;
+        s.threshold = dm->wEmpfindlichkeit;
+        s.contrast = dm->wBrightnessContrast;
+        s.brightness = within50(dm->dwBrightnessAll);
+        s.curve = within50(dm->dwBrightnessCurve);
+        s.wFarbband = dm->wFarbband;
+        s.customColour = dm->dwRGBColorOwn1;
+        const int tol = dm->dwColorTolerance;
+        s.tolerance = tol > 999 ? int(std::sqrt(double(tol))) : tol;
+        s.correction = dm->wColorChannel;
+        s.captureRange = dm->wHorizontalCorrGap;
+        s.fringe = dm->wColorSeam;
+        s.optimisation = dm->wNoColorOptimization == 0;
+    }
+    OEM_PDEV* pdev = GetOemPDev(pdevobj);
+    if (pdev && pdev->pOp && pdev->pOp->pDruckDaten)
+        s.colourPrint = (pdev->pOp->pDruckDaten->dwDocFeatures & DOC_FEATURE_COLORPRINT) != 0;
+    return s;
+}
+
+}  // namespace detail
+
+}  // namespace kx
