@@ -5,6 +5,10 @@
 // checked at compile time.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
+#include <initializer_list>
+
 #include "platform/kxtypes.h"
 
 // The model block: what the printer model is (from the GPD or XML settings).
@@ -25,6 +29,17 @@ constexpr DWORD KX_DEVMODE_SIZE = 4620;
 // The signature bytes 'K' 'X' 'D' 'M' in memory order.
 constexpr DWORD KX_SIGNATURE = 0x4D44584Bu;
 constexpr DWORD KX_DEVMODE_VERSION = 0x6602;
+
+// The validity markers. A record counts as genuine only when szPassword holds
+// one of these five-character texts. The render module and the settings user
+// interface (and the host tool that writes devmodes) all take them from here;
+// changing one orphans every record saved before. DEVMODE_PASSWORT is what
+// new records carry; the alternative is accepted in its place on reading.
+inline constexpr WCHAR DEVMODE_PASSWORT[] = u"Kx7dQ";
+inline constexpr WCHAR DEVMODE_PASSWORT_ALT[] = u"Kx7uQ";
+constexpr std::size_t DEVMODE_PASSWORT_CHARS = 5;
+static_assert(sizeof(DEVMODE_PASSWORT) / sizeof(WCHAR) == DEVMODE_PASSWORT_CHARS + 1);
+static_assert(sizeof(DEVMODE_PASSWORT_ALT) / sizeof(WCHAR) == DEVMODE_PASSWORT_CHARS + 1);
 
 // dwFlags bits.
 constexpr DWORD PDMFLAG_ROTATED = 0x1;
@@ -355,6 +370,34 @@ static_assert(offsetof(KX_DEVMODE, szMemCardVerz) == 4284);
 static_assert(offsetof(KX_DEVMODE, FixedData.wMasterUnit) == 1940);
 static_assert(offsetof(KX_DEVMODE, FixedData.dwDocFeatures) == 1956);
 static_assert(offsetof(KX_DEVMODE, FixedData.wPrintHeadWidth) == 1962);
+
+// The szPassword field: six wide characters (a marker and its terminator).
+constexpr std::size_t KX_PASSWORD_CHARS = 6;
+static_assert(sizeof(KX_DEVMODE::szPassword) == KX_PASSWORD_CHARS * sizeof(WCHAR));
+
+// True when the cch characters at szPassword (up to the first NUL) contain
+// one of the two validity markers. Reads no further than cch characters, so
+// that it can test a candidate inside an untrusted buffer.
+inline bool HasValidMarker(const WCHAR* szPassword, std::size_t cch)
+{
+    std::size_t len = 0;
+    while (len < cch && szPassword[len] != 0) ++len;
+    for (const WCHAR* marker : {DEVMODE_PASSWORT, DEVMODE_PASSWORT_ALT}) {
+        for (std::size_t start = 0; start + DEVMODE_PASSWORT_CHARS <= len; ++start) {
+            std::size_t i = 0;
+            while (i < DEVMODE_PASSWORT_CHARS && szPassword[start + i] == marker[i]) ++i;
+            if (i == DEVMODE_PASSWORT_CHARS) return true;
+        }
+    }
+    return false;
+}
+
+inline bool HasValidMarker(const KX_DEVMODE& dm)
+{
+    WCHAR pw[KX_PASSWORD_CHARS];
+    std::memcpy(pw, dm.szPassword, sizeof(pw));  // the field is not aligned
+    return HasValidMarker(pw, KX_PASSWORD_CHARS);
+}
 
 // The feature-token record "DevmodeFtkn" (24 bytes).
 #pragma pack(push, 1)

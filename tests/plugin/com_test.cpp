@@ -256,7 +256,8 @@ TEST(Interface, BoundaryCommandsAndRasterAreNotImplementedYet)
               E_NOTIMPL);
     EXPECT_EQ(pbResult, nullptr);
     OEMDMPARAM dm{};
-    EXPECT_EQ(uni->DevMode(OEMDM_SIZE, &dm), E_NOTIMPL);
+    EXPECT_EQ(uni->DevMode(OEMDM_SIZE, &dm), S_OK);
+    EXPECT_EQ(dm.cbBufSize, 4620u);
     uni->Release();
 }
 
