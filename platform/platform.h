@@ -221,7 +221,8 @@ HeapStats GetHeapStats();
 
 // ------------------------------------------------------------ time
 SystemTime GetLocalTime();
-// FileTimeToLocalFileTime + FileTimeToSystemTime: a FILETIME as local time.
+// A FILETIME as local time, by the time zone's rules for that date
+// (FileTimeToSystemTime + SystemTimeToTzSpecificLocalTime).
 bool FileTimeToLocalTime(std::uint64_t fileTime, SystemTime* local);
 void Sleep(std::uint32_t milliseconds);
 std::uint64_t GetTickCount64();

@@ -19,8 +19,10 @@
 //   KX_SIM_SPOOL      file that receives everything WritePrinter sends
 //                     (default: <state>/spool/<printer>.spl)
 // Configure() overrides the environment within one process (tests): it sets
-// these variables, so every copy of the layer in the process agrees. Neither
-// Configure() nor SetClock() may run while other threads use the layer.
+// these variables, so every copy of the layer in the process agrees (it also
+// counts each setting of the clock in KX_SIM_CLOCK_EPOCH, so that a copy sees
+// the same time set again). Neither Configure() nor SetClock() may run while
+// other threads use the layer.
 //
 // The state folder holds:
 //   registry/HKCU.reg, registry/HKLM.reg   the two hives
@@ -76,9 +78,11 @@ struct Config {
 };
 
 // Replaces the configuration of this process (and exports it to the
-// environment so that a plug-in module loaded later sees the same).
+// environment so that a plug-in module loaded later sees the same). A fixed
+// clock starts afresh, without what Sleep added to it before.
 void Configure(const Config& config);
-// The configuration in force (read from the environment on first use).
+// The configuration in force, read from the environment at each call; its
+// fixedClock is the clock as it stands now, after any Sleep.
 Config Current();
 
 // Maps a Windows path to the host path under the root folder. "C:\a\b.txt"
