@@ -96,6 +96,14 @@ struct DruckDaten {
     WORD wOptionWords[3];  // words of the "PrinterOptions" block kept for the job
     char szJobName[KX_MAX_PATH];
     PrnObject* pObjectList;  // the page's field objects
+    // Raster graphics: the line counter of the graphics filter, the offsets
+    // that move the page's graphic (dots), the page number on a label of
+    // several pages and the column counter of the graphics records.
+    DWORD dwLine;
+    LONG iBitmapOffset;
+    LONG iBitmapOffsetLinks;
+    WORD wSeitennummer;
+    WORD wSpaltenZaehler;
 };
 
 // Document data.

@@ -203,7 +203,7 @@ HRESULT IKXDriverUni::FilterGraphics(PDEVOBJ pdevobj, PBYTE pBuf, DWORD dwLen)
     if (!pdevobj || !pBuf || dwLen == 0 || !pOemPDev) return E_FAIL;
     ++pOemPDev->iNewZaehler;
     Trace(u"UNI(FilterGraphics):  FilterGraphicsOEM() Start FG_Klasse: 0x%x \r\n", pdevobj);
-    HRESULT hr = FilterGraphicsLine(pdevobj, pBuf, dwLen);
+    HRESULT hr = FilterGraphicsLine(pdevobj, m_pOEMHelp, pBuf, dwLen);
     Trace(u"UNI(FilterGraphics):  FilterGraphicsOEM() Ende FG_Klasse: 0x%x \r\n", pdevobj);
     --pOemPDev->iNewZaehler;
     return hr;

@@ -237,9 +237,9 @@ TEST(Interface, FilterGraphicsRefusesEmptyInput)
     uni->Release();
 }
 
-// The job-stream boundaries and the raster path arrive with later work; until
-// then they refuse with E_NOTIMPL so that no job prints without its frame.
-TEST(Interface, BoundaryCommandsAndRasterAreNotImplementedYet)
+// The job-stream boundaries arrive with later work; until then they refuse
+// with E_NOTIMPL so that no job prints without its frame.
+TEST(Interface, BoundaryCommandsAreNotImplementedYet)
 {
     IPrintOemUni* uni = CreatePlugin();
     kxtest::TestDevice device;
@@ -250,10 +250,11 @@ TEST(Interface, BoundaryCommandsAndRasterAreNotImplementedYet)
         EXPECT_EQ(result, 0);
     }
     EXPECT_EQ(device.pdev.iNewZaehler, 0);
+    // A band without bits is refused, and nothing is handed back to the host.
     PBYTE pbResult = reinterpret_cast<PBYTE>(0x1);
     BITMAPINFOHEADER bih{};
     EXPECT_EQ(uni->ImageProcessing(device.dev(), nullptr, &bih, nullptr, 0, nullptr, &pbResult),
-              E_NOTIMPL);
+              E_FAIL);
     EXPECT_EQ(pbResult, nullptr);
     OEMDMPARAM dm{};
     EXPECT_EQ(uni->DevMode(OEMDM_SIZE, &dm), S_OK);
