@@ -168,7 +168,8 @@ void GPDTextFree::operator()(char* p) const
 GPDText LoadGPDFile(const char16_t* pszGPDFile)
 {
     if (!pszGPDFile || !*pszGPDFile) {
-        Trace(u"ERROR UNI(GPD):  LoadGPDFile() pszGPDFile ist leer \r\n");
+        // The message text is the one support knows; the module follows it.
+        Trace(u"ERROR pszGPDFile ist leer - UNI(GPD):  LoadGPDFile() \r\n");
         return nullptr;
     }
     plat::Handle hFile =

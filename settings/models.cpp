@@ -17,7 +17,7 @@
 //
 // Order of the rules
 // ------------------
-// The first rule that holds wins, so within a family the most specific rule
+// The first rule that holds wins, so within a family the narrowest rule
 // comes first: family + "Duo", family + type number + variant letter, family +
 // type number, bare family. A family word that is part of a longer family
 // word (Vela in Velantra, Kelva in Kelvaron, Ossin in Ossinta, Lirra in
