@@ -424,7 +424,8 @@ void DiffuseRowsK(Fill&& fill, int width, int height, long errLimit, BYTE* dst,
         fastLo = std::max(fastLo, rg.lo);
         fastHi = std::min(fastHi, rg.hi);
     }
-    if (fastHi < fastLo) fastHi = fastLo;
+    fastLo = std::min(fastLo, width);
+    fastHi = std::clamp(fastHi, fastLo, width);
     const int spreadEnd = int(std::clamp<long>(errLimit, 0, width));
 
     for (int y = 0; y < height; ++y) {
