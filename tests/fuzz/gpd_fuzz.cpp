@@ -17,6 +17,7 @@
 namespace {
 
 constexpr const char16_t* kPath = u"C:\\fuzz\\input.gpd";
+std::filesystem::path gSimDir;  // removed when the run ends
 
 // One simulated Windows for the whole run, in a folder of its own.
 std::string SetUpSimulation()
@@ -24,6 +25,11 @@ std::string SetUpSimulation()
     std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("kxfuzz-gpd-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
+    gSimDir = dir;
+    std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(gSimDir, ec);
+    });
     kx::plat::sim::Config cfg;
     cfg.stateDir = (dir / "state").string();
     cfg.rootDir = (dir / "root").string();
