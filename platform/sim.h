@@ -24,6 +24,12 @@
 // the same time set again). Neither Configure() nor SetClock() may run while
 // other threads use the layer.
 //
+// The last error (GetLastError/SetLastError) is per thread and shared by the
+// copies: every copy looks up kx_sim_last_error_slot in the program's exported
+// symbols once and uses the slot it hands out, so a program built with
+// exported symbols (kxrender, the test programs) gives the plug-in module and
+// itself one last error, as Windows does.
+//
 // The state folder holds:
 //   registry/HKCU.reg, registry/HKLM.reg   the two hives
 //   jobs.reg                               jobs of the simulated spooler

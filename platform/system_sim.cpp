@@ -306,17 +306,35 @@ void SetSpoolFile(const std::string& hostPath)
 
 // ------------------------------------------------------------ last error
 
+// The last error is the calling thread's, as on Windows, and it is one per
+// process although the host and the plug-in module each link their own copy
+// of this layer: a program that exports kx_sim_last_error_slot (every copy of
+// the layer defines it; an executable built with exported symbols makes it
+// visible, a module built with hidden symbols does not) hands all copies its
+// slot for the calling thread. Without such a program each copy keeps its own.
+
 namespace {
+
 thread_local std::uint32_t tLastError = 0;
+
+using LastErrorSlotFn = std::uint32_t* (*)();
+
+std::uint32_t& LastErrorSlot()
+{
+    static const auto pfnHostSlot =
+        reinterpret_cast<LastErrorSlotFn>(::dlsym(RTLD_DEFAULT, "kx_sim_last_error_slot"));
+    return pfnHostSlot ? *pfnHostSlot() : tLastError;
 }
+
+}  // namespace
 
 std::uint32_t GetLastError()
 {
-    return tLastError;
+    return LastErrorSlot();
 }
 void SetLastError(std::uint32_t code)
 {
-    tLastError = code;
+    LastErrorSlot() = code;
 }
 
 // ------------------------------------------------------------ time
@@ -481,3 +499,9 @@ void* ResolveEngineCall(const char* name)
 }
 
 }  // namespace kx::plat
+
+// The slot of the calling thread in this copy of the layer (see GetLastError).
+extern "C" __attribute__((visibility("default"))) std::uint32_t* kx_sim_last_error_slot()
+{
+    return &kx::plat::tLastError;
+}
