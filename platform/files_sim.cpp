@@ -400,18 +400,23 @@ Handle CreateFile(std::u16string_view path, std::uint32_t access, std::uint32_t 
         Fail(FromErrno(errno, r));
         return kInvalidHandle;
     }
+    // As in Windows, a handle without data access neither checks nor records
+    // sharing.
     bool shareRead = share & kShareRead, shareWrite = share & kShareWrite;
-    if ((read && Held(fd, kDeniesRead)) || (write && Held(fd, kDeniesWrite)) ||
-        (!shareRead && Held(fd, kHasRead)) || (!shareWrite && Held(fd, kHasWrite))) {
+    if ((read || write) &&
+        ((read && Held(fd, kDeniesRead)) || (write && Held(fd, kDeniesWrite)) ||
+         (!shareRead && Held(fd, kHasRead)) || (!shareWrite && Held(fd, kHasWrite)))) {
         ::close(fd);
         Fail(kErrSharingViolation);
         return kInvalidHandle;
     }
-    if (read) Take(fd, kHasRead);
-    if (write) Take(fd, kHasWrite);
-    if (!shareRead) Take(fd, kDeniesRead);
-    if (!shareWrite) Take(fd, kDeniesWrite);
-    if (!(share & kShareDelete)) Take(fd, kDeniesDelete);
+    if (read || write) {
+        if (read) Take(fd, kHasRead);
+        if (write) Take(fd, kHasWrite);
+        if (!shareRead) Take(fd, kDeniesRead);
+        if (!shareWrite) Take(fd, kDeniesWrite);
+        if (!(share & kShareDelete)) Take(fd, kDeniesDelete);
+    }
     bool truncate = existed && (disposition == kCreateAlways || disposition == kTruncateExisting);
     if (truncate && ::truncate(r.path.c_str(), 0) != 0) {
         std::uint32_t rc = FromErrno(errno, r);
