@@ -43,6 +43,13 @@ public:
     bool Seek(std::uint64_t position)
     {
         if (!IsOpen()) return false;
+        // Within the bytes already read (a small file is read once): only
+        // the read position moves. The file itself stands at the buffer's
+        // end, where the next read continues.
+        if (position >= bufStart_ && position <= bufStart_ + len_) {
+            pos_ = static_cast<std::size_t>(position - bufStart_);
+            return true;
+        }
         std::uint64_t now = 0;
         if (!plat::SetFilePointer(h_, static_cast<std::int64_t>(position), plat::kFileBegin, &now))
             return false;
@@ -124,10 +131,15 @@ std::uint64_t gXmlResume = 0;
 
 // One line of the file as wide text. The file is 8-bit text in the system
 // code page; a NUL byte ends the line's text.
+// Every ANSI code page agrees with ASCII, so a pure ASCII line (nearly all
+// lines of a settings file) is widened without the conversion.
 std::u16string Widen(const std::string& line)
 {
     std::size_t nul = line.find('\0');
     std::string_view text(line.data(), nul == std::string::npos ? line.size() : nul);
+    bool ascii = true;
+    for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return std::u16string(text.begin(), text.end());
     return plat::MultiByteToWide(plat::kCpAcp, text);
 }
 

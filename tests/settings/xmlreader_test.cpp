@@ -20,35 +20,22 @@ constexpr const char* kSmall =
 
 TEST_F(XmlTest, ResultCodesTellHowFarTheLookupCame)
 {
+    EXPECT_EQ(kx::OpenXML(u"C:\\xml\\none.xml"), kx::XML_NO_FILE);
+    EXPECT_EQ(kx::CloseXML(), 0);
     Open(kSmall);
     EXPECT_EQ(Read(u"Root", u"Sect", u"Elem"), kx::XML_FOUND);
     EXPECT_EQ(u16string(value), u"  75 mm");
-    EXPECT_EQ(kx::XmlToInt(value), 75);
     EXPECT_EQ(Read(u"Root", u"Flat", nullptr), kx::XML_FOUND);
     EXPECT_EQ(u16string(value), u"12");
     EXPECT_EQ(Read(u"Other", u"Sect", u"Elem"), kx::XML_NO_ROOT);
     EXPECT_EQ(Read(u"Root", u"Missing", u"Elem"), kx::XML_NO_SECTION);
-    EXPECT_EQ(Read(u"Root", u"Sect", u"Missing"), kx::XML_NO_ELEMENT);
     EXPECT_EQ(kx::ReadXML(nullptr, u"Root", u"Sect", u"Elem", value, TRUE), kx::XML_NO_CONTEXT);
-}
-
-TEST_F(XmlTest, FailedLookupLeavesTheValueBuffer)
-{
-    Open(kSmall);
+    // A failed lookup leaves the value buffer as it was.
     kx::Copy(value, kx::XML_VALUE_CHARS, u"kept");
     EXPECT_EQ(kx::ReadXML(ctx(), u"Root", u"Sect", u"Missing", value, TRUE), kx::XML_NO_ELEMENT);
     EXPECT_EQ(u16string(value), u"kept");
-}
-
-TEST_F(XmlTest, OpenAndCloseReportTheirResults)
-{
-    EXPECT_EQ(kx::OpenXML(u"C:\\xml\\none.xml"), kx::XML_NO_FILE);
-    EXPECT_FALSE(kx::IsXMLOpen());
-    EXPECT_EQ(kx::CloseXML(), 0);
-    Open(kSmall);
-    EXPECT_TRUE(kx::IsXMLOpen());
     EXPECT_EQ(kx::CloseXML(), 1);
-    EXPECT_EQ(kx::CloseXML(), 0);
+    EXPECT_FALSE(kx::IsXMLOpen());
 }
 
 TEST_F(XmlTest, WithoutOpenFileThePrintersOwnSettingsFileIsRead)
@@ -97,24 +84,16 @@ TEST_F(XmlTest, NamesAreSubstringsAndTheRootBoundsTheSearch)
         "<Second>\n<OnlyHere>2</OnlyHere>\n</Second>\n"
         "</Root>\n"
         "<Next>\n<First>\n<Later>3</Later>\n</First>\n</Next>\n");
-    // An element missing from its section is taken from a later section.
+    // An element missing from its section is taken from a later section ...
     EXPECT_EQ(Read(u"Root", u"First", u"OnlyHere"), kx::XML_FOUND);
     EXPECT_EQ(u16string(value), u"2");
     // ... but never from beyond the root.
     EXPECT_EQ(Read(u"Root", u"First", u"Later"), kx::XML_NO_ELEMENT);
-    EXPECT_EQ(Read(u"Root", u"Third", u"Shared"), kx::XML_NO_SECTION);
-    // Plain substrings, case-sensitive.
     EXPECT_EQ(Read(u"Root", u"Sec", u"Here"), kx::XML_FOUND);
     EXPECT_EQ(Read(u"Root", u"second", u"OnlyHere"), kx::XML_NO_SECTION);
     EXPECT_EQ(Read(u"root", u"Second", u"OnlyHere"), kx::XML_NO_ROOT);
-}
-
-TEST_F(XmlTest, PartOfTheRootNameNeverMatchesTheClosingTag)
-{
-    Open(
-        "<LayoutSize>\n<Layout>\n<Rotate>1</Rotate>\n</Layout>\n</LayoutSize>\n"
-        "<Other>\n<Size>\n<PaperSize>9</PaperSize>\n</Size>\n</Other>\n");
-    EXPECT_EQ(Read(u"LayoutSize", u"Size", u"PaperSize"), kx::XML_NO_SECTION);
+    // A name that is part of the root's own name never matches its closing tag.
+    EXPECT_EQ(Read(u"Next", u"xt", nullptr), kx::XML_NO_SECTION);
 }
 
 TEST_F(XmlTest, ValueIsTheTextBetweenFirstTagAndClosingTag)
@@ -177,18 +156,12 @@ TEST(XmlToInt, ReadsNumbersTheWayTheSettingsFilesWriteThem)
 {
     EXPECT_EQ(kx::XmlToInt(u"  75 mm"), 75);
     EXPECT_EQ(kx::XmlToInt(u"\t-15"), -15);
-    EXPECT_EQ(kx::XmlToInt(u"+7"), 7);
-    EXPECT_EQ(kx::XmlToInt(u"007"), 7);
-    EXPECT_EQ(kx::XmlToInt(u""), 0);
+    EXPECT_EQ(kx::XmlToInt(u"+007"), 7);
     EXPECT_EQ(kx::XmlToInt(u"abc"), 0);
     EXPECT_EQ(kx::XmlToInt(u"- 5"), 0);
-    EXPECT_EQ(kx::XmlToInt(nullptr), 0);
-    // Beyond 32 bits: the nearest limit.
-    EXPECT_EQ(kx::XmlToInt(u"2147483647"), INT32_MAX);
     EXPECT_EQ(kx::XmlToInt(u"2147483648"), INT32_MAX);
     EXPECT_EQ(kx::XmlToInt(u"-2147483648"), INT32_MIN);
     EXPECT_EQ(kx::XmlToInt(u"-99999999999999999999999"), INT32_MIN);
-    EXPECT_EQ(kx::XmlToInt(u"99999999999999999999999"), INT32_MAX);
 }
 
 }  // namespace
