@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "settings/devmode.h"
 #include "settings/devmodeops.h"
 #include "settings/regvalues.h"
 #include "support/harness.h"
@@ -17,52 +16,34 @@
 namespace kxtest {
 
 inline constexpr char16_t kPrinter[] = u"Label KX4";
-inline constexpr char16_t kGpdPath[] =
-    u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\KX4-300.GPD";
-
+inline constexpr char16_t kGpdPath[] = u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\KX4.GPD";
 using Bytes = std::vector<BYTE>;
 
-inline WORD U16(const void* p, std::size_t off)
+inline DWORD Get(const void* p, std::size_t off, int width)
 {
-    WORD v;
-    std::memcpy(&v, static_cast<const BYTE*>(p) + off, sizeof(v));
+    DWORD v = 0;
+    std::memcpy(&v, static_cast<const BYTE*>(p) + off, width);
     return v;
 }
-inline DWORD U32(const void* p, std::size_t off)
+inline void Put16(Bytes& b, std::size_t off, WORD v)
 {
-    DWORD v;
-    std::memcpy(&v, static_cast<const BYTE*>(p) + off, sizeof(v));
-    return v;
+    std::memcpy(b.data() + off, &v, 2);
 }
-inline void Put16(void* p, std::size_t off, WORD v)
+inline void SetPassword(KX_DEVMODE* dm, std::u16string marker)
 {
-    std::memcpy(static_cast<BYTE*>(p) + off, &v, sizeof(v));
+    marker.resize(KX_PASSWORD_CHARS);
+    std::memcpy(reinterpret_cast<BYTE*>(dm) + offsetof(KX_DEVMODE, szPassword), marker.data(), 12);
 }
-inline void Put32(void* p, std::size_t off, DWORD v)
+template <class T>
+Bytes ToBytes(const T& v)
 {
-    std::memcpy(static_cast<BYTE*>(p) + off, &v, sizeof(v));
-}
-// The wide text at a byte offset, up to its terminator or max characters.
-inline std::u16string WideAt(const void* p, std::size_t off, std::size_t max)
-{
-    std::u16string s;
-    for (std::size_t i = 0; i < max; ++i) {
-        WORD c = U16(p, off + 2 * i);
-        if (!c) break;
-        s.push_back(static_cast<char16_t>(c));
-    }
-    return s;
-}
-inline void SetPassword(KX_DEVMODE* dm, const char16_t* marker)
-{
-    WCHAR pw[KX_PASSWORD_CHARS] = {};
-    for (std::size_t i = 0; i < KX_PASSWORD_CHARS - 1 && marker[i]; ++i) pw[i] = marker[i];
-    std::memcpy(reinterpret_cast<BYTE*>(dm) + offsetof(KX_DEVMODE, szPassword), pw, sizeof(pw));
+    const BYTE* p = reinterpret_cast<const BYTE*>(&v);
+    return Bytes(p, p + sizeof(T));
 }
 
-// A record as the settings interface saves it: defaults, a label of
-// 100 x 150 mm, the marker and a 300 dpi model block; tag goes to lXOffset
-// so that tests can tell records apart.
+// A record as the settings interface saves it: a 100 x 150 mm label, the
+// marker and a 300 dpi model block; the tag goes to lXOffset so that tests
+// can tell records apart.
 inline KX_DEVMODE SavedRecord(LONG tag)
 {
     KX_DEVMODE dm{};
@@ -80,23 +61,16 @@ inline KX_DEVMODE SavedRecord(LONG tag)
     return dm;
 }
 
-inline Bytes ToBytes(const KX_DEVMODE& dm)
+// A saved DEVMODE: the public part, `before` bytes of other private data, the
+// record, `after` bytes more; the DEVMODE's end (dmSize + dmDriverExtra) is
+// the end of the blob.
+inline Bytes UserDevmode(const Bytes& record, std::size_t before = 1200, std::size_t after = 0)
 {
-    Bytes b(sizeof(dm));
-    std::memcpy(b.data(), &dm, sizeof(dm));
-    return b;
-}
-
-// A saved DEVMODE: the public part (220 bytes), `hostPrivate` bytes of the
-// host's own data, then the private record; dmDriverExtra covers everything
-// behind the public part.
-inline Bytes UserDevmode(const Bytes& record, std::size_t hostPrivate = 1200)
-{
-    Bytes blob(sizeof(DEVMODEW) + hostPrivate, 0x5A);
-    Put16(blob.data(), offsetof(DEVMODEW, dmSize), sizeof(DEVMODEW));
-    Put16(blob.data(), offsetof(DEVMODEW, dmDriverExtra),
-          static_cast<WORD>(hostPrivate + record.size()));
+    Bytes blob(sizeof(DEVMODEW) + before, 0x5A);
     blob.insert(blob.end(), record.begin(), record.end());
+    blob.resize(blob.size() + after, 0x5A);
+    Put16(blob, offsetof(DEVMODEW, dmSize), sizeof(DEVMODEW));
+    Put16(blob, offsetof(DEVMODEW, dmDriverExtra), static_cast<WORD>(blob.size() - 220));
     return blob;
 }
 
@@ -113,14 +87,13 @@ protected:
         kx::plat::sim::AddDriver(driver);
         AddPrinter(kPrinter);
         ASSERT_EQ(kx::plat::OpenPrinter(kPrinter, &hPrinter), 0u);
-        kx::ResetDevmodeCache();
+        kx::ResetDevmodeCache();  // handles are reused between tests
     }
     void TearDown() override
     {
         kx::ResetDevmodeCache();
-        if (hPrinter) kx::plat::ClosePrinter(hPrinter);
+        kx::plat::ClosePrinter(hPrinter);
     }
-
     static void AddPrinter(std::u16string_view name)
     {
         kx::plat::sim::PrinterSetup printer;
@@ -130,20 +103,22 @@ protected:
     }
     static std::u16string UserKey()
     {
-        return std::u16string(kx::reg::kRegKeyDriver) + u"\\" + kPrinter;
+        return kx::reg::kRegKeyDriver + (u"\\" + std::u16string(kPrinter));
     }
-
-    void SetUserValue(std::u16string_view key, std::u16string_view name, const Bytes& data)
+    static void SetValue(kx::plat::Hive hive, std::u16string_view key, std::u16string_view name,
+                         const Bytes& data)
     {
-        ASSERT_EQ(
-            kx::plat::RegSetValue(kx::plat::Hive::CurrentUser, key, name, kx::plat::kRegBinary,
-                                  data.data(), static_cast<std::uint32_t>(data.size())),
-            0u);
+        ASSERT_EQ(kx::plat::RegSetValue(hive, key, name, kx::plat::kRegBinary, data.data(),
+                                        static_cast<std::uint32_t>(data.size())),
+                  0u);
     }
-    void SetDevModes2(const Bytes& blob) { SetUserValue(kx::reg::kDevModes2Key, kPrinter, blob); }
-    void SetDevModePerUser(const Bytes& blob)
+    void SetUser(std::u16string_view name, const Bytes& data)
     {
-        SetUserValue(kx::reg::kDevModePerUserKey, kPrinter, blob);
+        SetValue(kx::plat::Hive::CurrentUser, UserKey(), name, data);
+    }
+    void SetDevModes2(const Bytes& blob)
+    {
+        SetValue(kx::plat::Hive::CurrentUser, kx::reg::kDevModes2Key, kPrinter, blob);
     }
     void SetPrinterData(std::u16string_view name, const Bytes& data)
     {
@@ -153,18 +128,19 @@ protected:
                   0u);
     }
     void SetMachineRecord(const Bytes& data) { SetPrinterData(kx::reg::kPrivateDevmode, data); }
-    // A GPD with a 104 mm head at 203 dpi.
-    void WriteGpd()
+    // The paper size number of a new form (sizes in thousandths of a mm).
+    int AddForm(std::u16string_view name, std::int32_t cx, std::int32_t cy)
     {
-        std::string text =
-            "*GPDFileVersion: \"1.0\"\r\n*MaxSize: PAIR(832, 20000)\r\n"
-            "*OEMCustomData: \"104 203\"\r\n";
-        HANDLE h =
-            kx::plat::CreateFile(kGpdPath, kx::plat::kGenericWrite, 0, kx::plat::kCreateAlways);
-        ASSERT_TRUE(IsValidHandle(h));
-        std::uint32_t written = 0;
-        kx::plat::WriteFile(h, text.data(), static_cast<std::uint32_t>(text.size()), &written);
-        kx::plat::CloseHandle(h);
+        kx::plat::FormInfo form;
+        form.name = name;
+        form.cx = cx;
+        form.cy = cy;
+        kx::plat::sim::AddForm(form);
+        std::vector<kx::plat::FormInfo> forms;
+        EXPECT_TRUE(kx::plat::EnumForms(hPrinter, &forms));
+        for (std::size_t i = 0; i < forms.size(); ++i)
+            if (forms[i].name == name) return static_cast<int>(i + 1);
+        return -1;
     }
 };
 
