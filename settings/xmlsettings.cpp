@@ -119,8 +119,8 @@ const FeatureGroup kFeatureGroups[] = {
       {u"Clear_Print_Mem", FEATURE_INTERFACE_CLEAR_PRINT_MEM, false},
       {u"ContLabel", FEATURE_INTERFACE_CONTLABEL, false},
       {u"Userdef_SOHETB", FEATURE_INTERFACE_USERDEF_SOHETB, false},
-      // Older settings files do not have it: those printers all know the
-      // extended code pages.
+      // The one bit that a group which is there has even without its
+      // element: only an explicit value other than 1 clears it.
       {u"Extended_Codepage", FEATURE_INTERFACE_EXTENDED_CODEPAGE, true},
       {u"BM_Jobname", FEATURE_INTERFACE_BM_JOBNAME, false}}},
     {FEATURE_PRINT,
@@ -570,6 +570,10 @@ int GetFontSettingsFromXML(OEM_PDEV* ctx, KX_DEVMODE* pKX_Devmode)
         dm.wZoomY[i] = slot.wZoomY;
         dm.wFontID[i] = slot.wFontID;
     }
+    // The font count is looked up in the "Unicode" section like the slots
+    // (since the element search runs on to the end of the root, it is also
+    // found in a later section). The count in the record, read or kept,
+    // decides whether the second table is read.
     dm.wAnzahlFonts =
         static_cast<WORD>(r.Num(u"Unicode", u"AnzahlFonts", kRewind, dm.wAnzahlFonts));
     if (dm.wAnzahlFonts > 8) {

@@ -17,6 +17,10 @@
 // Results of the readers: 5 when the reader's root was found in the file,
 // 6 when it is not there, 0 when no settings file could be opened, 1 without
 // a context or target record.
+//
+// The context is the device state; it is needed only to find the printer's
+// own settings file when no file is open. The readers take no further
+// parameters: the record to fill is all they need.
 #pragma once
 
 #include "platform/kxtypes.h"
