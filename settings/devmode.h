@@ -399,6 +399,16 @@ inline bool HasValidMarker(const KX_DEVMODE& dm)
     return HasValidMarker(pw, KX_PASSWORD_CHARS);
 }
 
+// Writes DEVMODE_PASSWORT and its terminator into szPassword, as every
+// writer of a saved record must. (A writer should also store wVersion
+// KX_DEVMODE_VERSION and w9999 0x9999, so that readers take the body for the
+// current layout instead of handing it to the converter.)
+inline void SetValidMarker(KX_DEVMODE* pDevmode)
+{
+    std::memcpy(reinterpret_cast<BYTE*>(pDevmode) + offsetof(KX_DEVMODE, szPassword),
+                DEVMODE_PASSWORT, sizeof(DEVMODE_PASSWORT));
+}
+
 // The feature-token record "DevmodeFtkn" (24 bytes).
 #pragma pack(push, 1)
 struct DEVMODE_FTKN {

@@ -399,7 +399,9 @@ void SetDevmodeDefaults(KX_DEVMODE* pDevmode)
         dm.wFontID[i] = 100;
     }
     std::memcpy(dm.szDevice, "Device", sizeof(dm.szDevice));
-    // The device option block.
+    // The device option block. The unnamed option words and the reserved word
+    // at 256 are carried with the values the settings interface and the device
+    // option commands expect; their meaning is theirs, not the record's.
     dm.dwOption2000 = 25;
     dm.dwOption2004 = 110;
     dm.cutter_dwInterval = 1;

@@ -76,7 +76,9 @@ bool ReadPrinterRecord(HANDLE hPrinter, const WCHAR* pszPrinterName, std::u16str
                        void* pRecord, DWORD cbRecord);
 
 // The barcode settings: "BarCodes1D" into the 824 bytes at p1DBarcodes and
-// "BarCodes2D" into the 300 bytes at p2DBarcodes (either may be null). A
+// "BarCodes2D" into the 300 bytes at p2DBarcodes (either may be null). The
+// records are opaque here: their fields belong to the barcode fonts and the
+// command-font barcodes that read them. A
 // missing value leaves its record as the caller prepared it.
 void ReadBarcodeSettings(HANDLE hPrinter, const WCHAR* pszPrinterName, BYTE* p1DBarcodes,
                          BYTE* p2DBarcodes);

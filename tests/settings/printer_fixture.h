@@ -57,7 +57,7 @@ inline KX_DEVMODE SavedRecord(LONG tag)
     dm.FixedData.wMasterUnit = 300;
     dm.FixedData.wPrintHeadWidth = 867;
     dm.lXOffset = tag;
-    SetPassword(&dm, DEVMODE_PASSWORT);
+    SetValidMarker(&dm);
     return dm;
 }
 
