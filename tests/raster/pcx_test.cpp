@@ -181,8 +181,8 @@ TEST_F(PcxSendTest, AGapOf25RowsSplitsTheGraphicOneOf15DoesNot)
     TestImage img(8, 29);  // dots, 25 blank rows (2..26), dots
     for (int y : {0, 1, 27, 28}) img.SetRow(y, {0x00});
     Send(img);
-    // Part 0: rows 0..2 (with the gap's first row), at 290 - 26 rows = 30;
-    // part 1: rows 27..28 at the bottom edge, 290.
+    // The first piece: rows 0..2 (with the gap's first row), at 290 - 26 rows = 30;
+    // the second: rows 27..28 at the bottom edge, 290.
     EXPECT_EQ(Records(d.uni.spool), (std::vector<std::string>{"000030000080", "000290000080"}));
     const std::size_t h2 = d.uni.spool.find("^AX000", d.uni.spool.find("^AX000") + 1) + 20;
     EXPECT_EQ(d.uni.spool.substr(h2 + 6, 6), Bytes({0, 0, 7, 0, 1, 0}));  // yMin 0, yMax 1
