@@ -90,12 +90,16 @@ bool FindPrivateRecord(const std::vector<BYTE>& blob, DWORD dwHLMGroesse, bool b
     std::memcpy(&dmDriverExtra, blob.data() + kDmDriverExtraOffset, sizeof(dmDriverExtra));
     const long long end = static_cast<long long>(dmSize) + dmDriverExtra;
 
-    std::vector<DWORD> sizes;
-    if (dwHLMGroesse) sizes.push_back(dwHLMGroesse);
-    sizes.push_back(KX_DEVMODE_SIZE);
+    // The candidate sizes in order (a plain array: at most the machine's size,
+    // the current size and the older layouts).
+    DWORD sizes[2 + std::size(kLayoutSizes)];
+    std::size_t count = 0;
+    if (dwHLMGroesse) sizes[count++] = dwHLMGroesse;
+    sizes[count++] = KX_DEVMODE_SIZE;
     if (!bPerUserKey)
-        sizes.insert(sizes.end(), std::begin(kLayoutSizes) + 1, std::end(kLayoutSizes));
-    for (DWORD size : sizes) {
+        for (std::size_t i = 1; i < std::size(kLayoutSizes); ++i) sizes[count++] = kLayoutSizes[i];
+    for (std::size_t i = 0; i < count; ++i) {
+        const DWORD size = sizes[i];
         long long start = end - static_cast<long long>(size);
         if (CandidateHasMarker(blob, start)) {
             Trace(
