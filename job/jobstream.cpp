@@ -1,6 +1,6 @@
-// The job and page commands are not written yet: each boundary answers
+// The job start, page end and job end are not written yet: each answers
 // E_NOTIMPL, so that the driver host sees the job fail instead of printing a
-// label without its frame.
+// label without its frame. The document and page start live in docpage.cpp.
 #include "job/jobstream.h"
 
 #include "diag/trace.h"
@@ -17,11 +17,21 @@ HRESULT NotYet(const char16_t* name)
 
 }  // namespace
 
-HRESULT StartJob(PDEVOBJ, IPrintOemDriverUni*) { return NotYet(u"StartJob"); }
-HRESULT StartDoc(PDEVOBJ, IPrintOemDriverUni*) { return NotYet(u"StartDoc"); }
-HRESULT StartPage(PDEVOBJ, IPrintOemDriverUni*) { return NotYet(u"StartPage"); }
-HRESULT EndPage(PDEVOBJ, IPrintOemDriverUni*) { return NotYet(u"EndPage"); }
-HRESULT EndDoc(PDEVOBJ, IPrintOemDriverUni*) { return NotYet(u"EndDoc"); }
-HRESULT EndJob(PDEVOBJ, IPrintOemDriverUni*) { return NotYet(u"EndJob"); }
+HRESULT StartJob(PDEVOBJ, IPrintOemDriverUni*)
+{
+    return NotYet(u"StartJob");
+}
+HRESULT EndPage(PDEVOBJ, IPrintOemDriverUni*)
+{
+    return NotYet(u"EndPage");
+}
+HRESULT EndDoc(PDEVOBJ, IPrintOemDriverUni*)
+{
+    return NotYet(u"EndDoc");
+}
+HRESULT EndJob(PDEVOBJ, IPrintOemDriverUni*)
+{
+    return NotYet(u"EndJob");
+}
 
 }  // namespace kx
