@@ -17,6 +17,7 @@ namespace {
 constexpr DWORD kOutOfMemoryWaitMs = 4000;
 constexpr WORD kBmpType = 0x4D42;  // "BM"
 constexpr DWORD kBmpHeadersSize = 54;
+constexpr std::uint64_t kGrowAheadMax = 64u << 20;  // the page buffer grows at most 64 MiB ahead
 
 // Lines meant for the information log. The log object is not part of the job
 // yet; until it is, they go to the trace so that support still sees them.
@@ -195,7 +196,7 @@ HRESULT JoinLandscapeStrip(OEM_PDEV* pOemPDev, const DEVMODEW& pub, const KX_FIX
 
     vFreeBuffer(pOemPDev);
     bv->pBufStart = pNew;
-    bv->dwBufSize = static_cast<DWORD>(newSize);
+    bv->dwBufSize = bv->dwBufCapacity = static_cast<DWORD>(newSize);
 
     // The joined page's header: the paper's size in dots, and while more
     // strips follow, the width joined so far.
@@ -255,6 +256,7 @@ void vFreeBuffer(OEM_PDEV* pOemPDev)
         if (pOemPDev->iHAllocZaehler) --pOemPDev->iHAllocZaehler;
     }
     bv->dwBufSize = 0;
+    bv->dwBufCapacity = 0;
 }
 
 DWORD bGrowBuffer(OEM_PDEV* pOemPDev, DWORD dwAdd)
@@ -269,27 +271,37 @@ DWORD bGrowBuffer(OEM_PDEV* pOemPDev, DWORD dwAdd)
     }
     const DWORD old = bv->pBufStart ? bv->dwBufSize : 0;
     const std::uint64_t want = std::uint64_t{old} + dwAdd;
-    BYTE* p = nullptr;
-    if (want <= 0xFFFFFFFFu && want > 0) {
-        bv->dwBufSize = static_cast<DWORD>(want);
-        if (old == 0 && !bv->pBufStart) {
-            p = static_cast<BYTE*>(plat::HeapAlloc(bv->dwBufSize, true));
+    if (want > 0 && want <= 0xFFFFFFFFu) {
+        if (!bv->pBufStart) {
+            auto* p = static_cast<BYTE*>(plat::HeapAlloc(static_cast<std::size_t>(want), true));
             if (p) {
                 ++pOemPDev->iHAllocZaehler;
                 bv->pBufStart = p;
+                bv->dwBufCapacity = bv->dwBufSize = static_cast<DWORD>(want);
                 return bv->dwBufSize;
             }
+        } else if (want <= bv->dwBufCapacity) {
+            // The bytes behind the page are still zero from the allocation.
+            bv->dwBufSize = static_cast<DWORD>(want);
+            return bv->dwBufSize;
         } else {
-            // The block's present size is what it was grown to before; the
-            // new block takes the larger of it and the new size, zero-filled
-            // behind the stored bytes.
-            const DWORD dwNeueGroesse = std::max(old, bv->dwBufSize);
-            p = static_cast<BYTE*>(plat::HeapAlloc(dwNeueGroesse, true));
+            // A new block, half as large again as the present one (at most
+            // kGrowAheadMax ahead of the page), so that a page of many bands
+            // is copied a few times instead of once per band. The page itself
+            // grows by exactly the band; the block is zero behind it.
+            const std::uint64_t ahead =
+                std::min<std::uint64_t>(bv->dwBufCapacity / 2, kGrowAheadMax);
+            const std::uint64_t dwNeueGroesse =
+                std::min<std::uint64_t>(std::max(want, bv->dwBufCapacity + ahead), 0xFFFFFFFFu);
+            auto* p =
+                static_cast<BYTE*>(plat::HeapAlloc(static_cast<std::size_t>(dwNeueGroesse), true));
             if (p) {
                 if (old) std::memcpy(p, bv->pBufStart, old);
                 plat::HeapFree(bv->pBufStart);
                 bv->pBufStart = p;
-                return dwNeueGroesse;
+                bv->dwBufCapacity = static_cast<DWORD>(dwNeueGroesse);
+                bv->dwBufSize = static_cast<DWORD>(want);
+                return bv->dwBufSize;
             }
         }
     }

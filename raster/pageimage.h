@@ -23,4 +23,9 @@ struct Bildverarbeitung {
     DWORD dwFarbmodus;              // 1 grey, 2 colour (set by job start)
     DWORD dwFarbpixel;              // ribbon-colour pixels found by the last conversion
     RGBQUAD* prgbqColour;           // colour table of the ribbon-colour bitmap (may be null)
+    // Bytes allocated at pBufStart (at least dwBufSize). Band capture grows
+    // the block ahead of the page so that appending a band rarely copies the
+    // page; pBufStart is freed only through vFreeBuffer.
+    DWORD dwBufCapacity;
 };
+static_assert(sizeof(Bildverarbeitung) <= 128);

@@ -230,6 +230,8 @@ TEST_F(CaptureTest, MoreThan150BandsAreStoredWithoutOverrunningTheTables)
     }
     EXPECT_EQ(d.ba.wBildTeile, 200);
     EXPECT_EQ(d.bv.dwBufSize, 800u);
+    EXPECT_GE(d.bv.dwBufCapacity, d.bv.dwBufSize);
+    EXPECT_EQ(d.pdev.iHAllocZaehler, 1);
     EXPECT_EQ(d.ba.iBildTeilePosY[149], 149u);
     EXPECT_EQ(static_cast<unsigned char>(d.Page()[199 * 4]), 199);
 }
