@@ -725,6 +725,8 @@ std::u16string GetFolderPath(Folder folder)
             return profile + u"\\Documents";
         case Folder::Temp:
             return u"C:\\Windows\\Temp";
+        case Folder::Profile:
+            return profile;
     }
     SetLastError(kErrInvalidParameter);
     return {};

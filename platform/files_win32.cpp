@@ -177,6 +177,9 @@ std::u16string GetFolderPath(Folder folder)
         case Folder::Personal:
             csidl = CSIDL_PERSONAL;
             break;
+        case Folder::Profile:
+            csidl = CSIDL_PROFILE;
+            break;
         default:
             ::SetLastError(ERROR_INVALID_PARAMETER);
             return {};

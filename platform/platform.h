@@ -86,6 +86,7 @@ struct PrinterInfo {
     std::u16string location;
     std::u16string dataType;
     std::uint32_t attributes = 0;
+    std::uint32_t priority = 0;
     std::uint32_t status = 0;
     std::uint32_t cJobs = 0;
 };
@@ -104,6 +105,9 @@ struct DriverInfo {
     std::u16string provider;
     std::uint32_t version = 0;
     std::uint64_t driverVersion = 0;  // four 16-bit parts, most significant first
+    // dwPrinterDriverAttributes of level 8 (PRINTER_DRIVER_PACKAGE_AWARE 0x1,
+    // PRINTER_DRIVER_SANDBOX_ENABLED 0x4, ...); 0 where the spooler lacks level 8.
+    std::uint32_t printerDriverAttributes = 0;
 };
 bool GetPrinterDriver(Handle hPrinter, DriverInfo* info);
 
@@ -202,7 +206,8 @@ bool FindFiles(std::u16string_view pattern, std::vector<FindData>* found);
 bool GetDiskFreeSpace(std::u16string_view path, std::uint64_t* freeBytes);
 
 // SHGetFolderPathW for the folders the plug-in uses.
-enum class Folder { Windows, System, CommonAppData, LocalAppData, AppData, Personal, Temp };
+// Profile is the user's profile folder (CSIDL_PROFILE).
+enum class Folder { Windows, System, CommonAppData, LocalAppData, AppData, Personal, Temp, Profile };
 std::u16string GetFolderPath(Folder folder);
 
 // The full path of the plug-in module itself (GetModuleFileNameW).

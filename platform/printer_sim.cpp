@@ -421,6 +421,7 @@ bool GetPrinterInfo(Handle hPrinter, PrinterInfo* info)
     r.location = key->GetSz(u"Location");
     r.dataType = key->GetSz(u"Datatype");
     r.attributes = key->GetDword(u"Attributes");
+    r.priority = key->GetDword(u"Priority", 1);
     r.status = key->GetDword(u"Status");
     r.cJobs = static_cast<std::uint32_t>(JobsFile().Read().Children(p->keyName).size());
     *info = std::move(r);
@@ -450,6 +451,7 @@ bool GetPrinterDriver(Handle hPrinter, DriverInfo* info)
     r.provider = key->GetSz(u"Provider");
     r.version = key->GetDword(u"Version", 3);
     r.driverVersion = ParseVersion(key->GetSz(u"DriverVersion"));
+    r.printerDriverAttributes = key->GetDword(u"PrinterDriverAttributes");
     *info = std::move(r);
     return true;
 }

@@ -109,6 +109,7 @@ bool GetPrinterInfo(Handle hPrinter, PrinterInfo* info)
     r.location = U(pi->pLocation);
     r.dataType = U(pi->pDatatype);
     r.attributes = pi->Attributes;
+    r.priority = pi->Priority;
     r.status = pi->Status;
     r.cJobs = pi->cJobs;
     *info = std::move(r);
@@ -136,6 +137,13 @@ bool GetPrinterDriver(Handle hPrinter, DriverInfo* info)
     r.provider = U(di->pszProvider);
     r.version = di->cVersion;
     r.driverVersion = di->dwlDriverVersion;
+    // The attributes exist only from level 8 on; a spooler without it leaves 0.
+    std::vector<BYTE> buf8;
+    if (QueryBuffer(&buf8, [&](BYTE* p, DWORD cb, DWORD* needed) {
+            return ::GetPrinterDriverW(hPrinter, nullptr, 8, p, cb, needed) != FALSE;
+        }))
+        r.printerDriverAttributes =
+            reinterpret_cast<const DRIVER_INFO_8W*>(buf8.data())->dwPrinterDriverAttributes;
     *info = std::move(r);
     return true;
 }
