@@ -207,7 +207,16 @@ bool GetDiskFreeSpace(std::u16string_view path, std::uint64_t* freeBytes);
 
 // SHGetFolderPathW for the folders the plug-in uses.
 // Profile is the user's profile folder (CSIDL_PROFILE).
-enum class Folder { Windows, System, CommonAppData, LocalAppData, AppData, Personal, Temp, Profile };
+enum class Folder {
+    Windows,
+    System,
+    CommonAppData,
+    LocalAppData,
+    AppData,
+    Personal,
+    Temp,
+    Profile
+};
 std::u16string GetFolderPath(Folder folder);
 
 // The full path of the plug-in module itself (GetModuleFileNameW).
