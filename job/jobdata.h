@@ -40,6 +40,7 @@ struct TreiberPfadDatei {
     WCHAR wcGPD_NurDateiMitEndung[KX_MAX_PATH];
     WCHAR wcGPD_NurName[KX_MAX_PATH];
     CLogFile* pLogFile;
+    WCHAR wcDriverDirectory[KX_MAX_PATH];  // directory of the driver files, no final backslash
 };
 
 // Interface settings, supported features and job switches.
