@@ -21,6 +21,8 @@ constexpr DWORD BILDANTEILE_SIZE = 83424;
 constexpr DWORD ZEICHENBUFFER_SIZE = 11000;
 constexpr DWORD RGBBUFFER_SIZE = 3072;
 constexpr DWORD GRAPHBUF_SIZE = 768;
+constexpr DWORD KVBBBUFFER_SIZE = 2096;      // the text module's KVBBBuffer must fit
+constexpr DWORD BILDVERARBEITUNG_SIZE = 128;  // the page image record must fit
 
 // Names, registry keys, print files and the log.
 struct TreiberPfadDatei {
@@ -54,6 +56,12 @@ struct Treiberstrukturen {
     DWORD bLogFileEnable;
     DWORD bSendPrintStart;
     DWORD dwSprache;
+    // Peripherals set up by the device option commands (photocell 2, shift
+    // optimisation 4, cutter 8, dispenser 16, scanner 32, applicator 64,
+    // KRM-c 128, KRM-i 0x100); the document end reads the cutter's bit.
+    DWORD dwDialogeEnable;
+    DWORD dwVectorFontMin;  // printer data "VectorFontMin"/"VectorFontMax"
+    DWORD dwVectorFontMax;
 };
 
 // Print data of the job.
@@ -105,6 +113,21 @@ struct DruckDaten {
     LONG iBitmapOffsetLinks;
     WORD wSeitennummer;
     WORD wSpaltenZaehler;
+    // The "PrinterOptions" block as the job keeps it (job/printeroptions.h):
+    // fitted equipment (P_OPTIONS_...), the second options word and the
+    // print-module type.
+    DWORD dwAusstattung;
+    DWORD dwOptionen2;
+    DWORD dwModulTyp;
+    // Page end and document end.
+    DWORD dwFieldsMS;            // dwFields at the last page end
+    DWORD dwFieldsColour;        // fields of the colour part (split print file)
+    DWORD dwNumPages;            // pages ended
+    DWORD dwNumCopiesMod;        // modified copy count pending for the page end (0: none)
+    DWORD bBildinhaltVorhanden;  // the page's raster has content
+    DWORD dwLineAtPageEnd;       // dwLine when the last page ended (line path)
+    DWORD bRecallDirekt;         // the job prints a memory-card recall directly
+    DWORD bKeepPrnFile;          // memory card: the print file stays after the job
 };
 
 // Document data.
