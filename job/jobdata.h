@@ -43,6 +43,10 @@ struct TreiberPfadDatei {
     WCHAR wcGPD_NurName[KX_MAX_PATH];
     CLogFile* pLogFile;
     WCHAR wcDriverDirectory[KX_MAX_PATH];  // directory of the driver files, no final backslash
+    // The spooler's document name of the job and its short form (no folder,
+    // no "Microsoft ... - " prefix, no extension); filled by SendParam.
+    WCHAR wcDocName[KX_MAX_PATH];
+    WCHAR wcKurzName[KX_MAX_PATH];
 };
 
 // Interface settings, supported features and job switches.
@@ -62,6 +66,9 @@ struct Treiberstrukturen {
     DWORD dwDialogeEnable;
     DWORD dwVectorFontMin;  // printer data "VectorFontMin"/"VectorFontMax"
     DWORD dwVectorFontMax;
+    // The user's "DriverVersion" matches this plug-in, so per-user printer
+    // parameters may be used (GetPrinterParam).
+    DWORD bVersionIdentisch;
 };
 
 // Print data of the job.
@@ -128,6 +135,10 @@ struct DruckDaten {
     DWORD dwLineAtPageEnd;       // dwLine when the last page ended (line path)
     DWORD bRecallDirekt;         // the job prints a memory-card recall directly
     DWORD bKeepPrnFile;          // memory card: the print file stays after the job
+    // Set by SendParam for a direct-output recall: no print-module (KRM) and
+    // no bellmark parameters are sent.
+    DWORD bKeineGerParam;
+    DWORD bKeineBellmarkParam;
 };
 
 // Document data.
