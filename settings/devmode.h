@@ -151,7 +151,7 @@ struct KX_DEVMODE {
     WORD wReserved256;
     WORD wBelegOffset;
     WORD wBelegFontH1;
-    BYTE reserved262[2];
+    WORD wEtikettenLSEnable;  // 1: the first page sends the light-sensor PWM value PWMwertLS
     WORD PWMwertLS;
     BYTE reserved266[2];
     WORD wLayoutDrehung;
@@ -169,7 +169,9 @@ struct KX_DEVMODE {
     BYTE reserved294[14];
     WCHAR szPrintOrder[32];
     WCHAR szTime[61];
-    BYTE reserved494[122];
+    // Memory-card recall marker: a document whose name contains it is a
+    // direct-output recall job (the device options send nothing).
+    WCHAR szMemCardRecallKennung[61];
     WCHAR szNumString[61];
     WCHAR szExtNumString[61];
     WCHAR szLinkString[101];
@@ -189,36 +191,102 @@ struct KX_DEVMODE {
     BYTE reserved1978[8];
     char szDevice[7];
     BYTE reserved1993[1];
+    // The device option block, 1994 to 2216, read by the device parameter
+    // commands (options/deviceparam.h, docs/device-options.md). Offsets are
+    // in 1/10 mm and times in ms unless noted. A word that the defaults fill
+    // keeps its dwOptionNNNN name beside the name of its setting.
     WORD dispenser_dwMode;
-    BYTE reserved1996[4];
-    DWORD dwOption2000;
-    DWORD dwOption2004;
+    DWORD dispenser_dwPhotocellLevel;
+    union {
+        DWORD dwOption2000;
+        LONG dispenser_lOffset;  // extra offset
+    };
+    union {
+        DWORD dwOption2004;
+        DWORD dispenser_dwStartDelay;  // start signal delay
+    };
     DWORD cutter_dwMode;
     WORD cutter_dwInterval;
-    BYTE reserved2014[2];
+    WORD cutter_wIntervalReset;  // 1: reset the interval counter first
     LONG cutter_lOffset;
-    BYTE reserved2020[4];
-    DWORD dwOption2024;
+    LONG cutter_lDoubleCut;
+    union {
+        DWORD dwOption2024;
+        LONG cutter_lCutWidth;
+    };
     WORD cutter_wControlMode;
     WORD cutter_wInterval;
     DWORD scanner_dwMode;
-    BYTE reserved2036[4];
-    DWORD dwOption2040;
-    DWORD dwOption2044;
+    DWORD scanner_dwPort;
+    union {
+        DWORD dwOption2040;
+        DWORD scanner_dwNoReads;
+    };
+    union {
+        DWORD dwOption2044;
+        DWORD scanner_dwFeedLabels;
+    };
     LONG scanner_dwOffset;
-    BYTE reserved2052[20];
-    DWORD applicator_dwMode;
-    BYTE reserved2076[8];
-    DWORD dwOption2084;
-    DWORD dwOption2088;
-    DWORD dwOption2092;
-    DWORD dwOption2096;
-    BYTE reserved2100[4];
-    DWORD dwOption2104;
-    BYTE reserved2108[4];
-    DWORD dwOption2112;
-    DWORD dwOption2116;
-    BYTE reserved2120[96];
+    DWORD scanner_dwLength;
+    DWORD scanner_dwScanMode;
+    DWORD scanner_dwDelay;
+    DWORD scanner_dwTimeout;
+    BYTE reserved2068[4];
+    DWORD applicator_dwMode;  // working mode
+    DWORD applicator_dwApplicationMode;
+    DWORD applicator_dwDelayAirOn;
+    union {
+        DWORD dwOption2084;
+        DWORD applicator_dwDelayAirOff;
+    };
+    union {
+        DWORD dwOption2088;
+        DWORD applicator_dwVacuumControl;
+    };
+    union {
+        DWORD dwOption2092;
+        DWORD applicator_dwBlowTime;
+    };
+    union {
+        DWORD dwOption2096;
+        DWORD applicator_dwWaitPosition;
+    };
+    DWORD applicator_dwEnrolTime;
+    union {
+        DWORD dwOption2104;
+        DWORD applicator_dwCleaningTime;
+    };
+    DWORD applicator_dwTimeoutHub;
+    union {
+        DWORD dwOption2112;
+        DWORD applicator_dwPressureControl;
+    };
+    union {
+        DWORD dwOption2116;
+        DWORD applicator_dwPressureTime;
+    };
+    DWORD applicator_dwVacuumDelay;
+    LONG cutter_lAltOffset;   // the cutter offset used instead when cutter_bAltOffset is 1
+    DWORD cutter_bAltOffset;
+    DWORD krm_dwServicePosition;  // mm
+    DWORD krm_dwBackSpeed;
+    DWORD krm_dwMode;
+    DWORD krm_dwCycle;
+    DWORD krm_dwPrintPosition;
+    DWORD krm_dwOffset;
+    DWORD krm_dwRibbonSpeed;
+    DWORD krmc_dwMode;
+    DWORD krmc_dwOffset;
+    DWORD krmc_dwOffsetZusatz;  // the digit after the offset
+    DWORD krmc_dwCycle;
+    DWORD bellmark_dwSendMask;  // BMFLAG_... bits
+    DWORD bellmark_dwFirstLabelOffset;
+    DWORD bellmark_dwGap;  // mm
+    DWORD bellmark_dwLanes;
+    DWORD bellmark_dwWASRow;
+    DWORD bellmark_dwWASHost;
+    DWORD bellmark_dwWASOffset;
+    BYTE reserved2204[12];
     WORD wFontID[8];
     WCHAR szInstalledName[8][33];
     WORD wPrinterFont2[8];
@@ -356,6 +424,30 @@ static_assert(offsetof(KX_DEVMODE, dwOption2096) == 2096);
 static_assert(offsetof(KX_DEVMODE, dwOption2104) == 2104);
 static_assert(offsetof(KX_DEVMODE, dwOption2112) == 2112);
 static_assert(offsetof(KX_DEVMODE, dwOption2116) == 2116);
+static_assert(offsetof(KX_DEVMODE, wEtikettenLSEnable) == 262);
+static_assert(offsetof(KX_DEVMODE, szMemCardRecallKennung) == 494);
+static_assert(offsetof(KX_DEVMODE, dispenser_dwPhotocellLevel) == 1996);
+static_assert(offsetof(KX_DEVMODE, dispenser_lOffset) == 2000);
+static_assert(offsetof(KX_DEVMODE, dispenser_dwStartDelay) == 2004);
+static_assert(offsetof(KX_DEVMODE, cutter_wIntervalReset) == 2014);
+static_assert(offsetof(KX_DEVMODE, cutter_lDoubleCut) == 2020);
+static_assert(offsetof(KX_DEVMODE, cutter_lCutWidth) == 2024);
+static_assert(offsetof(KX_DEVMODE, scanner_dwPort) == 2036);
+static_assert(offsetof(KX_DEVMODE, scanner_dwNoReads) == 2040);
+static_assert(offsetof(KX_DEVMODE, scanner_dwFeedLabels) == 2044);
+static_assert(offsetof(KX_DEVMODE, scanner_dwLength) == 2052);
+static_assert(offsetof(KX_DEVMODE, scanner_dwTimeout) == 2064);
+static_assert(offsetof(KX_DEVMODE, applicator_dwApplicationMode) == 2076);
+static_assert(offsetof(KX_DEVMODE, applicator_dwDelayAirOff) == 2084);
+static_assert(offsetof(KX_DEVMODE, applicator_dwEnrolTime) == 2100);
+static_assert(offsetof(KX_DEVMODE, applicator_dwTimeoutHub) == 2108);
+static_assert(offsetof(KX_DEVMODE, applicator_dwPressureTime) == 2116);
+static_assert(offsetof(KX_DEVMODE, applicator_dwVacuumDelay) == 2120);
+static_assert(offsetof(KX_DEVMODE, cutter_lAltOffset) == 2124);
+static_assert(offsetof(KX_DEVMODE, krm_dwServicePosition) == 2132);
+static_assert(offsetof(KX_DEVMODE, krmc_dwMode) == 2160);
+static_assert(offsetof(KX_DEVMODE, bellmark_dwSendMask) == 2176);
+static_assert(offsetof(KX_DEVMODE, bellmark_dwWASOffset) == 2200);
 static_assert(offsetof(KX_DEVMODE, wFontID) == 2216);
 static_assert(offsetof(KX_DEVMODE, szInstalledName) == 2232);
 static_assert(offsetof(KX_DEVMODE, wPrinterFont2) == 2760);
