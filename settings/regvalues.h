@@ -56,6 +56,7 @@ inline constexpr char16_t kExtNumStartValue[] = u"ExtNumStartValue";
 // ---- operating system (machine, kCurrentVersionKey)
 inline constexpr char16_t kProductName[] = u"ProductName";
 inline constexpr char16_t kDisplayVersion[] = u"DisplayVersion";
+inline constexpr char16_t kCurrentBuild[] = u"CurrentBuild";
 
 // Sizes of the fixed records among the values.
 constexpr unsigned kBarCodes1DSize = 824;
