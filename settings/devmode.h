@@ -107,7 +107,7 @@ struct KX_DEVMODE {
     WORD wAutoCollate;
     WORD wRotate90Steps;
     WORD wCodepage;
-    BYTE reserved140[2];
+    WORD wCodepageSenden;  // 1: the page start sends wCodepage to the printer
     WORD wTTFverwenden;
     WORD wBMPverwenden;
     WORD wTTFInvers;
@@ -338,6 +338,7 @@ static_assert(offsetof(KX_DEVMODE, dwDrehung) == 132);
 static_assert(offsetof(KX_DEVMODE, wAutoCollate) == 134);
 static_assert(offsetof(KX_DEVMODE, wRotate90Steps) == 136);
 static_assert(offsetof(KX_DEVMODE, wCodepage) == 138);
+static_assert(offsetof(KX_DEVMODE, wCodepageSenden) == 140);
 static_assert(offsetof(KX_DEVMODE, wTTFverwenden) == 142);
 static_assert(offsetof(KX_DEVMODE, wBMPverwenden) == 144);
 static_assert(offsetof(KX_DEVMODE, wTTFInvers) == 146);
