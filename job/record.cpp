@@ -38,8 +38,8 @@ HRESULT RecordWriter::Fail(HRESULT hr)
     return hr;
 }
 
-HRESULT RecordWriter::Joined(const char* comment, std::size_t cch, const char* fmt,
-                             FmtArgs args, BOOL bNoFile)
+HRESULT RecordWriter::Joined(const char* comment, std::size_t cch, const char* fmt, FmtArgs args,
+                             BOOL bNoFile)
 {
     if (!Ok()) return m_hr;
     char buf[512];
@@ -55,7 +55,7 @@ HRESULT RecordWriter::Joined(const char* comment, std::size_t cch, const char* f
 }
 
 HRESULT RecordWriter::Separate(const char* comment, const char* valueFmt, FmtArgs valueArgs,
-                               std::size_t cch, const char* fmt, FmtArgs args)
+                               std::size_t cch, const char* fmt, FmtArgs args, BOOL bNoFile)
 {
     if (!Ok()) return m_hr;
     char buf[512];
@@ -65,13 +65,33 @@ HRESULT RecordWriter::Separate(const char* comment, const char* valueFmt, FmtArg
         TraceA("ERROR UNI(CC-Klassen):  Separate() Puffer zu klein fuer |%s| \r\n", fmt);
         return Fail(hr);
     }
-    hr = Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch))));
+    hr = Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch)), FALSE,
+                       FALSE, bNoFile));
     if (FAILED(hr)) return hr;
     if (!m_comments || !comment) return Fail(SendeKommentar(m_pdevobj, m_pUniDrv, ""));
     char value[100];
     hr = VFormat(value, sizeof(value), valueFmt ? valueFmt : "", valueArgs);
     if (FAILED(hr)) return Fail(hr);
     return Fail(SendeKommentar(m_pdevobj, m_pUniDrv, comment, value));
+}
+
+HRESULT RecordWriter::Bare(std::size_t cch, const char* fmt, FmtArgs args)
+{
+    if (!Ok()) return m_hr;
+    char buf[512];
+    if (cch > sizeof(buf)) cch = sizeof(buf);
+    HRESULT hr = VFormat(buf, cch, fmt, args);
+    if (FAILED(hr)) {
+        TraceA("ERROR UNI(CC-Klassen):  Bare() Puffer zu klein fuer |%s| \r\n", fmt);
+        return Fail(hr);
+    }
+    return Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch))));
+}
+
+HRESULT RecordWriter::LineEnd()
+{
+    if (!Ok()) return m_hr;
+    return Fail(SendeKommentar(m_pdevobj, m_pUniDrv, ""));
 }
 
 HRESULT RecordWriter::Comment(const char* text1, const char* text2)

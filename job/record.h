@@ -46,17 +46,25 @@ public:
     }
 
     // The record alone, then the comment line with its formatted value (or a
-    // bare "\r\n") into the print file.
-    HRESULT Separate(const char* comment, const char* valueFmt, FmtArgs valueArgs,
-                     std::size_t cch, const char* fmt, FmtArgs args);
+    // bare "\r\n") into the print file. bNoFile keeps the record itself out
+    // of the print file (its comment line still goes there).
+    HRESULT Separate(const char* comment, const char* valueFmt, FmtArgs valueArgs, std::size_t cch,
+                     const char* fmt, FmtArgs args, BOOL bNoFile = FALSE);
     HRESULT Separate(const char* comment, const char* fmt, FmtArgs args)
     {
         return Separate(comment, "", {}, kBuffer, fmt, args);
     }
 
+    // The record alone, with no line ending anywhere.
+    HRESULT Bare(std::size_t cch, const char* fmt, FmtArgs args);
+    HRESULT Bare(const char* fmt, FmtArgs args) { return Bare(kBuffer, fmt, args); }
+
     // A free-standing comment line (print file only), written only when
     // comments are on.
     HRESULT Comment(const char* text1, const char* text2 = "");
+
+    // A bare "\r\n" into the print file, whatever the comment setting.
+    HRESULT LineEnd();
 
 private:
     HRESULT Fail(HRESULT hr);
