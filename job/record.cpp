@@ -50,8 +50,8 @@ HRESULT RecordWriter::Joined(const char* comment, std::size_t cch, const char* f
         TraceA("ERROR UNI(CC-Klassen):  Joined() Puffer zu klein fuer |%s| \r\n", fmt);
         return Fail(hr);
     }
-    return Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch)), FALSE,
-                         FALSE, bNoFile));
+    return Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch)),
+                         m_bPrintData, FALSE, bNoFile));
 }
 
 HRESULT RecordWriter::Separate(const char* comment, const char* valueFmt, FmtArgs valueArgs,
@@ -65,8 +65,8 @@ HRESULT RecordWriter::Separate(const char* comment, const char* valueFmt, FmtArg
         TraceA("ERROR UNI(CC-Klassen):  Separate() Puffer zu klein fuer |%s| \r\n", fmt);
         return Fail(hr);
     }
-    hr = Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch)), FALSE,
-                       FALSE, bNoFile));
+    hr = Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch)),
+                       m_bPrintData, FALSE, bNoFile));
     if (FAILED(hr)) return hr;
     if (!m_comments || !comment) return Fail(SendeKommentar(m_pdevobj, m_pUniDrv, ""));
     char value[100];
@@ -85,7 +85,8 @@ HRESULT RecordWriter::Bare(std::size_t cch, const char* fmt, FmtArgs args)
         TraceA("ERROR UNI(CC-Klassen):  Bare() Puffer zu klein fuer |%s| \r\n", fmt);
         return Fail(hr);
     }
-    return Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch))));
+    return Fail(
+        SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch)), m_bPrintData));
 }
 
 HRESULT RecordWriter::LineEnd()

@@ -36,6 +36,11 @@ public:
     HRESULT Result() const { return m_hr; }
     bool Ok() const { return SUCCEEDED(m_hr); }
 
+    // Marks the records of this writer as print data: in split print-file
+    // mode they go to the second print file instead of the first (the
+    // device option commands). Comment lines stay in the first file.
+    void SetPrintData(BOOL bPrintData) { m_bPrintData = bPrintData; }
+
     // Record and comment (or "\r\n") in one buffer of cch characters.
     // bNoFile sends it to the spooler only.
     HRESULT Joined(const char* comment, std::size_t cch, const char* fmt, FmtArgs args,
@@ -74,6 +79,7 @@ private:
     char m_cStart = '^';
     char m_cEnd = '_';
     bool m_comments = false;
+    BOOL m_bPrintData = FALSE;
     HRESULT m_hr = S_OK;
 };
 
