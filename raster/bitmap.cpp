@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "diag/trace.h"
@@ -433,21 +434,54 @@ BOOL Bitmap::Rotate90(OEM_PDEV* pOemPDev)
     // Source row Height - 1 - y' is storage row y'.
     PixelMover mv(Bpp);
     if (mv.bytes > 0) {
-        const int n = mv.copyBytes();
         // Tiles keep both the strided reads and the writes in the cache.
-        constexpr int kTile = 64;
-        for (int x0 = 0; x0 < Width; x0 += kTile) {
-            int x1 = std::min(Width, x0 + kTile);
-            for (int y0 = 0; y0 < Height; y0 += kTile) {
-                int y1 = std::min(Height, y0 + kTile);
-                for (int x = x0; x < x1; ++x) {
-                    BYTE* dst = turned.Row(x);
-                    for (int yp = y0; yp < y1; ++yp) {
+        auto turn = [&](auto bytesTag, auto copyTag) {
+            constexpr int B = decltype(bytesTag)::value;
+            constexpr int N = decltype(copyTag)::value;
+            constexpr int kTile = 64;
+            for (int x0 = 0; x0 < Width; x0 += kTile) {
+                const int x1 = std::min(Width, x0 + kTile);
+                for (int y0 = 0; y0 < Height; y0 += kTile) {
+                    const int y1 = std::min(Height, y0 + kTile);
+                    for (int x = x0; x < x1; ++x) {
+                        BYTE* dst = turned.Row(x) + std::size_t(y0) * B;
                         const BYTE* src =
-                            Data + std::size_t(yp) * ScanLineSize + std::size_t(x) * mv.bytes;
-                        std::memcpy(dst + std::size_t(yp) * mv.bytes, src, n);
+                            Data + std::size_t(y0) * ScanLineSize + std::size_t(x) * B;
+                        for (int yp = y0; yp < y1; ++yp, dst += B, src += ScanLineSize)
+                            for (int k = 0; k < N; ++k) dst[k] = src[k];
                     }
                 }
+            }
+        };
+        using std::integral_constant;
+        switch (mv.bytes) {
+            case 1:
+                turn(integral_constant<int, 1>{}, integral_constant<int, 1>{});
+                break;
+            case 2:
+                turn(integral_constant<int, 2>{}, integral_constant<int, 2>{});
+                break;
+            case 3:
+                turn(integral_constant<int, 3>{}, integral_constant<int, 3>{});
+                break;
+            default:
+                turn(integral_constant<int, 4>{}, integral_constant<int, 3>{});
+                break;
+        }
+    } else if (Bpp == 1) {
+        // Storage row y' of the source is destination column y'. Only the
+        // dots (index 0) need writing: the new bitmap is white.
+        const int bytesPerRow = (Width + 7) / 8;
+        for (int yp = 0; yp < Height; ++yp) {
+            const BYTE* src = Data + std::size_t(yp) * ScanLineSize;
+            const BYTE mask = BYTE(~(0x80 >> (yp & 7)));
+            const std::size_t at = std::size_t(yp) >> 3;
+            for (int i = 0; i < bytesPerRow; ++i) {
+                const BYTE b = src[i];
+                if (b == 0xFF) continue;
+                const int n = std::min(8, Width - 8 * i);
+                for (int k = 0; k < n; ++k)
+                    if (!(b & (0x80 >> k))) turned.Row(8 * i + k)[at] &= mask;
             }
         }
     } else {

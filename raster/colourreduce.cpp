@@ -117,12 +117,32 @@ public:
         const BYTE* p = b.Row(y);
         const int w = b.Width;
         if (b.Bpp == 24) {
-            for (int x = 0; x < w; ++x, p += 3) cls[x] = BYTE(m_cl.Classify(p[2], p[1], p[0]));
+            if (m_cl.ribbon) {
+                for (int x = 0; x < w; ++x, p += 3) cls[x] = BYTE(m_cl.Classify(p[2], p[1], p[0]));
+            } else {
+                // Without a ribbon colour: the fixed entries by their sums,
+                // everything else by its weighted sum, without branches.
+                const int s0 = m_cl.sum0, s1 = m_cl.sum1, s255 = m_cl.sum255;
+                const BYTE* bySum = m_cl.bySum;
+                for (int x = 0; x < w; ++x, p += 3) {
+                    const int b0 = p[0], g0 = p[1], r0 = p[2];
+                    const int sum = r0 + g0 + b0;
+                    int c = bySum[3 * r0 + 6 * g0 + ((3 * b0) >> 1)];
+                    c = sum == s255 ? 255 : c;
+                    c = sum == s1 ? 1 : c;
+                    c = sum == s0 ? 0 : c;
+                    cls[x] = BYTE(c);
+                }
+            }
             if (grey) {
                 p = b.Row(y);
                 for (int x = 0; x < w; ++x, p += 3) grey[x] = short(GreyLevel(p[2], p[1], p[0]));
             }
-        } else if (b.Bpp <= 8) {
+        } else if (b.Bpp == 8) {
+            for (int x = 0; x < w; ++x) cls[x] = m_byIndex[p[x]];
+            if (grey)
+                for (int x = 0; x < w; ++x) grey[x] = m_greyByIndex[p[x]];
+        } else if (b.Bpp < 8) {
             for (int x = 0; x < w; ++x) {
                 const int i = b.GetPixelIndex(x, y);
                 cls[x] = m_byIndex[i];
@@ -310,30 +330,38 @@ DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane
                 match[i] = RGBColour(q.rgbRed, q.rgbGreen, q.rgbBlue) == target0;
             }
         }
+        // Per row: a match flag per pixel, then eight flags to a byte (a set
+        // flag clears the pixel's bit: index 0).
+        std::vector<BYTE> hit(static_cast<std::size_t>(Width) + 8, 0);
         const BYTE t0r = RedOf(target0), t0g = GreenOf(target0), t0b = BlueOf(target0);
         for (int y = 0; y < Height; ++y) {
             const BYTE* src = Row(y);
+            BYTE* h = hit.data();
+            switch (Bpp) {
+                case 8:
+                    for (int x = 0; x < Width; ++x) h[x] = match[src[x]];
+                    break;
+                case 24:
+                    for (int x = 0; x < Width; ++x, src += 3)
+                        h[x] = (src[0] == t0b) & (src[1] == t0g) & (src[2] == t0r);
+                    break;
+                case 1:
+                case 4:
+                    for (int x = 0; x < Width; ++x) h[x] = match[GetPixelIndex(x, y)];
+                    break;
+                default:
+                    for (int x = 0; x < Width; ++x) h[x] = GetPixelColor(x, y) == target0;
+                    break;
+            }
             BYTE* dst = neu.Row(y);
             for (int x0 = 0; x0 < Width; x0 += 8) {
-                const int n = std::min(8, Width - x0);
-                BYTE bits = 0xFF;
-                for (int i = 0; i < n; ++i) {
-                    const int x = x0 + i;
-                    bool hit;
-                    if (Bpp == 8) {
-                        hit = match[src[x]];
-                    } else if (Bpp == 24) {
-                        const BYTE* p = src + 3 * std::size_t(x);
-                        hit = p[0] == t0b && p[1] == t0g && p[2] == t0r;
-                    } else if (Bpp < 8) {
-                        hit = match[GetPixelIndex(x, y)];
-                    } else {
-                        hit = GetPixelColor(x, y) == target0;
-                    }
-                    if (hit) bits &= BYTE(~(0x80 >> i));
-                }
-                dst[x0 >> 3] = bits;
+                const BYTE* f = h + x0;
+                const unsigned bits = (f[0] << 7) | (f[1] << 6) | (f[2] << 5) | (f[3] << 4) |
+                                      (f[4] << 3) | (f[5] << 2) | (f[6] << 1) | f[7];
+                dst[x0 >> 3] = BYTE(~bits);
             }
+            // The flags beyond the row stay clear, so the last byte's padding
+            // bits stay white.
         }
         TakeOver(neu);
         return 1;
@@ -389,21 +417,30 @@ DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane
         std::vector<short> grey(correct ? std::size_t(Width) : 0);
         bool seenContent = false;
         for (int y = 0; y < Height; ++y) {
-            reader.Row(y, cls.data(), correct ? grey.data() : nullptr);
-            if (correct) fringe.Row(cls.data(), grey.data());
             BYTE* out = neu.Row(y);
-            BYTE* colourOut = colourBmp ? colourBmp->Row(y) : nullptr;
-            bool blank = true;
-            for (int x = 0; x < Width; ++x) {
-                int c = cls[std::size_t(x)];
-                const bool isRibbon = ribbon && c == k;
-                if (colourOut) colourOut[x] = BYTE(isRibbon ? k : kWhite);
-                if (isRibbon) {
-                    ++dwFarbpixel;
-                    c = kWhite;
+            bool blank;
+            if (!ribbon) {
+                // The classes go straight into the new row.
+                reader.Row(y, out, nullptr);
+                BYTE all = 0xFF;
+                for (int x = 0; x < Width; ++x) all &= out[x];
+                blank = all == 0xFF;
+            } else {
+                reader.Row(y, cls.data(), correct ? grey.data() : nullptr);
+                if (correct) fringe.Row(cls.data(), grey.data());
+                BYTE* colourOut = colourBmp ? colourBmp->Row(y) : nullptr;
+                blank = true;
+                for (int x = 0; x < Width; ++x) {
+                    int c = cls[std::size_t(x)];
+                    const bool isRibbon = c == k;
+                    if (colourOut) colourOut[x] = BYTE(isRibbon ? k : kWhite);
+                    if (isRibbon) {
+                        ++dwFarbpixel;
+                        c = kWhite;
+                    }
+                    out[x] = BYTE(c);
+                    if (c < kWhite) blank = false;
                 }
-                out[x] = BYTE(c);
-                if (c < kWhite) blank = false;
             }
             if (blank) {
                 if (!seenContent) ++dwLeereZeilen;

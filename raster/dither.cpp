@@ -398,16 +398,74 @@ inline void SpreadGuarded(const Deltas& dl, int v, int x, int width, bool hasNex
     }
 }
 
+inline int Clamp255(int n)
+{
+    return std::min(std::max(n, 0), 255);
+}
+
+// The middle stretch [x0, x1) of a row in which every neighbour passes its
+// test. The cells that still receive error from the pixels ahead are carried
+// in registers (the current row's next two cells and a window over each
+// lower row) and go back to memory once no later pixel of the row reaches
+// them: the same additions in the same order as SpreadGuarded, without
+// reloading every cell for every pixel. Reads may reach one cell beyond the
+// row's end; the row buffers carry margins for that.
+template <int F>
+void DiffuseInterior(const Deltas& dl, BYTE* cur, BYTE* nxt, BYTE* aft, BYTE* out, int x0, int x1)
+{
+    constexpr Kernel K = kKernels[F];
+    constexpr int NN = K.nNext;
+    constexpr int NA = K.nAfter;
+    constexpr int jn0 = K.next[0].j;
+    constexpr int ja0 = NA ? K.after[0].j : 0;
+    int nw[NN];
+    int aw[NA ? NA : 1];
+    for (int t = 0; t < NN; ++t) nw[t] = nxt[x0 + jn0 + t];
+    for (int t = 0; t < NA; ++t) aw[t] = aft[x0 + ja0 + t];
+    int c0 = cur[x0], c1 = cur[x0 + 1];
+    for (int x = x0; x < x1; ++x) {
+        const int v = c0;
+        out[x] = BYTE(v < 128 ? 0 : 255);
+        c1 = Clamp255(c1 + dl.right[v]);
+        int c2 = cur[x + 2];
+        if constexpr (K.wX2 != 0) c2 = Clamp255(c2 + dl.x2[v]);
+#pragma GCC unroll 8
+        for (int t = 0; t < NN; ++t) nw[t] = Clamp255(nw[t] + dl.next[t][v]);
+        nxt[x + jn0] = BYTE(nw[0]);
+#pragma GCC unroll 8
+        for (int t = 0; t + 1 < NN; ++t) nw[t] = nw[t + 1];
+        nw[NN - 1] = nxt[x + jn0 + NN];
+        if constexpr (NA > 0) {
+#pragma GCC unroll 8
+            for (int t = 0; t < NA; ++t) aw[t] = Clamp255(aw[t] + dl.after[t][v]);
+            aft[x + ja0] = BYTE(aw[0]);
+#pragma GCC unroll 8
+            for (int t = 0; t + 1 < NA; ++t) aw[t] = aw[t + 1];
+            aw[NA - 1] = aft[x + ja0 + NA];
+        }
+        c0 = c1;
+        c1 = c2;
+    }
+    cur[x1] = BYTE(c0);
+    cur[x1 + 1] = BYTE(c1);
+    for (int t = 0; t + 1 < NN; ++t) nxt[x1 + jn0 + t] = BYTE(nw[t]);
+    for (int t = 0; t + 1 < NA; ++t) aft[x1 + ja0 + t] = BYTE(aw[t]);
+}
+
 // Rows delivered by fill(r, buf) into buf (width bytes), visited in storage
 // order, each left to right. The three rows that can still receive error
-// live in work (3 * width bytes).
+// live in row buffers of their own, with margins on either side.
 template <int F, class Fill>
 void DiffuseRowsK(Fill&& fill, int width, int height, long errLimit, BYTE* dst,
-                  std::size_t dstStride, BYTE* work)
+                  std::size_t dstStride)
 {
     constexpr Kernel K = kKernels[F];
     const Deltas dl(K);
-    BYTE* rows[3] = {work, work + width, work + 2 * std::size_t(width)};
+    constexpr int kMargin = 8;
+    const std::size_t pitch = std::size_t(width) + 2 * kMargin;
+    std::vector<BYTE> work(3 * pitch, 0);
+    BYTE* rows[3] = {work.data() + kMargin, work.data() + kMargin + pitch,
+                     work.data() + kMargin + 2 * pitch};
     for (int r = 0; r < 3 && r < height; ++r) fill(r, rows[r]);
 
     // The columns in which every neighbour of a full row passes its test.
@@ -447,17 +505,10 @@ void DiffuseRowsK(Fill&& fill, int width, int height, long errLimit, BYTE* dst,
                     SpreadGuarded<F>(dl, v, x, width, hasNext, hasAfter, cur, nxt, aft);
             }
         };
-        if (full && spread) {
+        if (full && spread && fastHi > fastLo) {
             guarded(fastLo);
-            for (; x < fastHi; ++x) {
-                const int v = cur[x];
-                out[x] = v < 128 ? 0 : 255;
-                AddClamped(cur[x + 1], dl.right[v]);
-                if constexpr (K.wX2 != 0) AddClamped(cur[x + 2], dl.x2[v]);
-                for (int t = 0; t < K.nNext; ++t) AddClamped(nxt[x + K.next[t].j], dl.next[t][v]);
-                for (int t = 0; t < K.nAfter; ++t)
-                    AddClamped(aft[x + K.after[t].j], dl.after[t][v]);
-            }
+            DiffuseInterior<F>(dl, cur, nxt, aft, out, fastLo, fastHi);
+            x = fastHi;
         }
         guarded(width);
 
@@ -472,26 +523,26 @@ void DiffuseRowsK(Fill&& fill, int width, int height, long errLimit, BYTE* dst,
 
 template <class Fill>
 void DiffuseRows(WORD wPhotoFilter, Fill&& fill, int width, int height, long errLimit, BYTE* dst,
-                 std::size_t dstStride, BYTE* work)
+                 std::size_t dstStride)
 {
     switch (wPhotoFilter) {
         case PHOTO_FLOYD:
-            DiffuseRowsK<0>(fill, width, height, errLimit, dst, dstStride, work);
+            DiffuseRowsK<0>(fill, width, height, errLimit, dst, dstStride);
             break;
         case PHOTO_SIERRA:
-            DiffuseRowsK<1>(fill, width, height, errLimit, dst, dstStride, work);
+            DiffuseRowsK<1>(fill, width, height, errLimit, dst, dstStride);
             break;
         case PHOTO_BURKES:
-            DiffuseRowsK<2>(fill, width, height, errLimit, dst, dstStride, work);
+            DiffuseRowsK<2>(fill, width, height, errLimit, dst, dstStride);
             break;
         case PHOTO_JARVIS:
-            DiffuseRowsK<3>(fill, width, height, errLimit, dst, dstStride, work);
+            DiffuseRowsK<3>(fill, width, height, errLimit, dst, dstStride);
             break;
         case PHOTO_SIERRA_MOD:
-            DiffuseRowsK<4>(fill, width, height, errLimit, dst, dstStride, work);
+            DiffuseRowsK<4>(fill, width, height, errLimit, dst, dstStride);
             break;
         default:
-            DiffuseRowsK<5>(fill, width, height, errLimit, dst, dstStride, work);
+            DiffuseRowsK<5>(fill, width, height, errLimit, dst, dstStride);
             break;
     }
 }
@@ -541,11 +592,10 @@ BOOL ProcessFilter(WORD wPhotoFilter, const BYTE* src, BYTE* dst, int width, int
 {
     if (!EngineArgsOk(src, dst, width, height, srcStride)) return FALSE;
     if (wPhotoFilter > PHOTO_STUCKI) return FALSE;
-    std::vector<BYTE> work(3 * std::size_t(width));
     FirstBytes rows{src, srcStride, width};
     DiffuseRows(
         wPhotoFilter, [&](int r, BYTE* buf) { rows(r, buf); }, width, height, long(srcStride) - 3,
-        dst, Stride8(width), work.data());
+        dst, Stride8(width));
     return TRUE;
 }
 
@@ -648,10 +698,8 @@ BOOL Bitmap::Dithering(PDEVOBJ pdevobj)
         ClusteredRows(filter, fill, Width, Height, target, stride8, row.data());
     } else if (s.wDruckmodus == DRUCKMODUS_PHOTO) {
         // An unknown photo filter falls back to the default kernel, Stucki.
-        std::vector<BYTE> work(3 * std::size_t(Width));
         const long stride24 = long(((24 * std::int64_t(Width) + 31) / 32) * 4);
-        DiffuseRows(s.wPhotoFilter, fill, Width, Height, stride24 - 3, target, stride8,
-                    work.data());
+        DiffuseRows(s.wPhotoFilter, fill, Width, Height, stride24 - 3, target, stride8);
     } else {
         // Not a dithering mode: the corrected grey values are kept as they are.
         for (int r = 0; r < Height; ++r) reader.StorageRow(r, target + r * stride8);
