@@ -1,23 +1,55 @@
-// The prefix/suffix file: user-defined command lines inserted into the
-// stream at five fixed points of the job.
+// Prefix and suffix files: user-defined command lines that are copied into
+// the stream at five fixed points of every job.
+//
+// The file (PRN_INTERFACE wcPreSufFilePath, switched on by dwPrefixSuffix
+// above 0) is a text file. A section begins after the first line that
+// contains its keyword anywhere; each following line is one command, sent
+// between the job's start and end characters as it stands (a percent sign is
+// an ordinary character); the section ends before a line shorter than two
+// characters (an empty line), before a line that contains another section's
+// keyword, or at the end of the file. Lines are read as a C runtime reads a
+// text file with fgets into 260 characters: "\r\n" counts as "\n", a Ctrl-Z
+// ends the file, a line of more than 259 characters is read in pieces, and a
+// NUL ends the line's text.
 #pragma once
 
-#include "plugin/oempdev.h"
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/unidrv.h"
 
 namespace kx {
 
-// The sections of the prefix/suffix file, by the point of the job where
-// they are sent.
-constexpr DWORD PS_POST_DEVICE = 1;      // job start, after the device parameters
-constexpr DWORD PS_POST_DOCUMENT = 2;    // first page, after the document set-up
-constexpr DWORD PS_POST_DATA = 3;        // page end, after the page's objects
+// Section numbers and where the callers send them.
+constexpr DWORD PS_POST_DEVICE = 1;      // job start, after the device parameters (SendParam)
+constexpr DWORD PS_POST_DOCUMENT = 2;    // start of the first page of a label, after its set-up
+constexpr DWORD PS_POST_DATA = 3;        // page end, after the page's objects and graphic
 constexpr DWORD PS_PRE_PRINTSTART = 4;   // page end, before the print start
 constexpr DWORD PS_POST_PRINTSTART = 5;  // document end, after the print start
 
-// Sends the command lines of one section, each between the start and end
-// characters. S_OK when the file does not exist; otherwise the result of the
-// last write. Callers run it only when the interface's prefix/suffix switch
-// is on.
+// "POST_DEVICE" ... "POST_PRINTSTART" for 1 to 5, else null.
+const char* PrefixSuffixKeyword(DWORD dwSection);
+
+// Characters of the line buffer (the longest line is one less).
+constexpr std::size_t kPrefixSuffixLineChars = 260;
+
+// What one section of a file holds.
+struct PrefixSuffixSection {
+    bool bEmptyFile = false;         // the first read found nothing
+    bool bFound = false;             // the keyword line was found
+    int iKeywordLine = 0;            // number of the keyword line (1-based), or of lines read
+    std::vector<std::string> lines;  // the command lines, without their line feed
+};
+
+// Reads section dwSection (1..5) from the bytes of a prefix/suffix file.
+PrefixSuffixSection ParsePrefixSuffix(std::string_view fileBytes, DWORD dwSection);
+
+// Sends the lines of section dwSection of the job's prefix/suffix file, each
+// as start character, line, end character (and, with comments on, the
+// section's comment "\t// PS <keyword> \n"). The callers run it only when
+// the interface setting dwPrefixSuffix is above 0. S_OK when the file does
+// not exist or holds no such section; else the result of the last write.
 HRESULT ReadPrefixSuffix(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, DWORD dwSection);
 
 }  // namespace kx
