@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "diag/format.h"
 #include "diag/trace.h"
@@ -145,9 +146,14 @@ DWORD GetDriverVersionInfo(PDEVOBJ pdevobj)
     bool bLog = pSettings && pSettings->bLogFileEnable == 1;
     if (!bComments && !bLog) return 1;
 
+    // The file's name as the directory spells it: Windows compares names
+    // without case, the simulated drives do not.
     std::u16string path(View(pwszDir));
     path += u"\\";
-    path += kRenderPluginFileName;
+    std::vector<plat::FindData> found;
+    path += plat::FindFiles(path + kRenderPluginFileName, &found) && found.size() == 1
+                ? found.front().name
+                : std::u16string(kRenderPluginFileName);
     HANDLE h = plat::CreateFile(path, plat::kGenericRead, plat::kShareRead | plat::kShareWrite,
                                 plat::kOpenExisting);
     if (h == plat::kInvalidHandle) {
