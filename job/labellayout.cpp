@@ -1,0 +1,413 @@
+#include "job/labellayout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "diag/trace.h"
+#include "job/printeroptions.h"
+#include "job/record.h"
+#include "job/units.h"
+#include "settings/models.h"
+#include "settings/registry.h"
+#include "settings/regvalues.h"
+
+namespace kx {
+
+namespace {
+
+constexpr std::size_t kBuf = RecordWriter::kBuffer;
+
+// Device option flags from which on a model has print modules.
+constexpr DWORD kDeviceOptionsPrintModule = 128;
+
+constexpr LONG kMaxGap10 = 500;  // tenths of a millimetre
+constexpr DWORD kMaxLabelWidthDots = 999999;
+constexpr WORD kMaxColumns = 9;
+constexpr LONG kMaxColumnWidth10 = 99999;
+
+bool IsLandscape(const DEVMODEW* pPublicDM)
+{
+    return pPublicDM && pPublicDM->dmOrientation == DMORIENT_LANDSCAPE;
+}
+
+// The label is turned a quarter turn against the page: an explicit turn of
+// 90 or 270 degrees on a portrait page, or of 0 or 180 degrees on a
+// landscape page (whose own quarter turn then stands).
+bool QuarterTurn(DWORD dwFlags, bool bLandscape, DWORD dwWinkel)
+{
+    if (!(dwFlags & PDMFLAG_DREHEN)) return false;
+    if (bLandscape) return dwWinkel == 0 || dwWinkel == 180;
+    return dwWinkel == 90 || dwWinkel == 270;
+}
+
+// Fit to page on a landscape page that is not turned back to portrait: the
+// page's width runs along the label's length.
+bool FitLandscape(const KX_DEVMODE& dm, const DEVMODEW* pPublicDM)
+{
+    return dm.wFitToPage == 1 && IsLandscape(pPublicDM) &&
+           !(dm.dwFlags & PDMFLAG_LANDSCAPE_DISABLE);
+}
+
+// The speed: the print-module models (device option flags 128 and above)
+// take the print-module speed when the eleventh word of their option block
+// is 0. A printer without the block keeps the ordinary speed.
+DWORD ChooseSpeed(PDEVOBJ pdevobj, const OEM_PDEV* pdev, const Treiberstrukturen& ts,
+                  const KX_DEVMODE& dm)
+{
+    const DWORD dwSpeed = dm.dwSpeed;
+    if (ts.dwDeviceOptionFlags < kDeviceOptionsPrintModule) return dwSpeed;
+    PRINTER_OPTIONS options{};
+    if (!GetRegistryRecord(pdev, reg::kPrinterOptions, pdevobj->hPrinter, &options,
+                           sizeof(options))) {
+        Trace(u"UNI(ZE-Ruzo-Vovar):  SendLabelSize() kein PrinterOptions - dwSpeed: %u \r\n",
+              dwSpeed);
+        return dwSpeed;
+    }
+    return options.wSpeedLumetra == 0 ? DWORD{dm.dwSpeed_Lumet_c} : dwSpeed;
+}
+
+// A size in dots times a scaling factor, truncated and kept within 32 bits.
+DWORD ScaleDots(DWORD dwDots, double dFactor)
+{
+    const double v = std::trunc(dwDots * dFactor);
+    if (!(v > 0)) return 0;
+    if (v >= 4294967295.0) return 0xFFFFFFFFu;
+    return static_cast<DWORD>(v);
+}
+
+DWORD DotsFromMm10(SHORT mm10, WORD wMasterUnit)
+{
+    const LONG v = Mm10ToMasterUnit(mm10, wMasterUnit);
+    return v > 0 ? static_cast<DWORD>(v) : 0;
+}
+
+}  // namespace
+
+HRESULT SendLabelSize(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
+{
+    OEM_PDEV* pdev = GetOemPDev(pdevobj);
+    KX_POP* op = pdev ? pdev->pOp : nullptr;
+    const KX_DEVMODE* pKX = GetKxDevmode(pdevobj);
+    if (!op || !op->pDruckDaten || !op->pTreiberstrukturen || !pKX) {
+        Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendLabelSize() mind. eine Struktur = NULL \r\n");
+        return E_INVALIDARG;
+    }
+    const DruckDaten& d = *op->pDruckDaten;
+    const Treiberstrukturen& ts = *op->pTreiberstrukturen;
+    const KX_DEVMODE& dm = *pKX;
+    const DEVMODEW* pub = pdevobj->pPublicDM;
+    const WORD mu = dm.FixedData.wMasterUnit;
+    const DWORD dwFlags = dm.dwFlags;
+    const bool bFirstPage = d.dwPage < 2;
+    const bool bEndlos = dm.dwLabelType != 0;
+    const bool bMultiCol = (dwFlags & PDMFLAG_MULTICOL) != 0;
+    const bool bScaled = dm.wSkalierung != 100;
+    const bool bFitLandscape = FitLandscape(dm, pub);
+    // Length and width change places when the label is turned against the
+    // page.
+    const bool bTurned = QuarterTurn(dwFlags, d.bLandscape_CC != 0, d.dwWinkel_CC) || bFitLandscape;
+    const bool bExtendedRecords = ts.dwFeature[11] != 0;
+
+    RecordWriter w(pdevobj, pUniDrv);
+    const char cS = w.cStart(), cE = w.cEnd();
+    HRESULT hr = S_OK;
+
+    if (ts.prnInterface.dwExtendedProtocol != 1 && !bExtendedRecords) {
+        // The older label record: gap and length in whole millimetres. The
+        // gap is read signed and rounded half away from zero.
+        const auto lGap = static_cast<LONG>(dm.dwGap);
+        const LONG lGapMm = (lGap >= 0 ? lGap + 5 : lGap - 5) / 10;
+        const LONG lLengthMm = MasterUnitToMm(static_cast<LONG>(d.dwLabelLength), mu);
+        hr = w.Separate("\t// Gap Length ", "%d, LabelLength %d \r\n", {lGapMm, lLengthMm}, kBuf,
+                        "%cEE%02u%04u%c", {cS, lGapMm, lLengthMm, cE});
+    } else {
+        // Label length in hundredths of a millimetre. With correction mode 3
+        // the devmode's length is taken as it stands. A length of 0 (or a
+        // negative one, which no label has) sends nothing.
+        const LONG lLength10 =
+            dm.wCorrection == 3
+                ? LONG{dm.dmPaperLength}
+                : MasterUnitToMm10(static_cast<LONG>(bTurned ? d.dwLabelWidth : d.dwLabelLength),
+                                   mu);
+        if (lLength10 <= 0) {
+            Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendLabelSize() Etikettenlänge %d \r\n", lLength10);
+            hr = E_INVALIDARG;
+        } else {
+            hr = w.Separate(bScaled ? "\t// Label Length (scaled)" : "\t// Label Length ",
+                            "%3.1f mm", {lLength10 / 10.0}, kBuf, "%cFCCL--r%07u-%c",
+                            {cS, std::int64_t{lLength10} * 10, cE});
+        }
+        // The gap, on the first page. A gap is at most 50 mm; a negative gap
+        // counts as none.
+        if (bFirstPage && !(d.dwDocFeatures & (kDocFeatureNoLabelType | kDocFeatureNoLabelType2)) &&
+            !bExtendedRecords) {
+            if (bEndlos) {
+                hr = w.Separate("\t// Gap Length  ", "0 mm ", {}, kBuf, "%cFCCM--r00000---%c",
+                                {cS, cE});
+            } else {
+                const LONG lGap10 = std::clamp(static_cast<LONG>(dm.dwGap), LONG{0}, kMaxGap10);
+                hr = w.Separate("\t// Gap Length  ", "%3.1f mm ", {lGap10 / 10.0}, kBuf,
+                                "%cFCCM--r%05u---%c", {cS, lGap10 * 10, cE});
+            }
+        }
+    }
+
+    // Label width in hundredths of a millimetre.
+    std::int64_t llWidth10 = 0;
+    if (bMultiCol) {
+        // One label of the multi-column material, through the dots the
+        // printer works in.
+        llWidth10 = dm.wCorrection == 3
+                        ? LONG{dm.dmPaperWidth}
+                        : MasterUnitToMm10(Mm10ToMasterUnit(dm.dwMultiLabelWidth, mu), mu);
+    } else {
+        const DWORD dwDots =
+            std::min(bTurned ? d.dwLabelLength : d.dwLabelWidth, kMaxLabelWidthDots);
+        if (dm.wCorrection == 3)
+            llWidth10 = dm.dmPaperWidth;
+        else if (bFitLandscape)
+            llWidth10 = dm.dmPaperLength;
+        else
+            llWidth10 = MasterUnitToMm10(static_cast<LONG>(dwDots), mu);
+        // Several pages (or rows of pages) side by side, with their spacing.
+        const std::int64_t llAbstand = dm.wMehrereSeitenAbstand;
+        if (dm.wMehrereSeiten > 0)
+            llWidth10 = (dm.wMehrereSeiten + 1) * llWidth10 + llAbstand * dm.wMehrereSeiten;
+        if (dm.wMehrereReihen > 0)
+            llWidth10 = (dm.wMehrereReihen + 1) * llWidth10 + llAbstand * dm.wMehrereReihen;
+    }
+    if (llWidth10 > 0) {
+        const char* comment = bMultiCol ? "\t// Label Width (Multi label) "
+                              : bScaled ? "\t// Label Width (scaled) "
+                                        : "\t// Label Width ";
+        hr = w.Separate(comment, "%3.1f mm ", {llWidth10 / 10.0}, kBuf, "%cFCCO--r%07u-%c",
+                        {cS, llWidth10 * 10, cE});
+    } else {
+        Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendLabelSize() Etikettenbreite %d \r\n", llWidth10);
+        hr = E_INVALIDARG;
+    }
+
+    if (bFirstPage && (d.dwDocFeatures & (kDocFeatureAlignment | kDocFeatureAlignCentre))) {
+        static constexpr const char* kAlign[] = {"- left", "- center", "- right"};
+        const DWORD dwAlign =
+            (d.dwDocFeatures & kDocFeatureAlignCentre) ? 1 : std::min<DWORD>(dm.dwAusrichtung, 3);
+        if (dwAlign <= 2) {
+            hr = w.Separate("\t// Label Alignment ", "%s", {kAlign[dwAlign]}, kBuf,
+                            "%cFCCJ--r%u-------%c", {cS, dwAlign, cE});
+        }
+    }
+
+    if (bFirstPage && (d.dwDocFeatures & kDocFeatureColumns)) {
+        if (!bMultiCol) {
+            hr = w.Separate("\t// MultiColumn ", "%u", {1u}, kBuf, "%cFCCHA-r1-------%c", {cS, cE});
+        } else {
+            const WORD wColumns = std::min(WORD{dm.sMultiColNumber}, kMaxColumns);
+            hr = w.Separate("\t// MultiColumn ", "%u", {wColumns}, kBuf, "%cFCCHA-r%u-------%c",
+                            {cS, wColumns, cE});
+            const LONG lColWidth10 =
+                std::min<LONG>(LONG{dm.dwMultiLabelWidth} + dm.dwMultiGapWidth, kMaxColumnWidth10);
+            hr = w.Separate("\t// MultiColumn ColWidth ", "%.1f mm ", {lColWidth10 / 10.0}, kBuf,
+                            "%cFCCHB-r%03u-----%c", {cS, lColWidth10, cE});
+        }
+    }
+
+    if (bFirstPage && !d.bMultiPage && !bExtendedRecords) {
+        const char* man = (dwFlags & PDMFLAG_KOPIEN_MANUELL) ? " man." : "";
+        hr = w.Separate("\t// Copies ", "%u%s", {d.dwCopies, man}, kBuf, "%cFBBA--r%05u---%c",
+                        {cS, d.dwCopies, cE});
+    }
+
+    if (bFirstPage) {
+        const DWORD dwPrintFlags = ts.dwFeature[1];
+        if (dwPrintFlags & PRINTFLAG_OFFSET_Y) {
+            const LONG lOffset = dm.lYOffset;
+            const char cSign = lOffset >= 0 ? '+' : '-';
+            const std::int64_t llMag =
+                lOffset >= 0 ? std::int64_t{lOffset} : -std::int64_t{lOffset};
+            hr = w.Separate("\t// Y-Offset ", "%c%3.1f mm %s",
+                            {cSign, llMag / 10.0, bEndlos ? "endless" : ""}, kBuf,
+                            "%cFCCD--r%c%03ld----%c", {cS, cSign, llMag, cE});
+        }
+        if (dwPrintFlags & PRINTFLAG_OFFSET_X) {
+            const LONG lOffset = dm.lXOffset;
+            const char cSign = lOffset >= 0 ? '+' : '-';
+            const std::int64_t llMag =
+                lOffset >= 0 ? std::int64_t{lOffset} : -std::int64_t{lOffset};
+            hr = w.Separate("\t// X-Offset ", "%c%3.1f mm ", {cSign, llMag / 10.0}, kBuf,
+                            "%cFCCE--r%c%03ld----%c", {cS, cSign, llMag, cE});
+        }
+        if ((dwPrintFlags & PRINTFLAG_SPEED) && w.Ok()) {
+            const DWORD dwSpeed = ChooseSpeed(pdevobj, pdev, ts, dm);
+            hr = w.Separate("\t// Speed ", "%u", {dwSpeed}, kBuf, "%cFCAA--r%03lu-----%c",
+                            {cS, dwSpeed, cE});
+        }
+        if (dwPrintFlags & PRINTFLAG_CONTRAST) {
+            if (pub && pub->dmColor == DMCOLOR_COLOR &&
+                (d.dwDocFeatures & DOC_FEATURE_COLORPRINT)) {
+                const DWORD dwColorContrast = dm.wColorContrast;
+                w.Separate("\t// Color Contrast ", "%u", {dwColorContrast}, kBuf,
+                           "%cFCAB-2r%03lu-----%c", {cS, dwColorContrast, cE});
+            }
+            const DWORD dwContrast = dm.dwContrast;
+            hr = w.Separate("\t// Contrast ", "%u", {dwContrast}, kBuf, "%cFCAB--r%03lu-----%c",
+                            {cS, dwContrast, cE});
+            if (FAILED(hr)) {
+                Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  StringCchPrintfExA(SendLabelSize) failed  \r\n");
+                return E_FAIL;
+            }
+        }
+    }
+    Trace(
+        u"UNI(ZE-Ruzo-Vovar):  SendLabelSize() Ende - dwLabelLength: %u, dwLabelWidth: %u, "
+        u"hResult: 0x%x \r\n",
+        d.dwLabelLength, d.dwLabelWidth, hr);
+    return hr;
+}
+
+HRESULT SendMaterial(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const KX_DEVMODE* pKX_Devmode)
+{
+    OEM_PDEV* pdev = GetOemPDev(pdevobj);
+    KX_POP* op = pdev ? pdev->pOp : nullptr;
+    if (!op || !op->pDruckDaten || !op->pTreiberstrukturen || !pKX_Devmode) {
+        Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendMaterial() mind. eine Struktur = NULL \r\n");
+        return E_INVALIDARG;
+    }
+    const DruckDaten& d = *op->pDruckDaten;
+    if (d.dwSendEtiParam != 0) return E_INVALIDARG;
+    const KX_DEVMODE& dm = *pKX_Devmode;
+
+    RecordWriter w(pdevobj, pUniDrv);
+    HRESULT hr = S_OK;
+    const int bLabelType = dm.dwLabelType >= 1 ? 1 : 0;
+    if (!(d.dwDocFeatures & (kDocFeatureNoLabelType | kDocFeatureNoLabelType2))) {
+        hr = w.Separate("\t// LabelType ", bLabelType ? "endless %d" : "single %d", {bLabelType},
+                        kBuf, "%cFCDA--r%d-------%c", {w.cStart(), bLabelType, w.cEnd()});
+    }
+    const DWORD dwMaterial = dm.dwMaterial;
+    if ((d.dwDocFeatures & kDocFeatureMaterial) && dm.wMaxMaterial > 0) {
+        hr = w.Separate("\t// Material ", "%u", {dwMaterial}, kBuf, "%cFCDNC-r%04u----%c",
+                        {w.cStart(), dwMaterial, w.cEnd()});
+    }
+    Trace(u"UNI(ZE-Ruzo-Vovar):  SendMaterial() bLabelType: %d - dwMaterial: %u - dwGap: %d \r\n",
+          bLabelType, dwMaterial, static_cast<LONG>(dm.dwGap));
+    return hr;
+}
+
+HRESULT SendRotateMirror(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
+                         const KX_DEVMODE* pKX_Devmode)
+{
+    OEM_PDEV* pdev = GetOemPDev(pdevobj);
+    KX_POP* op = pdev ? pdev->pOp : nullptr;
+    if (!op || !op->pDruckDaten || !pKX_Devmode) {
+        Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendRotateMirror() mind. eine Struktur = NULL \r\n");
+        return E_INVALIDARG;
+    }
+    const DWORD dwDocFeatures = op->pDruckDaten->dwDocFeatures;
+    const DWORD dwFlags = pKX_Devmode->dwFlags;
+    // A multi-column material is never turned or mirrored as a whole.
+    const bool bMultiCol = (dwFlags & PDMFLAG_MULTICOL) != 0;
+
+    RecordWriter w(pdevobj, pUniDrv);
+    HRESULT hr = S_OK;
+    if (dwDocFeatures & DOC_FEATURE_ROTATE) {
+        const bool bYes = (dwFlags & PDMFLAG_ROTATED) && !bMultiCol;
+        hr = w.Separate("\t// Label Rotated ", "%s", {bYes ? "- yes" : "- no"}, kBuf,
+                        "%cFCDN--r%c-------%c", {w.cStart(), bYes ? '1' : '0', w.cEnd()});
+    }
+    if (dwDocFeatures & DOC_FEATURE_MIRROR) {
+        const bool bYes = (dwFlags & PDMFLAG_MIRRORED) && !bMultiCol;
+        hr = w.Separate("\t// Label Mirrored ", "%s", {bYes ? "- yes" : "- no"}, kBuf,
+                        "%cFCDO--r%c-------%c", {w.cStart(), bYes ? '1' : '0', w.cEnd()});
+    }
+    if (dwDocFeatures & DOC_FEATURE_ROTATE_STEPS) {
+        // The degree sign in the printer's single-byte code page.
+        static constexpr const char* kSteps[] = {"0\xB0", "90\xB0", "180\xB0", "270\xB0"};
+        const WORD wSteps = pKX_Devmode->wRotate90Steps;
+        hr = w.Separate("\t// Label Rotated ", "%s", {kSteps[wSteps <= 3 ? wSteps : 0]}, kBuf,
+                        "%cFCDND-r%01u-------%c", {w.cStart(), wSteps, w.cEnd()});
+    }
+    return hr;
+}
+
+void SetSkalierung(DruckDaten* pDruckDaten, const KX_DEVMODE& dm, const DEVMODEW* pPublicDM)
+{
+    if (!pDruckDaten) return;
+    DruckDaten& d = *pDruckDaten;
+    d.dSkalierung = 1.0;
+    d.dSkalierungH = 1.0;
+    d.bSkalierung = FALSE;
+    if (dm.wFitToPage == 1) return;
+
+    const WORD wSkalierung = dm.wSkalierung;
+    const WORD wProzent = wSkalierung == 0 ? 100 : std::clamp<WORD>(wSkalierung, 50, 200);
+    double dSkalierung = wProzent / 100.0;
+
+    // Several pages side by side (or rows of pages) must fit the print head
+    // together with their spacing. Pages win over rows when both are set.
+    const WORD wAnzahl = dm.wMehrereSeiten > 0 ? dm.wMehrereSeiten : dm.wMehrereReihen;
+    if (wAnzahl > 0) {
+        const bool bLandscape = IsLandscape(pPublicDM);
+        const bool bTurned = (bLandscape && !(dm.dwFlags & PDMFLAG_LANDSCAPE_DISABLE)) ||
+                             QuarterTurn(dm.dwFlags, bLandscape, dm.dwWinkel);
+        const std::int64_t llPage =
+            pPublicDM ? (bTurned ? pPublicDM->dmPaperLength : pPublicDM->dmPaperWidth) : 0;
+        const std::int64_t llDivisor = (wAnzahl + 1) * llPage;
+        const std::int64_t llAvailable = std::int64_t{dm.FixedData.wPrintHeadWidth} -
+                                         std::int64_t{dm.wMehrereSeitenAbstand} * wAnzahl;
+        const double dAutoScale =
+            llDivisor == 0 ? 1.0
+                           : static_cast<double>(llAvailable) / static_cast<double>(llDivisor);
+        // A head too narrow for the spacing alone (or a model block without
+        // a head width) gives no usable factor: the percentage stands.
+        if (dAutoScale > 0.0)
+            dSkalierung = std::min(dSkalierung, dAutoScale);
+        else
+            Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SetSkalierung() dAutoScale: %f ignoriert \r\n",
+                  dAutoScale);
+    }
+    d.dSkalierung = dSkalierung;
+    d.dSkalierungH = dSkalierung;
+    d.bSkalierung = !(d.dSkalierung == 1.0 && d.dSkalierungH == 1.0);
+    Trace(u"UNI(ZE-Ruzo-Vovar):  SetSkalierung() dSkalierung: %f, bSkalierung: %d \r\n",
+          d.dSkalierung, d.bSkalierung);
+}
+
+void SetSkalierungSeite(DruckDaten* pDruckDaten, const KX_DEVMODE& dm, const DEVMODEW* pPublicDM)
+{
+    if (!pDruckDaten) return;
+    DruckDaten& d = *pDruckDaten;
+    const WORD mu = dm.FixedData.wMasterUnit;
+    if (dm.wFitToPage == 1) {
+        // A landscape page (not turned back) lies across the label.
+        const bool bSwap = IsLandscape(pPublicDM) && !(dm.dwFlags & PDMFLAG_LANDSCAPE_DISABLE);
+        const LONG lWidth10 =
+            MasterUnitToMm10(static_cast<LONG>(bSwap ? d.dwLabelLength : d.dwLabelWidth), mu);
+        const LONG lLength10 =
+            MasterUnitToMm10(static_cast<LONG>(bSwap ? d.dwLabelWidth : d.dwLabelLength), mu);
+        double dW = 1.0, dH = 1.0;
+        if (pPublicDM && pPublicDM->dmPaperWidth != 0 && lWidth10 > 0)
+            dW = static_cast<double>(dm.dmPaperWidth) / lWidth10;
+        if (pPublicDM && pPublicDM->dmPaperLength != 0 && lLength10 > 0)
+            dH = static_cast<double>(dm.dmPaperLength) / lLength10;
+        d.dSkalierung = dW;
+        d.dSkalierungH = dH;
+        d.bSkalierung = !(dW == 1.0 && dH == 1.0);
+    }
+    if (!d.bSkalierung) return;
+    d.dwLabelLengthUnscaled = d.dwLabelLength;
+    d.dwLabelWidthUnscaled = d.dwLabelWidth;
+    if (dm.wFitToPage == 1) {
+        d.dwLabelLength = DotsFromMm10(dm.dmPaperLength, mu);
+        d.dwLabelWidth = DotsFromMm10(dm.dmPaperWidth, mu);
+    } else {
+        d.dwLabelLength = ScaleDots(d.dwLabelLength, d.dSkalierungH);
+        d.dwLabelWidth = ScaleDots(d.dwLabelWidth, d.dSkalierung);
+    }
+    Trace(
+        u"UNI(ZE-Ruzo-Vovar):  SetSkalierungSeite() dSkalierung: %f, dSkalierungH: %f, "
+        u"dwLabelLength: %u, dwLabelWidth: %u \r\n",
+        d.dSkalierung, d.dSkalierungH, d.dwLabelLength, d.dwLabelWidth);
+}
+
+}  // namespace kx

@@ -1,0 +1,56 @@
+// Label layout: the commands that tell the printer the label's geometry and
+// material before a page's content (length, gap, width, alignment, columns,
+// copies, offsets, speed, contrast, label type, material, rotation and
+// mirroring), and the scaling of the page onto the label.
+#pragma once
+
+#include "plugin/oempdev.h"
+
+namespace kx {
+
+// Bits of the model's document features (pDruckDaten->dwDocFeatures) that
+// the layout commands read, besides the named DOC_FEATURE_... bits.
+constexpr DWORD kDocFeatureNoLabelType = 0x1;        // no label-type and gap records
+constexpr DWORD kDocFeatureMaterial = 0x8;           // material selection
+constexpr DWORD kDocFeatureColumns = 0x10;           // multi-column material
+constexpr DWORD kDocFeatureAlignCentre = 0x80;       // alignment fixed to centre
+constexpr DWORD kDocFeatureAlignment = 0x100;        // alignment can be chosen
+constexpr DWORD kDocFeatureNoLabelType2 = 0x400000;  // no label-type and gap records either
+
+// The print flags of the second supported-features word (FEATURE_PRINT).
+constexpr DWORD PRINTFLAG_OFFSET_Y = 0x1;
+constexpr DWORD PRINTFLAG_OFFSET_X = 0x2;
+constexpr DWORD PRINTFLAG_CONTRAST = 0x8;
+constexpr DWORD PRINTFLAG_SPEED = 0x10;
+
+// Label length, gap (or the older EE record), width, alignment, columns,
+// copies, offsets, speed and contrast. E_INVALIDARG without pDruckDaten,
+// pTreiberstrukturen or the private devmode. Returns the result of its last
+// step; a failed write stops it.
+HRESULT SendLabelSize(PDEVOBJ pdevobj, IPrintOemDriverUni* pIPrintOemDriverUni);
+
+// Label type and material; only when the plug-in sends the label parameters
+// itself (dwSendEtiParam 0), else E_INVALIDARG.
+HRESULT SendMaterial(PDEVOBJ pdevobj, IPrintOemDriverUni* pIPrintOemDriverUni,
+                     const KX_DEVMODE* pKX_Devmode);
+
+// Rotation, mirroring and rotation in quarter turns, as far as the model has
+// them.
+HRESULT SendRotateMirror(PDEVOBJ pdevobj, IPrintOemDriverUni* pIPrintOemDriverUni,
+                         const KX_DEVMODE* pKX_Devmode);
+
+// The job's scaling factors (job start): dSkalierung and dSkalierungH from
+// the scaling percentage and, for several pages or rows on one label, from
+// what fits the print head; bSkalierung when they differ from 1.0. With fit
+// to page both stay 1.0 here: the page start scales each page to the label.
+// pPublicDM may be null.
+void SetSkalierung(DruckDaten* pDruckDaten, const KX_DEVMODE& kxDevmode, const DEVMODEW* pPublicDM);
+
+// The page's label size (page start): with fit to page the factors that take
+// the page onto the private devmode's label size; then, when the job scales,
+// the unscaled size is kept and dwLabelLength/dwLabelWidth become the scaled
+// ones (the page end restores them).
+void SetSkalierungSeite(DruckDaten* pDruckDaten, const KX_DEVMODE& kxDevmode,
+                        const DEVMODEW* pPublicDM);
+
+}  // namespace kx
