@@ -237,19 +237,23 @@ TEST(Interface, FilterGraphicsRefusesEmptyInput)
     uni->Release();
 }
 
-// The job-stream boundaries arrive with later work; until then they refuse
-// with E_NOTIMPL so that no job prints without its frame.
-TEST(Interface, BoundaryCommandsAreNotImplementedYet)
+// Without a private devmode there is no job to start, and the boundaries
+// that need the job's structures refuse; the job end finds nothing to free.
+TEST(Interface, BoundaryCommandsWithoutAJob)
 {
     IPrintOemUni* uni = CreatePlugin();
-    kxtest::TestDevice device;
+    kxtest::TestDevice device(false);
+    device.devobj.pOEMDM = nullptr;
     INT result = 5;
     for (DWORD id : {kx::CMDID_START_JOB, kx::CMDID_START_DOC, kx::CMDID_START_PAGE,
-                     kx::CMDID_END_PAGE, kx::CMDID_END_DOC, kx::CMDID_END_JOB}) {
-        EXPECT_EQ(uni->CommandCallback(device.dev(), id, 0, nullptr, &result), E_NOTIMPL) << id;
+                     kx::CMDID_END_PAGE, kx::CMDID_END_DOC}) {
+        EXPECT_EQ(uni->CommandCallback(device.dev(), id, 0, nullptr, &result), E_FAIL) << id;
         EXPECT_EQ(result, 0);
     }
+    EXPECT_EQ(uni->CommandCallback(device.dev(), kx::CMDID_END_JOB, 0, nullptr, &result), S_OK);
+    EXPECT_EQ(device.pdev.pOp, nullptr);
     EXPECT_EQ(device.pdev.iNewZaehler, 0);
+    device.devobj.pOEMDM = &device.devmode;
     // A band without bits is refused, and nothing is handed back to the host.
     PBYTE pbResult = reinterpret_cast<PBYTE>(0x1);
     BITMAPINFOHEADER bih{};

@@ -5,9 +5,11 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "job/jobstream.h"
 #include "plugin/devstate.h"
 #include "plugin/intrface.h"
 #include "support/device.h"
+#include "support/jobsetup.h"
 
 // The engine calls, served from this test program's exports as the host
 // program serves them.
@@ -219,24 +221,25 @@ TEST(Hooks, EscapeGoesToTheHost)
     EXPECT_EQ(kx::OEMEscape(&so, 41, 0, nullptr, 0, nullptr), 42u);
 }
 
-TEST(DisablePDEV, OpenJobIsMarkedAsBrokenOff)
+TEST(DisablePDEV, OpenJobIsEndedMarkedAndFreed)
 {
     SimSandbox sandbox;
+    kxtest::JobPrinter printer;
+    printer.SetInterface(kxtest::QuietInterface());
+    TestDevice d(false);
+    kxtest::PrepareForJob(d, printer);
     OEM_PDEV* p = new OEM_PDEV{};
-    TestDevice d;
-    p->pOp = &d.op;
+    p->dwJobId = kxtest::kJobId;
     d.devobj.pdevOEM = p;
+    ASSERT_EQ(kx::StartJob(d.dev(), &d.uni), S_OK);
+    ASSERT_NE(p->pOp, nullptr);
     EXPECT_EQ(kx::OEMDisablePDEV(d.dev(), &d.uni), S_OK);
     DWORD value = 0;
-    EXPECT_TRUE(kx::plat::RegGetDword(kx::plat::Hive::CurrentUser,
-                                      u"SOFTWARE\\Orvane\\Driver\\KX Test Printer", u"DAAbbruch",
-                                      &value));
+    EXPECT_TRUE(kx::plat::RegGetDword(kx::plat::Hive::CurrentUser, kxtest::kJobRegKey,
+                                      u"DAAbbruch", &value));
     EXPECT_EQ(value, 1u);
-    EXPECT_EQ(d.settings.bDisablePDEV, 1u);
-    EXPECT_EQ(p->iNewZaehler, 0);
-    // The job end could not free the job, so the state stays for it.
-    EXPECT_EQ(d.devobj.pdevOEM, p);
-    delete p;
+    // The job end freed the job, so the device state went as well.
+    EXPECT_EQ(d.devobj.pdevOEM, nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,204 @@
+// The document end (CMDID_END_DOC): end cut, form feed, the print order and
+// print start of a label of several pages, the single cut, the prefix and
+// suffix, and collation by re-sending the print file.
+//
+// Decisions of this module:
+//   - "No print start for the current label" is a label with pages counted
+//     since the last print start (wSeitennummer above 0).
+//   - A single cut is due before the last re-sent copy for the cut modes
+//     that cut by themselves: 4 with an interval of 0, and 1, 2, 3, 6 and 7
+//     (0 is no cut, 5 is excluded, 8 leaves the printer's own setting).
+//   - The pages of an unfinished label that a broken job leaves out of
+//     "DAPageNr" are the pages counted since the last print start.
+#include <string>
+
+#include "diag/trace.h"
+#include "job/jobsteps.h"
+#include "job/jobstream.h"
+#include "job/printeroptions.h"
+#include "job/printstart.h"
+#include "job/record.h"
+#include "objects/passthrough.h"
+#include "options/prefixsuffix.h"
+#include "platform/platform.h"
+#include "settings/regvalues.h"
+
+namespace kx {
+
+namespace {
+
+constexpr DWORD kMaxMultiPages = 10;
+constexpr DWORD kMultiColWaitMs = 1500;
+constexpr DWORD kDialogCutter = 0x8;  // dwDialogeEnable: the cutter was set up
+
+bool CutterFitted(const DruckDaten* d)
+{
+    return (d->dwAusstattung & P_OPTIONS_CUTTER) != 0;
+}
+
+bool SingleCutDue(const KX_DEVMODE* pKX)
+{
+    switch (pKX->cutter_dwMode) {
+        case 4:
+            return pKX->cutter_dwInterval == 0;
+        case 1:
+        case 2:
+        case 3:
+        case 6:
+        case 7:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Step 3: the job is ended on the host's behalf; its counters and print
+// file are kept for the next job start.
+HRESULT KeepBrokenJob(JobParts& j)
+{
+    DruckDaten* d = j.data;
+    DWORD page = d->dwPage;
+    if (d->wSeitennummer > 0 && (d->bMultiPage || j.pKX->wMehrereSeiten > 0))
+        page = page > d->wSeitennummer ? page - d->wSeitennummer : 0;
+    WriteJobDword(j.files, reg::kDAPageNr, page);
+    WriteJobDword(j.files, reg::kDAFieldNr, d->dwFields);
+    if (j.files->szRegKey[0]) {
+        WCHAR name[KX_MAX_PATH] = {};
+        Copy(name, KX_MAX_PATH,
+             std::u16string_view(j.files->wcPrnFileName,
+                                 Length(j.files->wcPrnFileName, KX_MAX_PATH)));
+        std::uint32_t err =
+            plat::RegSetValue(plat::Hive::CurrentUser, j.files->szRegKey, reg::kDAPrnFileName,
+                              plat::kRegSz, name, sizeof(name));
+        if (err != 0)
+            Trace(u"ERROR UNI(CC-Klassen):  EndDoc() HCU %s DAPrnFileName ERROR %d \r\n",
+                  j.files->szRegKey, err);
+    }
+    if (IsValidHandle(j.files->hPrnFile)) plat::CloseHandle(j.files->hPrnFile);
+    j.files->hPrnFile = INVALID_HANDLE_VALUE;
+    if (j.settings->bLogFileEnable) {
+        JobLog(j.pOemPDev, "END_DOC");
+        JobLog(j.pOemPDev, "\r\n [END_DOC] - Error");
+        JobLogF(j.pOemPDev, "Pages: %d", d->dwPage);
+        CloseJobLog(j.pOemPDev);
+    }
+    if (j.settings->prnInterface.dwDebugFile >= 2) trace::Close();
+    Trace(
+        u"UNI(CC-Klassen):  EndDoc() Seitennummern ... gesichert. Mache mit EndJob() weiter. \r\n");
+    return S_OK;
+}
+
+// Step 11: the further copies of a collated job, by sending the print file
+// again.
+void ResendCopies(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, JobParts& j)
+{
+    DruckDaten* d = j.data;
+    TreiberPfadDatei* f = j.files;
+    DWORD gesPages = 0;
+    bool known = ReadJobDword(f, reg::kDAGesPages, &gesPages);
+    if (!known || d->dwPage != gesPages) {
+        WriteJobDword(f, reg::kDAGesPages, f->dwTotalPages);
+        return;
+    }
+    if (IsValidHandle(f->hPrnFile)) plat::CloseHandle(f->hPrnFile);
+    f->hPrnFile = INVALID_HANDLE_VALUE;
+    if (j.pKX->dwFlags & PDMFLAG_JOBDRUCK) return;
+
+    const std::u16string file =
+        std::u16string(f->wcPrnFileName, Length(f->wcPrnFileName, KX_MAX_PATH)) + u".prn";
+    const int copies = pdevobj->pPublicDM->dmCopies;
+    for (int i = 1; i < copies; ++i) {
+        if (i == copies - 1 && CutterFitted(d) && j.pKX->cutter_dwMode != 5 &&
+            SingleCutDue(j.pKX)) {
+            // The last copy ends with a single cut, in the file only.
+            if (OpenPrnFile(0, j.pOemPDev, TRUE)) {
+                std::string cut = FormatString("%cFCDD--r1-------%c", {d->cStart, d->cEnd});
+                cut += JobCommentsOn(j.pOemPDev) ? "\r\n\t// last file manual single cut \r\n"
+                                                 : "\r\n";
+                SendData(pdevobj, pUniDrv, cut.data(), static_cast<DWORD>(cut.size()), FALSE, TRUE);
+                plat::CloseHandle(f->hPrnFile);
+                f->hPrnFile = INVALID_HANDLE_VALUE;
+            }
+        }
+        if (!SendPrnFileToPrinter(j.pOemPDev, file.c_str(), f->wcPrinterName))
+            Trace(u"ERROR UNI(CC-Klassen):  EndDoc() SendPrnFileToPrinter %d ERROR \r\n", i);
+    }
+}
+
+}  // namespace
+
+HRESULT EndDoc(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
+{
+    JobParts j(pdevobj);
+    if (!pdevobj || !j.pOemPDev || !j.pKX || !j.op || !j.data || !j.settings || !j.files) {
+        Trace(u"ERROR UNI(CC-Klassen):  EndDoc() ERROR mind. eine Struktur = NULL \r\n");
+        JobLog(j.pOemPDev, "\r\n [END_DOC] ERROR mind. eine Struktur = NULL");
+        return E_FAIL;
+    }
+    DruckDaten* d = j.data;
+    KX_DEVMODE* pKX = j.pKX;
+    const PRN_INTERFACE& pi = j.settings->prnInterface;
+    const DEVMODEW* pub = pdevobj->pPublicDM;
+    const bool collate = pub && pub->dmCollate == 1;
+    if (d->bPrintCancelled) {
+        Trace(u"UNI(CC-Klassen):  EndDoc() Achtung, Druckvorgang wurde abgebrochen \r\n");
+        return S_OK;
+    }
+    if (j.settings->bDisablePDEV) return KeepBrokenJob(j);
+
+    JobLog(j.pOemPDev, "\r\n [END_DOC]");
+    RecordWriter w(pdevobj, pUniDrv);
+    w.Comment("\t// END_DOC ");
+    const DWORD noFBC = j.doc ? j.doc->dwNo_FBC : 0;
+
+    bool endCutDone = false;
+    if (d->bEndCut && noFBC == 0 && !collate) {
+        w.Separate("\t// Endcut ", "%cFCDD--r1-------%c", {w.cStart(), w.cEnd()});
+        endCutDone = true;
+    }
+    if (j.doc && j.doc->bFormFeed && noFBC == 0) {
+        w.Separate("\t// Form feed ", "%cFE----r--------%c", {w.cStart(), w.cEnd()});
+        j.doc->bFormFeed = 0;
+    }
+
+    if (d->bMultiPage) {
+        if (d->dwPage > kMaxMultiPages) d->dwPage = kMaxMultiPages;
+        std::string order;
+        if ((collate && !(pKX->dwFlags & PDMFLAG_JOBDRUCK)) || d->bManuellesMultipage)
+            order = FormatString("1-%d", {d->dwPage});
+        else
+            order =
+                plat::WideToMultiByte(plat::kCpAcp, GetDevmodeText(pKX, KX_DM_TEXT(szPrintOrder)));
+        if (order.empty())
+            w.Separate("\t\t\t// Pages to print ", "%cFBH---r1-%u%c",
+                       {w.cStart(), d->dwPage, w.cEnd()});
+        else
+            w.Separate("\t\t\t// Print job - print order ", "%cFBH---r%s%c",
+                       {w.cStart(), order, w.cEnd()});
+        if (w.Ok()) SendStartPrint(pdevobj, pUniDrv);
+    } else if (d->dwFields == 0 && !d->bBildinhaltVorhanden && pi.bLeereSeiten == 1) {
+        JobLog(j.pOemPDev,
+               "[END_DOC]\t kein Bild- oder Textinhalt vorhanden, blende diese Seite aus ...");
+    } else if (pKX->wMehrereSeiten > 0 && d->wSeitennummer > 0) {
+        SendStartPrint(pdevobj, pUniDrv);
+        d->wSeitennummer = 0;
+        d->wPagesSincePrintStart = 0;
+    }
+
+    if (!d->bMultiPage && CutterFitted(d) && !endCutDone) {
+        const bool modeCuts =
+            (pKX->cutter_dwMode == 4 && pKX->cutter_wControlMode == 0) || pKX->cutter_dwMode == 6;
+        if ((modeCuts || (j.settings->dwDialogeEnable & kDialogCutter)) && noFBC == 0 && !collate) {
+            if (pKX->dwFlags & PDMFLAG_MULTICOL) Warte(kMultiColWaitMs);
+            w.Separate("\t// Cutter Singlecut ", "%cFCDD--r%1u-------%c",
+                       {w.cStart(), 1u, w.cEnd()});
+        }
+    }
+
+    if (pi.dwPrefixSuffix > 0) ReadPrefixSuffix(pdevobj, pUniDrv, 5);
+
+    if (CollatedByResend(pdevobj)) ResendCopies(pdevobj, pUniDrv, j);
+    return S_OK;
+}
+
+}  // namespace kx
