@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "diag/logfile.h"
 #include "diag/trace.h"
 #include "platform/platform.h"
 #include "plugin/engine.h"
@@ -19,11 +20,12 @@ constexpr WORD kBmpType = 0x4D42;  // "BM"
 constexpr DWORD kBmpHeadersSize = 54;
 constexpr std::uint64_t kGrowAheadMax = 64u << 20;  // the page buffer grows at most 64 MiB ahead
 
-// Lines meant for the information log. The log object is not part of the job
-// yet; until it is, they go to the trace so that support still sees them.
-void LogInfo(const char* text)
+// A line for the information log (written as it stands: the texts carry
+// their own line breaks), and for the trace.
+void LogInfo(const OEM_PDEV* pOemPDev, const char16_t* text)
 {
-    TraceA("UNI(GraphicsUni):  Log: %s \r\n", text);
+    Trace(u"UNI(GraphicsUni):  Log: %s \r\n", text);
+    if (CLogFile* pLog = GetJobLogFile(pOemPDev)) pLog->WriteLine(text, nullptr, 0);
 }
 
 // 32-bit header arithmetic as the host's 32-bit fields do it: modulo 2^32.
@@ -259,6 +261,21 @@ void vFreeBuffer(OEM_PDEV* pOemPDev)
     bv->dwBufCapacity = 0;
 }
 
+void ResetPageImage(OEM_PDEV* pOemPDev)
+{
+    vFreeBuffer(pOemPDev);
+    KX_POP* op = pOemPDev ? pOemPDev->pOp : nullptr;
+    if (op && op->pBildverarbeitung) {
+        Bildverarbeitung* bv = op->pBildverarbeitung;
+        bv->dwBufOffset = 0;
+        bv->bmFileHeader = {};
+        bv->bmInfoHeader = {};
+        bv->bHeadersFilled = FALSE;
+        bv->bPaletteValid = FALSE;
+    }
+    if (op && op->pBildanteile) op->pBildanteile->wBildTeile = 0;
+}
+
 DWORD bGrowBuffer(OEM_PDEV* pOemPDev, DWORD dwAdd)
 {
     KX_POP* op = pOemPDev ? pOemPDev->pOp : nullptr;
@@ -370,20 +387,20 @@ HRESULT CaptureBand(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmap
     struct Required {
         bool present;
         const char16_t* name;
-        const char* logLine;
+        const char16_t* logLine;
     };
     for (const Required& r :
          {Required{op->pBildverarbeitung != nullptr, u"pBildverarbeitung",
-                   "\r\nImageProcessing() pOemPDev->pOp->pBildverarbeitung ERROR "},
+                   u"\r\nImageProcessing() pOemPDev->pOp->pBildverarbeitung ERROR "},
           Required{op->hBufferHeap != nullptr, u"hBufferHeap",
-                   "\r\nImageProcessing() pOemPDev->pOp->hBufferHeap ERROR "},
+                   u"\r\nImageProcessing() pOemPDev->pOp->hBufferHeap ERROR "},
           Required{op->pDruckDaten != nullptr, u"pDruckDaten",
-                   "\r\nImageProcessing() pOemPDev->pOp->pDruckDaten  ERROR "},
+                   u"\r\nImageProcessing() pOemPDev->pOp->pDruckDaten  ERROR "},
           Required{op->pBildanteile != nullptr, u"pBildanteile",
-                   "\r\nImageProcessing() pOemPDev->pOp->pBildanteile  ERROR "}}) {
+                   u"\r\nImageProcessing() pOemPDev->pOp->pBildanteile  ERROR "}}) {
         if (!r.present) {
             Trace(u"ERROR UNI(GraphicsUni):  ImageProcessing() %s nicht gesetzt \r\n", r.name);
-            LogInfo(r.logLine);
+            LogInfo(pOemPDev, r.logLine);
             return E_FAIL;
         }
     }
@@ -412,7 +429,7 @@ HRESULT CaptureBand(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmap
         band.biHeight = PositiveHeight(band.biHeight);
 
         if (fixed.wMasterUnit == 0) {
-            LogInfo("\r\nImageProcessing() FixedData ERROR ");
+            LogInfo(pOemPDev, u"\r\nImageProcessing() FixedData ERROR ");
             return E_FAIL;
         }
         // The page fits the model either way round (a turned format).
@@ -424,11 +441,11 @@ HRESULT CaptureBand(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmap
                 u"ERROR UNI(GraphicsUni):  ImageProcessing() Format zu groß oder FixedData - "
                 u"lbiWidth: %d, lMaxSizeX: %d, lbiHeight: %d, lMaxSizeY: %d \r\n",
                 w, maxX, h, maxY);
-            LogInfo("\r\nImageProcessing() Papierformat zu groß oder FixedData ERROR ");
+            LogInfo(pOemPDev, u"\r\nImageProcessing() Papierformat zu groß oder FixedData ERROR ");
             return E_FAIL;
         }
         if (!bv->prgbq) {
-            LogInfo("\r\nImageProcessing() prgbq ERROR ");
+            LogInfo(pOemPDev, u"\r\nImageProcessing() prgbq ERROR ");
             return E_FAIL;
         }
         if (dwCallbackID != kBandCallbackNoPalette) {
@@ -464,10 +481,12 @@ HRESULT CaptureBand(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmap
         }
         DWORD dwNew = bGrowBuffer(pOemPDev, band.biSizeImage);
         if (dwNew == 0) {
-            LogInfo("\r\n Memory allocation ERROR - please restart your application.\r\n");
-            LogInfo("In addition: open a cmd window and type in the following commands:\r\n");
-            LogInfo("net stop spooler\r\n");
-            LogInfo("net start spooler\r\n\n");
+            LogInfo(pOemPDev,
+                    u"\r\n Memory allocation ERROR - please restart your application.\r\n");
+            LogInfo(pOemPDev,
+                    u"In addition: open a cmd window and type in the following commands:\r\n");
+            LogInfo(pOemPDev, u"net stop spooler\r\n");
+            LogInfo(pOemPDev, u"net start spooler\r\n\n");
             vFreeBuffer(pOemPDev);
             plat::Sleep(kOutOfMemoryWaitMs);
             return E_FAIL;

@@ -7,6 +7,26 @@
 // page end the whole page lies in memory as a device-independent bitmap with
 // its BMP headers, top row first. In landscape the host delivers vertical
 // strips, which are joined to the right of what is stored.
+//
+// Choices of this module, where the host's input leaves room:
+//   - A page buffer never exceeds MaxPageBufferSize (the model's largest page
+//     at 32 bits per pixel, at most 1 GiB). A band that would take it beyond
+//     is refused and the partial page dropped, without the out-of-memory
+//     wait: it is a header out of range, not a shortage of memory.
+//   - All header arithmetic is 64-bit or, for the accumulated 32-bit header
+//     fields, modulo 2^32; the most negative first-band height becomes
+//     INT32_MAX (and fails the size check).
+//   - A band whose image size is 0 changes only the headers.
+//   - The band tables hold 150 entries: further bands are stored, counted and
+//     traced, but their positions are not recorded.
+//   - Landscape joining checks every part it copies against the new buffer,
+//     the stored page and the strip's own image size, and stops at the first
+//     part that does not fit (traced); a strip that copies nothing drops the
+//     page. The part of a blank strip stays white without its bits being
+//     read. Without a resolution the strip is appended as it is.
+//   - The page buffer grows ahead of the page (dwBufCapacity), by half again
+//     at most 64 MiB at a time; dwBufSize is always the page's exact size.
+//   - bFillColorTable reads at most the 256 entries of the page's table.
 #pragma once
 
 #include "plugin/oempdev.h"
@@ -54,6 +74,11 @@ DWORD bGrowBuffer(OEM_PDEV* pOemPDev, DWORD dwAdd);
 
 // Frees the page buffer and sets dwBufSize to 0 (page end calls it too).
 void vFreeBuffer(OEM_PDEV* pOemPDev);
+
+// Readies the page image record for the next page: frees the buffer and
+// clears the headers, the palette flag and the band count, so that the next
+// band is the first of a new page.
+void ResetPageImage(OEM_PDEV* pOemPDev);
 
 // A zeroed block from the page heap, null on failure.
 BYTE* CreateBufferHA(HANDLE hHeap, DWORD dwSize);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "diag/format.h"
+#include "diag/logfile.h"
 #include "diag/trace.h"
 #include "platform/platform.h"
 #include "plugin/output.h"
@@ -14,11 +15,11 @@ namespace kx {
 
 namespace {
 
-// Lines meant for the information log; traced until the log object is part
-// of the job.
-void LogWarning(const char* text)
+// A warning for the information log, and for the trace.
+void LogWarning(const OEM_PDEV* pOemPDev, const char16_t* text)
 {
-    TraceA("UNI(PCX):  Log: %s", text);
+    Trace(u"UNI(PCX):  Log: %s", text);
+    if (CLogFile* pLog = GetJobLogFile(pOemPDev)) pLog->WriteLine(text, nullptr, 0);
 }
 
 // The head width in tenths of a millimetre: the model's, or derived from its
@@ -130,7 +131,13 @@ PCX::PCX(WORD wWidth, WORD wHeight, const BYTE* pBits, const RGBQUAD* pPalette, 
     : Width(wWidth), Height(wHeight)
 {
     SLSize = ((DWORD{Width} + 31) / 32) * 4;
-    if (pPalette) {
+    // A table that does not tell the two colours apart (a page that was
+    // captured in one bit keeps the bitmap's all-white table) would make the
+    // image unreadable to anything that honours the header: such a page, and
+    // one without a table, gets black for 0 and white for 1.
+    const bool bDistinct =
+        pPalette && iColors >= 2 && std::memcmp(&pPalette[0], &pPalette[1], 3) != 0;
+    if (bDistinct) {
         for (int i = 0; i < std::min(iColors, 256); ++i) {
             Palette[i][0] = pPalette[i].rgbRed;
             Palette[i][1] = pPalette[i].rgbGreen;
@@ -391,7 +398,7 @@ WORD PCX::SendToPrinter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, BOOL bColo
                 Trace(
                     u"UNI(PCX):  SendToPrinter() ACHTUNG, wY ist kleiner 0, also scheinbar "
                     u"leeres Etikett \r\n");
-                LogWarning("***  Warning - no picture content detected *** \r\n");
+                LogWarning(&c.oem, u"***  Warning - no picture content detected *** \r\n");
             } else {
                 hr = part(S, H - E - 1, wY);
             }

@@ -12,6 +12,9 @@
 //   - Positions are computed in 64 bits and written as their formats give
 //     them ("%06d", "%07u"): a value wider than its field lengthens the
 //     record, as for every command record; nothing wraps silently.
+//   - The header's colours are the bitmap's first 16; a bitmap whose first
+//     two colours are equal (a page captured in one bit keeps an all-white
+//     table) or that has none gets black (0) and white (1) instead.
 //   - The rows cut at the top are taken off pcxYMax whenever the bitmap has
 //     a row with dots, so that the header always describes exactly the rows
 //     that follow it (also when only the last row holds dots).
@@ -85,7 +88,7 @@ class PCX {
 public:
     // Width x Height pixels from bottom-up rows (dwSrcStride bytes apart; 0:
     // SLSize), turned to top row first. The first colours of pPalette go into
-    // the header (without one: 0 black, 1 white). Allocation failure leaves
+    // the header (see above). Allocation failure leaves
     // DataSize 0.
     PCX(WORD wWidth, WORD wHeight, const BYTE* pBits, const RGBQUAD* pPalette = nullptr,
         int iColors = 0, DWORD dwSrcStride = 0);

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "capture_device.h"
+#include "diag/logfile.h"
 #include "platform/platform.h"
 
 namespace {
@@ -91,6 +92,15 @@ TEST_F(CaptureTest, BandsAreAppendedAndTheHeadersAccumulate)
     EXPECT_EQ(d.pdev.iHAllocZaehler, 0);
     EXPECT_EQ(d.bv.dwBufSize, 0u);
     EXPECT_EQ(d.bv.pBufStart, nullptr);
+
+    // The next page starts afresh: its first band gives the headers again.
+    kx::ResetPageImage(&d.pdev);
+    auto h3 = BandHeader(64, 1, 1, 8);
+    ASSERT_EQ(Capture(d, h3, Fill(8, 0x20)), S_OK);
+    EXPECT_EQ(d.Page(), Fill(8, 0x20));
+    EXPECT_EQ(d.bv.bmInfoHeader.biWidth, 64);
+    EXPECT_EQ(d.bv.bmInfoHeader.biHeight, 1);
+    EXPECT_EQ(d.ba.wBildTeile, 1);
 }
 
 TEST_F(CaptureTest, BlankBandsAreWhiteAndTheirBitsAreNotRead)
@@ -131,11 +141,19 @@ TEST_F(CaptureTest, TheFirstBandMustFitTheModelEitherWayRound)
     auto turned = BandHeader(1500, 900, 1, 188);
     EXPECT_EQ(Capture(d, turned, std::string(188, '\xFF')), S_OK);
 
+    // Refused, and the user learns why from the information log.
     RasterDevice e;
+    e.SetPrnFileName(u"C:\\out\\job");
+    ASSERT_TRUE(kx::plat::CreateDirectory(u"C:\\out"));
+    ASSERT_TRUE(kx::OpenJobLogFile(&e.pdev, nullptr, 1));
     auto tooHigh = BandHeader(1500, 1001, 1, 188);
     EXPECT_EQ(Capture(e, tooHigh, std::string(188, '\xFF')), E_FAIL);
     EXPECT_EQ(e.bv.pBufStart, nullptr);
     EXPECT_EQ(e.devmode.FixedData.bQuality, 0u);
+    kx::CloseJobLogFile(&e.pdev);
+    EXPECT_NE(sandbox.ReadHostFile(sandbox.HostPath(u"C:\\out\\job.log"))
+                  .find("\r\nImageProcessing() Papierformat zu gro\xDF oder FixedData ERROR "),
+              std::string::npos);
 
     RasterDevice f;
     f.devmode.FixedData.wMasterUnit = 0;

@@ -13,6 +13,7 @@
 #include "capture_device.h"
 #include "platform/platform.h"
 #include "plugin/output.h"
+#include "raster/bitmap.h"
 #include "raster/pcx.h"
 #include "raster/rle.h"
 
@@ -532,6 +533,63 @@ TEST_F(PcxSendTest, EveryPartDecodesToTheBitmapRows)
         ExpectDecodesToImage(e.uni.spool, img, sandbox.dir());
         EXPECT_EQ(Records(e.uni.spool).size(), 2u) << w;
     }
+}
+
+// ------------------------------------------------------------ the page's road
+
+// A page made of random blocks and gaps, top row first.
+TestImage RandomPage(int w, int h, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    TestImage img(w, h);
+    for (int y = 3; y < h - 4; ++y) {
+        if (y % 50 >= 25) continue;  // blank stretches of 25 rows
+        for (int x = 0; x < w; ++x)
+            if (rng() % 3 == 0) img.Row(y)[x / 8] &= static_cast<BYTE>(~(0x80 >> (x % 8)));
+    }
+    return img;
+}
+
+// Bands as the host delivers them (top row first) are captured, the page
+// buffer becomes a Bitmap as page end builds it, and its graphic is read
+// back: every PCX part by pcxtoppm, and the D records by their layout.
+TEST_F(PcxSendTest, ACapturedPageComesBackFromTheGraphicsRecords)
+{
+    if (!HavePcxToPpm()) GTEST_SKIP() << "pcxtoppm (Debian package netpbm) is not installed";
+    const TestImage page = RandomPage(203, 130, 99);
+    for (int y = 0; y < page.H; y += 16) {
+        const int rows = std::min(16, page.H - y);
+        std::string bits;
+        for (int r = y; r < y + rows; ++r)
+            bits.append(reinterpret_cast<const char*>(page.Row(r)), page.sl);
+        auto h = kxtest::BandHeader(page.W, rows, 1, page.sl * rows);
+        ASSERT_EQ(
+            kx::CaptureBand(d.dev(), reinterpret_cast<PBYTE>(bits.data()), &h, nullptr, 1, nullptr),
+            S_OK);
+    }
+    kx::Bitmap bmp(&d.pdev, d.bv.bmInfoHeader.biWidth, d.bv.bmInfoHeader.biHeight, 1,
+                   d.bv.pBufStart, kx::BM_FLIP);
+    ASSERT_EQ(bmp.DataSize, page.data.size());
+    EXPECT_EQ(bmp.SendPCX(d.dev(), &d.uni, FALSE), 5);  // rows 125..129 are blank
+    ExpectDecodesToImage(d.uni.spool, page, sandbox.dir());
+
+    // The D records of the same bitmap rebuild the page.
+    RasterDevice e;
+    e.publicDM.dmPaperWidth = 1040;  // as wide as the head: no margin
+    ASSERT_EQ(bmp.SendDSatz(e.dev(), &e.uni, FALSE), 1u);
+    TestImage back(page.W, page.H);
+    const std::string& s = e.uni.spool;
+    for (std::size_t p = 0; p < s.size();) {
+        ASSERT_EQ(s.substr(p, 2), "^D");
+        const int row = std::stoi(s.substr(p + 2, 4));
+        const int offset = std::stoi(s.substr(p + 6, 3));
+        const int count = std::stoi(s.substr(p + 9, 3));
+        for (int i = 0; i < count; ++i)
+            back.Row(row)[offset + i] = static_cast<BYTE>(~static_cast<BYTE>(s[p + 12 + i]));
+        ASSERT_EQ(s.substr(p + 12 + count, 3), "_\r\n");
+        p += 15 + count;
+    }
+    EXPECT_EQ(back.data, page.data);
 }
 
 }  // namespace
