@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "diag/trace.h"
@@ -29,6 +30,9 @@ struct Classifier {
     long tol2 = 0;  // squared tolerance
     BYTE byLevel[kMaxGreyLevel + 1] = {};
     BYTE bySum[detail::kMaxWeightedSum + 1] = {};
+    // By component sum R + G + B: the class of the fixed table entry with
+    // that sum (the first of entries 0, 1, 255 wins), or -1.
+    short fixedBySum[3 * 255 + 1];
 
     // table: the colour table classified against (null: none).
     Classifier(const RGBQUAD* table, const ReduceSettings& s, int pass, bool colourPrint,
@@ -81,6 +85,10 @@ struct Classifier {
             byLevel[L] = BYTE(c);
         }
         for (int S = 0; S <= detail::kMaxWeightedSum; ++S) bySum[S] = byLevel[(4 * S) / 41];
+        std::fill(std::begin(fixedBySum), std::end(fixedBySum), short(-1));
+        if (sum255 >= 0) fixedBySum[sum255] = 255;
+        if (sum1 >= 0) fixedBySum[sum1] = 1;
+        if (sum0 >= 0) fixedBySum[sum0] = 0;
     }
 
     int Classify(int r, int g, int b) const
@@ -122,16 +130,13 @@ public:
             } else {
                 // Without a ribbon colour: the fixed entries by their sums,
                 // everything else by its weighted sum, without branches.
-                const int s0 = m_cl.sum0, s1 = m_cl.sum1, s255 = m_cl.sum255;
                 const BYTE* bySum = m_cl.bySum;
+                const short* fixed = m_cl.fixedBySum;
                 for (int x = 0; x < w; ++x, p += 3) {
                     const int b0 = p[0], g0 = p[1], r0 = p[2];
-                    const int sum = r0 + g0 + b0;
-                    int c = bySum[3 * r0 + 6 * g0 + ((3 * b0) >> 1)];
-                    c = sum == s255 ? 255 : c;
-                    c = sum == s1 ? 1 : c;
-                    c = sum == s0 ? 0 : c;
-                    cls[x] = BYTE(c);
+                    const int f = fixed[r0 + g0 + b0];
+                    const int c = bySum[3 * r0 + 6 * g0 + ((3 * b0) >> 1)];
+                    cls[x] = BYTE(f >= 0 ? f : c);
                 }
             }
             if (grey) {
@@ -316,13 +321,22 @@ DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane
             target0 = RibbonColourValue(s.wFarbband, s.customColour);
         Trace(u"UNI(Bitmap):  ConvertToXBit() Farbwerte R: %d, G: %d, B: %d \r\n", RedOf(target0),
               GreenOf(target0), BlueOf(target0));
-        Bitmap neu(pdev, Width, Height, 1);
-        if (neu.DataSize == 0) {
-            Trace(u"ERROR UNI(Bitmap):  ConvertToXBit() Allocation Bitmap1 ERROR \r\n");
-            return 1;
+        // From eight bits and more every new row fits where its old row lay,
+        // ahead of anything still to be read: the conversion then runs in
+        // place, storage rows in ascending order, each row read before it is
+        // written. Smaller depths go through a second bitmap.
+        const bool inPlace = Bpp >= 8;
+        const DWORD sls1 = DWORD(((std::int64_t(Width) + 31) / 32) * 4);
+        std::unique_ptr<Bitmap> neu;
+        BYTE* out = Data;
+        if (!inPlace) {
+            neu = std::make_unique<Bitmap>(pdev, Width, Height, 1);
+            if (neu->DataSize == 0) {
+                Trace(u"ERROR UNI(Bitmap):  ConvertToXBit() Allocation Bitmap1 ERROR \r\n");
+                return 1;
+            }
+            out = neu->Data;
         }
-        neu.SetPaletteColor(0, target0);
-        neu.SetPaletteColor(1, 0xFFFFFF);
         BYTE match[256] = {};
         if (Bpp <= 8) {
             for (int i = 0; i < 256; ++i) {
@@ -330,53 +344,104 @@ DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane
                 match[i] = RGBColour(q.rgbRed, q.rgbGreen, q.rgbBlue) == target0;
             }
         }
-        // Per row: a match flag per pixel, then eight flags to a byte (a set
-        // flag clears the pixel's bit: index 0).
+        // A match flag per pixel (a set flag clears the pixel's bit: index
+        // 0), eight flags to a byte. The flags beyond the row stay clear, so
+        // the padding bits stay white.
         std::vector<BYTE> hit(static_cast<std::size_t>(Width) + 8, 0);
         const BYTE t0r = RedOf(target0), t0g = GreenOf(target0), t0b = BlueOf(target0);
-        for (int y = 0; y < Height; ++y) {
-            const BYTE* src = Row(y);
+        const std::size_t used = (std::size_t(Width) + 7) / 8;
+        for (int r = 0; r < Height; ++r) {
+            const BYTE* src = Data + std::size_t(r) * ScanLineSize;
+            BYTE* dst = out + std::size_t(r) * sls1;
             BYTE* h = hit.data();
-            switch (Bpp) {
-                case 8:
-                    for (int x = 0; x < Width; ++x) h[x] = match[src[x]];
-                    break;
-                case 24:
-                    for (int x = 0; x < Width; ++x, src += 3)
-                        h[x] = (src[0] == t0b) & (src[1] == t0g) & (src[2] == t0r);
-                    break;
-                case 1:
-                case 4:
-                    for (int x = 0; x < Width; ++x) h[x] = match[GetPixelIndex(x, y)];
-                    break;
-                default:
-                    for (int x = 0; x < Width; ++x) h[x] = GetPixelColor(x, y) == target0;
-                    break;
+            if (Bpp == 8) {
+                // Straight from the table: each byte is written after its
+                // eight pixels are read.
+                int x0 = 0;
+                for (; x0 + 8 <= Width; x0 += 8) {
+                    const BYTE* f = src + x0;
+                    const unsigned bits = (match[f[0]] << 7) | (match[f[1]] << 6) |
+                                          (match[f[2]] << 5) | (match[f[3]] << 4) |
+                                          (match[f[4]] << 3) | (match[f[5]] << 2) |
+                                          (match[f[6]] << 1) | match[f[7]];
+                    dst[x0 >> 3] = BYTE(~bits);
+                }
+                if (x0 < Width) {
+                    unsigned bits = 0;
+                    for (int x = x0; x < Width; ++x)
+                        bits |= unsigned(match[src[x]]) << (7 - (x - x0));
+                    dst[x0 >> 3] = BYTE(~bits);
+                }
+            } else {
+                const int y = Height - 1 - r;
+                switch (Bpp) {
+                    case 24:
+                        for (int x = 0; x < Width; ++x, src += 3)
+                            h[x] = (src[0] == t0b) & (src[1] == t0g) & (src[2] == t0r);
+                        break;
+                    case 1:
+                    case 4:
+                        for (int x = 0; x < Width; ++x) h[x] = match[GetPixelIndex(x, y)];
+                        break;
+                    default:
+                        for (int x = 0; x < Width; ++x) h[x] = GetPixelColor(x, y) == target0;
+                        break;
+                }
+                for (int x0 = 0; x0 < Width; x0 += 8) {
+                    const BYTE* f = h + x0;
+                    const unsigned bits = (f[0] << 7) | (f[1] << 6) | (f[2] << 5) | (f[3] << 4) |
+                                          (f[4] << 3) | (f[5] << 2) | (f[6] << 1) | f[7];
+                    dst[x0 >> 3] = BYTE(~bits);
+                }
             }
-            BYTE* dst = neu.Row(y);
-            for (int x0 = 0; x0 < Width; x0 += 8) {
-                const BYTE* f = h + x0;
-                const unsigned bits = (f[0] << 7) | (f[1] << 6) | (f[2] << 5) | (f[3] << 4) |
-                                      (f[4] << 3) | (f[5] << 2) | (f[6] << 1) | f[7];
-                dst[x0 >> 3] = BYTE(~bits);
-            }
-            // The flags beyond the row stay clear, so the last byte's padding
-            // bits stay white.
+            std::memset(dst + used, 0xFF, sls1 - used);
         }
-        TakeOver(neu);
+        if (inPlace) {
+            Bpp = 1;
+            Colors = 2;
+            ScanLineSize = sls1;
+            DataSize = sls1 * DWORD(Height);
+            std::memset(Palette, 0xFF, sizeof(Palette));
+            SetPaletteColor(0, target0);
+            SetPaletteColor(1, 0xFFFFFF);
+            InitHeader();
+        } else {
+            neu->SetPaletteColor(0, target0);
+            neu->SetPaletteColor(1, 0xFFFFFF);
+            TakeOver(*neu);
+        }
         return 1;
     }
 
     // ---- 8 bits: classification.
     DWORD dwLeereZeilen = 0, dwLeereZeilenEnde = 0, dwFarbpixel = 0;
-    Bitmap neu(pdev, Width, Height, 8);
-    if (neu.DataSize == 0) {
-        Trace(u"ERROR UNI(Bitmap):  ConvertToXBit() Allocation Bitmap8 ERROR \r\n");
-        return 0;
-    }
     const RGBQUAD* pageTable = rec ? rec->prgbq : nullptr;
     const RGBQUAD* table = (s.colourPrint && rec && rec->prgbqSaved) ? rec->prgbqSaved : pageTable;
-    if (table) std::memcpy(neu.Palette, table, sizeof(neu.Palette));
+    RGBQUAD newPalette[256];
+    if (table)
+        std::memcpy(newPalette, table, sizeof(newPalette));
+    else
+        std::memset(newPalette, 0xFF, sizeof(newPalette));
+
+    // Without colour printing each pixel's class depends on the pixel alone;
+    // from 16 bits up the classes then go in place (as in the reduction to
+    // one bit above), storage rows ascending. Colour printing corrects rows
+    // from the rows above and works top to bottom into a second bitmap.
+    const bool inPlace = !s.colourPrint && Bpp >= 16;
+    const DWORD sls8 = DWORD(((std::int64_t(Width) * 8 + 31) / 32) * 4);
+    std::unique_ptr<Bitmap> neu;
+    if (!inPlace) {
+        neu = std::make_unique<Bitmap>(pdev, Width, Height, 8);
+        if (neu->DataSize == 0) {
+            Trace(u"ERROR UNI(Bitmap):  ConvertToXBit() Allocation Bitmap8 ERROR \r\n");
+            return 0;
+        }
+        std::memcpy(neu->Palette, newPalette, sizeof(newPalette));
+    }
+    // Picture row y of the result.
+    auto outRow = [&](int y) {
+        return inPlace ? Data + std::size_t(Height - 1 - y) * sls8 : neu->Row(y);
+    };
 
     Bitmap* colourBmp = pColourBitmap;
     if (colourBmp && (colourBmp->Bpp != 8 || colourBmp->Width != Width ||
@@ -385,62 +450,71 @@ DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane
         colourBmp = nullptr;
     }
 
-    std::vector<BYTE> cls(static_cast<std::size_t>(Width));
     const bool simple = !s.colourPrint && !s.ThresholdMode();
-    if (simple) {
-        // Classified against the page's own table, without tolerance or
-        // ribbon; these rows all count as blank.
+    const std::size_t pad = sls8 - std::size_t(Width);
+    if (!s.colourPrint) {
+        // Classified against the page's own table in the other modes (rows
+        // all count as blank), against the new table in the threshold modes.
         ReduceSettings plain = s;
         plain.wFarbband = 0;
-        const Classifier cl(pageTable, plain, 0, false, 0);
+        const Classifier cl(simple ? pageTable : newPalette, plain, 0, false, 0);
         const ClassRowReader reader(*this, cl);
-        for (int y = 0; y < Height; ++y) {
-            BYTE* out = neu.Row(y);
-            if (pageTable) {
-                reader.Row(y, out, nullptr);
-            } else {
+        std::vector<char> blankRow(static_cast<std::size_t>(Height), 1);
+        for (int r = 0; r < Height; ++r) {
+            const int y = Height - 1 - r;  // storage order: bottom row first
+            BYTE* out = outRow(y);
+            if (simple && !pageTable) {
                 std::memset(out, 0, std::size_t(Width));
+            } else {
+                reader.Row(y, out, nullptr);
+            }
+            if (!simple) {
+                BYTE all = 0xFF;
+                for (int x = 0; x < Width; ++x) all &= out[x];
+                blankRow[std::size_t(y)] = all == 0xFF;
+            }
+            if (pad) std::memset(out + Width, 0xFF, pad);
+        }
+        bool seenContent = false;
+        for (int y = 0; y < Height; ++y) {
+            if (blankRow[std::size_t(y)]) {
+                if (!seenContent) ++dwLeereZeilen;
+                ++dwLeereZeilenEnde;
+            } else {
+                seenContent = true;
+                dwLeereZeilenEnde = 0;
             }
         }
-        dwLeereZeilen = dwLeereZeilenEnde = DWORD(Height);
     } else {
-        const Classifier cl(neu.Palette, s, 0, s.colourPrint, s.tolerance);
+        const Classifier cl(newPalette, s, 0, true, s.tolerance);
         const ClassRowReader reader(*this, cl);
         // The ribbon colour counts as a class of its own only for a real
         // ribbon colour (1..6); with ribbon 0 the "ribbon" is black itself
         // and stays in this bitmap.
-        const bool ribbon = s.colourPrint && s.wFarbband >= 1 && s.wFarbband <= 6;
+        const bool ribbon = s.wFarbband >= 1 && s.wFarbband <= 6;
         const int k = RibbonColourIndex(s.wFarbband);
-        const RGBQUAD& kq = neu.Palette[k & 0xFF];
+        const RGBQUAD& kq = newPalette[k & 0xFF];
         FringeCorrector fringe(s, k, RGBColour(kq.rgbRed, kq.rgbGreen, kq.rgbBlue), Width);
         const bool correct = ribbon && fringe.Active();
+        std::vector<BYTE> cls(static_cast<std::size_t>(Width));
         std::vector<short> grey(correct ? std::size_t(Width) : 0);
         bool seenContent = false;
         for (int y = 0; y < Height; ++y) {
-            BYTE* out = neu.Row(y);
-            bool blank;
-            if (!ribbon) {
-                // The classes go straight into the new row.
-                reader.Row(y, out, nullptr);
-                BYTE all = 0xFF;
-                for (int x = 0; x < Width; ++x) all &= out[x];
-                blank = all == 0xFF;
-            } else {
-                reader.Row(y, cls.data(), correct ? grey.data() : nullptr);
-                if (correct) fringe.Row(cls.data(), grey.data());
-                BYTE* colourOut = colourBmp ? colourBmp->Row(y) : nullptr;
-                blank = true;
-                for (int x = 0; x < Width; ++x) {
-                    int c = cls[std::size_t(x)];
-                    const bool isRibbon = c == k;
-                    if (colourOut) colourOut[x] = BYTE(isRibbon ? k : kWhite);
-                    if (isRibbon) {
-                        ++dwFarbpixel;
-                        c = kWhite;
-                    }
-                    out[x] = BYTE(c);
-                    if (c < kWhite) blank = false;
+            BYTE* out = outRow(y);
+            reader.Row(y, cls.data(), correct ? grey.data() : nullptr);
+            if (correct) fringe.Row(cls.data(), grey.data());
+            BYTE* colourOut = colourBmp && ribbon ? colourBmp->Row(y) : nullptr;
+            bool blank = true;
+            for (int x = 0; x < Width; ++x) {
+                int c = cls[std::size_t(x)];
+                const bool isRibbon = ribbon && c == k;
+                if (colourOut) colourOut[x] = BYTE(isRibbon ? k : kWhite);
+                if (isRibbon) {
+                    ++dwFarbpixel;
+                    c = kWhite;
                 }
+                out[x] = BYTE(c);
+                if (c < kWhite) blank = false;
             }
             if (blank) {
                 if (!seenContent) ++dwLeereZeilen;
@@ -461,7 +535,16 @@ DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane
             if (pbColourFound) *pbColourFound = FALSE;
         }
     }
-    TakeOver(neu);
+    if (inPlace) {
+        Bpp = 8;
+        Colors = 256;
+        ScanLineSize = sls8;
+        DataSize = sls8 * DWORD(Height);
+        std::memcpy(Palette, newPalette, sizeof(Palette));
+        InitHeader();
+    } else {
+        TakeOver(*neu);
+    }
     return (dwLeereZeilen & 0xFFFF) | (dwLeereZeilenEnde << 16);
 }
 

@@ -7,6 +7,15 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
+#include <emmintrin.h>
+#define KX_DIFFUSION_SSE2 1
+#else
+#define KX_DIFFUSION_SSE2 0
+#endif
+
+#include <memory>
+
 #include "diag/trace.h"
 #include "platform/platform.h"
 #include "raster/dither_internal.h"
@@ -452,6 +461,79 @@ void DiffuseInterior(const Deltas& dl, BYTE* cur, BYTE* nxt, BYTE* aft, BYTE* ou
     for (int t = 0; t + 1 < NA; ++t) aft[x1 + ja0 + t] = BYTE(aw[t]);
 }
 
+#if KX_DIFFUSION_SSE2
+// The same middle stretch with each lower row's window held in one vector of
+// eight 16-bit lanes: one addition and one clamp per row and pixel, the
+// window moving on by one lane per pixel. The current row (whose next value
+// is the next pixel) stays scalar, off the vectors' latency.
+struct VectorDeltas {
+    __m128i next[256];
+    __m128i after[256];
+    VectorDeltas(const Kernel& k, const Deltas& dl)
+    {
+        for (int v = 0; v < 256; ++v) {
+            alignas(16) short n[8] = {}, a[8] = {};
+            for (int t = 0; t < k.nNext; ++t) n[t] = dl.next[t][v];
+            for (int t = 0; t < k.nAfter; ++t) a[t] = dl.after[t][v];
+            next[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(n));
+            after[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(a));
+        }
+    }
+};
+
+template <int N>
+inline __m128i LoadWindow(const BYTE* p)
+{
+    alignas(16) short w[8] = {};
+    for (int t = 0; t < N; ++t) w[t] = p[t];
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(w));
+}
+template <int N>
+inline void StoreWindow(__m128i v, BYTE* p)
+{
+    alignas(16) short w[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(w), v);
+    for (int t = 0; t < N; ++t) p[t] = BYTE(w[t]);
+}
+
+template <int F>
+void DiffuseInteriorVec(const Deltas& dl, const VectorDeltas& vd, BYTE* cur, BYTE* nxt, BYTE* aft,
+                        BYTE* out, int x0, int x1)
+{
+    constexpr Kernel K = kKernels[F];
+    constexpr int NN = K.nNext;
+    constexpr int NA = K.nAfter;
+    constexpr int jn0 = K.next[0].j;
+    constexpr int ja0 = NA ? K.after[0].j : 0;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i top = _mm_set1_epi16(255);
+    __m128i wn = LoadWindow<NN>(nxt + x0 + jn0);
+    __m128i wa = LoadWindow<NA>(aft + x0 + ja0);
+    int c0 = cur[x0], c1 = cur[x0 + 1];
+    for (int x = x0; x < x1; ++x) {
+        const int v = c0;
+        out[x] = BYTE(v < 128 ? 0 : 255);
+        c1 = Clamp255(c1 + dl.right[v]);
+        int c2 = cur[x + 2];
+        if constexpr (K.wX2 != 0) c2 = Clamp255(c2 + dl.x2[v]);
+        wn = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(wn, vd.next[v]), zero), top);
+        nxt[x + jn0] = BYTE(_mm_cvtsi128_si32(wn));
+        wn = _mm_insert_epi16(_mm_srli_si128(wn, 2), nxt[x + jn0 + NN], NN - 1);
+        if constexpr (NA > 0) {
+            wa = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(wa, vd.after[v]), zero), top);
+            aft[x + ja0] = BYTE(_mm_cvtsi128_si32(wa));
+            wa = _mm_insert_epi16(_mm_srli_si128(wa, 2), aft[x + ja0 + NA], NA - 1);
+        }
+        c0 = c1;
+        c1 = c2;
+    }
+    cur[x1] = BYTE(c0);
+    cur[x1 + 1] = BYTE(c1);
+    StoreWindow<NN - 1>(wn, nxt + x1 + jn0);
+    if constexpr (NA > 0) StoreWindow<NA - 1>(wa, aft + x1 + ja0);
+}
+#endif
+
 // Rows delivered by fill(r, buf) into buf (width bytes), visited in storage
 // order, each left to right. The three rows that can still receive error
 // live in row buffers of their own, with margins on either side.
@@ -461,6 +543,11 @@ void DiffuseRowsK(Fill&& fill, int width, int height, long errLimit, BYTE* dst,
 {
     constexpr Kernel K = kKernels[F];
     const Deltas dl(K);
+#if KX_DIFFUSION_SSE2
+    const bool vectors = !detail::gScalarDiffusion;
+    std::unique_ptr<VectorDeltas> vd;
+    if (vectors) vd = std::make_unique<VectorDeltas>(K, dl);
+#endif
     constexpr int kMargin = 8;
     const std::size_t pitch = std::size_t(width) + 2 * kMargin;
     std::vector<BYTE> work(3 * pitch, 0);
@@ -507,7 +594,12 @@ void DiffuseRowsK(Fill&& fill, int width, int height, long errLimit, BYTE* dst,
         };
         if (full && spread && fastHi > fastLo) {
             guarded(fastLo);
-            DiffuseInterior<F>(dl, cur, nxt, aft, out, fastLo, fastHi);
+#if KX_DIFFUSION_SSE2
+            if (vectors)
+                DiffuseInteriorVec<F>(dl, *vd, cur, nxt, aft, out, fastLo, fastHi);
+            else
+#endif
+                DiffuseInterior<F>(dl, cur, nxt, aft, out, fastLo, fastHi);
             x = fastHi;
         }
         guarded(width);
@@ -669,22 +761,26 @@ BOOL Bitmap::Dithering(PDEVOBJ pdevobj)
 
     // The 8-bit target. The grey picture that the engines read is made one
     // row at a time from the page itself (the same values a 24-bit grey copy
-    // of the page would hold), so the page is never held twice.
+    // of the page would hold), so the page is never held twice. From eight
+    // bits up the target is the page's own block: each 8-bit row lies at or
+    // before its source row and behind every row still to be read (the
+    // engines read a row before they write it, and at most three rows
+    // ahead), so the rows are replaced in place.
     const std::size_t stride8 = Stride8(Width);
-    const std::size_t size = stride8 * (std::size_t(Height) + 1);
-    if (size > 0xFFFFFFFFull) return FALSE;
-    BYTE* target = static_cast<BYTE*>(plat::HeapAlloc(size, false));
-    if (!target) {
-        Trace(
-            u"ERROR UNI(Bitmap):  Dithering() Error - das Bitmap hat noch 24 Bit, ist also "
-            u"unbrauchbar.  \r\n");
-        return FALSE;
+    const bool inPlace = Bpp >= 8;
+    BYTE* target = Data;
+    if (!inPlace) {
+        const std::size_t size = stride8 * (std::size_t(Height) + 1);
+        target = size > 0xFFFFFFFFull ? nullptr : static_cast<BYTE*>(plat::HeapAlloc(size, false));
+        if (!target) {
+            Trace(
+                u"ERROR UNI(Bitmap):  Dithering() Error - das Bitmap hat noch 24 Bit, ist also "
+                u"unbrauchbar.  \r\n");
+            return FALSE;
+        }
+        ++iHAllocZaehlerUNI;
+        std::memset(target + std::size_t(Height) * stride8, 0, stride8);  // the spare row
     }
-    ++iHAllocZaehlerUNI;
-    // Row padding and the spare row are zero.
-    for (int r = 0; r < Height; ++r)
-        std::memset(target + r * stride8 + Width, 0, stride8 - std::size_t(Width));
-    std::memset(target + std::size_t(Height) * stride8, 0, stride8);
 
     auto fill = [&](int r, BYTE* buf) {
         reader.StorageRow(r, buf);
@@ -705,8 +801,13 @@ BOOL Bitmap::Dithering(PDEVOBJ pdevobj)
         for (int r = 0; r < Height; ++r) reader.StorageRow(r, target + r * stride8);
     }
 
-    FreeData();
-    Data = target;
+    // Row padding is zero (written last: in place it held source pixels).
+    for (int r = 0; r < Height; ++r)
+        std::memset(target + r * stride8 + Width, 0, stride8 - std::size_t(Width));
+    if (!inPlace) {
+        FreeData();
+        Data = target;
+    }
     Bpp = 8;
     ScanLineSize = DWORD(stride8);
     DataSize = DWORD(stride8 * std::size_t(Height));
@@ -721,6 +822,8 @@ BOOL Bitmap::Dithering(PDEVOBJ pdevobj)
 // ------------------------------------------------------------ settings
 
 namespace detail {
+
+bool gScalarDiffusion = false;
 
 Bildverarbeitung* PageRecordOf(PDEVOBJ pdevobj)
 {

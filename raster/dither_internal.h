@@ -39,6 +39,10 @@ struct ReduceSettings {
 // leave the defaults above).
 ReduceSettings ReadSettings(PDEVOBJ pdevobj);
 
+// Error diffusion runs its middle stretch with SSE2 vectors where the
+// processor has them; true forces the plain version (tests compare both).
+extern bool gScalarDiffusion;
+
 // The page record of the device, or null.
 Bildverarbeitung* PageRecordOf(PDEVOBJ pdevobj);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bitmap_fixture.h"
+#include "raster/dither_internal.h"
 
 using kx::Bitmap;
 using kx::RGBColour;
@@ -390,43 +391,49 @@ TEST(DitherDiffusion, FloydSpreadsNothingFromTheLastRow)
 
 TEST(DitherDiffusion, EveryKernelAtEveryEdgeMatchesTheReference)
 {
-    Lcg rnd(12345);
-    for (int filter = 0; filter <= 5; ++filter) {
-        for (int W = 1; W <= 23; ++W) {
-            for (int H = 1; H <= 5; ++H) {
-                for (int pattern = 0; pattern < 3; ++pattern) {
-                    std::vector<int> img(std::size_t(W) * H);
-                    for (std::size_t i = 0; i < img.size(); ++i) {
-                        switch (pattern) {
-                            case 0:
-                                img[i] = int(rnd() % 256);
-                                break;
-                            case 1:
-                                img[i] = 100 + int(rnd() % 56);
-                                break;  // around the middle
-                            default:
-                                img[i] = (rnd() & 1) ? 250 : 5;
-                                break;  // clamping at the ends
+    // Both versions of the middle stretch: vectors (where available) and plain.
+    for (bool scalar : {false, true}) {
+        SCOPED_TRACE(scalar ? "plain" : "vectors");
+        kx::detail::gScalarDiffusion = scalar;
+        Lcg rnd(12345);
+        for (int filter = 0; filter <= 5; ++filter) {
+            for (int W = 1; W <= 23; ++W) {
+                for (int H = 1; H <= 5; ++H) {
+                    for (int pattern = 0; pattern < 3; ++pattern) {
+                        std::vector<int> img(std::size_t(W) * H);
+                        for (std::size_t i = 0; i < img.size(); ++i) {
+                            switch (pattern) {
+                                case 0:
+                                    img[i] = int(rnd() % 256);
+                                    break;
+                                case 1:
+                                    img[i] = 100 + int(rnd() % 56);
+                                    break;  // around the middle
+                                default:
+                                    img[i] = (rnd() & 1) ? 250 : 5;
+                                    break;  // clamping at the ends
+                            }
                         }
+                        const long stride = long(((24 * W + 31) / 32) * 4);
+                        ASSERT_EQ(Diffuse(filter, img, W, H),
+                                  ReferenceDiffusion(filter, img, W, H, stride))
+                            << "filter " << filter << ", " << W << " x " << H << ", pattern "
+                            << pattern;
                     }
-                    const long stride = long(((24 * W + 31) / 32) * 4);
-                    ASSERT_EQ(Diffuse(filter, img, W, H),
-                              ReferenceDiffusion(filter, img, W, H, stride))
-                        << "filter " << filter << ", " << W << " x " << H << ", pattern "
-                        << pattern;
                 }
             }
         }
+        // A wide page: the engine's fast middle stretch against the reference.
+        for (int filter = 0; filter <= 5; ++filter) {
+            const int W = 301, H = 9;
+            std::vector<int> img(std::size_t(W) * H);
+            for (int& v : img) v = int(rnd() % 256);
+            ASSERT_EQ(Diffuse(filter, img, W, H),
+                      ReferenceDiffusion(filter, img, W, H, long(((24 * W + 31) / 32) * 4)))
+                << "filter " << filter;
+        }
     }
-    // A wide page: the engine's fast middle stretch against the reference.
-    for (int filter = 0; filter <= 5; ++filter) {
-        const int W = 301, H = 9;
-        std::vector<int> img(std::size_t(W) * H);
-        for (int& v : img) v = int(rnd() % 256);
-        ASSERT_EQ(Diffuse(filter, img, W, H),
-                  ReferenceDiffusion(filter, img, W, H, long(((24 * W + 31) / 32) * 4)))
-            << "filter " << filter;
-    }
+    kx::detail::gScalarDiffusion = false;
     std::vector<BYTE> src(3), dst(4);
     EXPECT_FALSE(kx::ProcessFilter(6, src.data(), dst.data(), 1, 1, 4));
     EXPECT_FALSE(kx::ProcessFilter(5, src.data(), nullptr, 1, 1, 4));
@@ -601,4 +608,94 @@ TEST(DitherColour, FringeCorrectionModes)
     // Fringe 2 also removes lone red pixels: black next to something dark->
     EXPECT_EQ(run(0, 2, {{W, kRed, W, 0, kRed, W, kRed, kRed}}), (Rows{"...KK.RR"}));
     d.devmode.wNoColorOptimization = 0;
+}
+
+// ---- conversions that reuse the page's own block
+
+TEST(DitherInPlace, ResultsMatchPixelByPixel)
+{
+    BitmapDevice d;
+    Lcg rnd(4711);
+    for (int bpp : {8, 16, 24, 32}) {
+        for (int w : {1, 3, 13, 64}) {
+            const int h = 7;
+            SCOPED_TRACE(testing::Message() << bpp << " bits, width " << w);
+            // Greys whose level lies in 8..247, where no correction applies.
+            auto fillPage = [&](Bitmap& b) {
+                if (bpp == 8) {
+                    b.SetPalette(d.tables[0]);
+                    for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w; ++x) b.SetPixelIndex(x, y, 10 + int(rnd() % 225));
+                } else {
+                    for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w; ++x)
+                            b.SetPixelColor(x, y, Grey(int(10 + rnd() % 225)));
+                }
+                b.SetPixelColor(0, 0, 0);  // some content in any case
+                if (bpp == 8) b.SetPixelIndex(0, 0, 0);
+            };
+            auto levels = [&](const Bitmap& b) {  // 24-bit grey source, storage order
+                const std::size_t stride = ((24 * std::size_t(w) + 31) / 32) * 4;
+                std::vector<BYTE> src(stride * h);
+                for (int r = 0; r < h; ++r)
+                    for (int x = 0; x < w; ++x) {
+                        const DWORD c = b.GetPixelColor(x, h - 1 - r);
+                        const int L = std::min(
+                            255, kx::GreyLevel(kx::RedOf(c), kx::GreenOf(c), kx::BlueOf(c)));
+                        std::memset(&src[r * stride + 3 * x], L < 8 ? 0 : L, 3);
+                    }
+                return src;
+            };
+            const std::size_t stride8 = (std::size_t(w) + 3) & ~std::size_t(3);
+            for (int mode = 0; mode < 2; ++mode) {
+                Bitmap page(d.oem(), w, h, bpp);
+                fillPage(page);
+                const auto src = levels(page);
+                std::vector<BYTE> expected(stride8 * h, 0);
+                if (mode == 0) {
+                    d.Mode(kx::DRUCKMODUS_PHOTO, 0);
+                    d.devmode.wPhotoFilter = kx::PHOTO_STUCKI;
+                    kx::ProcessFilter(kx::PHOTO_STUCKI, src.data(), expected.data(), w, h,
+                                      ((24 * std::size_t(w) + 31) / 32) * 4);
+                } else {
+                    d.Mode(kx::DRUCKMODUS_GRAFIK, kx::FILTER_BAYER4);
+                    kx::ProcessClusteredDither(kx::FILTER_BAYER4, src.data(), expected.data(), w, h,
+                                               ((24 * std::size_t(w) + 31) / 32) * 4);
+                }
+                ASSERT_TRUE(page.Dithering(d.dev()));
+                ASSERT_EQ(page.ScanLineSize, stride8);
+                for (int r = 0; r < h; ++r)
+                    for (int x = 0; x < w; ++x)
+                        ASSERT_EQ(page.Data[r * stride8 + x], expected[r * stride8 + x])
+                            << "row " << r << " col " << x;
+            }
+
+            // Threshold classes, then one bit: a pixel prints when its level
+            // is below 128.
+            d.Mode(kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 128);
+            Bitmap page(d.oem(), w, h, bpp);
+            fillPage(page);
+            std::vector<bool> dark;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const DWORD c = page.GetPixelColor(x, y);
+                    // An 8-bit page is already classified: only black prints.
+                    const int L = kx::GreyLevel(kx::RedOf(c), kx::GreenOf(c), kx::BlueOf(c));
+                    dark.push_back(bpp == 8 ? c == 0 : L < 128);
+                }
+            if (bpp > 8) page.ConvertToXBit(8, nullptr, 0, d.dev(), nullptr);
+            page.ConvertToXBit(1, nullptr, 0, d.dev(), nullptr);
+            ASSERT_EQ(page.Bpp, 1);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    ASSERT_EQ(Printed(page, x, y), dark[std::size_t(y) * w + x]) << x << "," << y;
+            // Padding bits and bytes stay white.
+            for (int r = 0; r < h; ++r)
+                for (std::size_t i = (std::size_t(w) + 7) / 8; i < page.ScanLineSize; ++i)
+                    ASSERT_EQ(page.Data[r * page.ScanLineSize + i], 0xFF);
+            if (w % 8) {
+                ASSERT_EQ(page.Data[(w - 1) / 8] & (0xFF >> (w % 8)), 0xFF >> (w % 8));
+            }
+        }
+    }
 }
