@@ -1,0 +1,229 @@
+// Interface parameters: the printer parameter record from the registry, and
+// the job-start step with its recall detection, multi-page and
+// clear-memory commands, device parameters and prefix section 1.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "diag/format.h"
+#include "options/deviceparam.h"
+#include "plugin/output.h"
+#include "settings/registry.h"
+#include "support/device.h"
+
+namespace {
+
+using kxtest::BytesEqual;
+using kxtest::SimSandbox;
+using kxtest::TestDevice;
+namespace plat = kx::plat;
+
+constexpr char16_t kPrinter[] = u"KX Test Printer";
+
+class InterfaceParam : public ::testing::Test {
+protected:
+    SimSandbox sandbox;
+    TestDevice device;
+    HANDLE hPrinter = nullptr;
+    std::u16string userKey = kx::UserRegKey(kPrinter);
+
+    void SetUp() override
+    {
+        plat::sim::PrinterSetup printer;
+        printer.name = kPrinter;
+        printer.driverName = u"KX 4-203";
+        plat::sim::AddPrinter(printer);
+        ASSERT_EQ(plat::OpenPrinter(kPrinter, &hPrinter), 0u);
+        device.devobj.hPrinter = hPrinter;
+        kx::BuildRegistryKeys(kPrinter, device.files.szRegKey, device.files.szHLMRegKey);
+        kx::Copy(device.files.szPlugInVersion, sizeof(device.files.szPlugInVersion),
+                 "2.66.0.0 - 0612.2026.0514");
+        ASSERT_TRUE(plat::CreateDirectory(u"C:\\out"));
+        device.SetPrnFileName(u"C:\\out\\job");
+        ASSERT_TRUE(kx::OpenPrnFile(0, &device.pdev, FALSE));
+        device.iface().dwPrnFileComment = 2;
+    }
+    void TearDown() override { plat::ClosePrinter(hPrinter); }
+
+    void Job(const std::u16string& document, DWORD totalPages = 3)
+    {
+        plat::JobInfo job;
+        job.jobId = 7;
+        job.document = document;
+        job.totalPages = totalPages;
+        plat::sim::SetJob(kPrinter, job);
+        device.pdev.dwJobId = 7;
+    }
+    void PutUser(const char16_t* name, const void* data, DWORD cb, DWORD type = plat::kRegBinary)
+    {
+        ASSERT_EQ(plat::RegSetValue(plat::Hive::CurrentUser, userKey, name, type, data, cb), 0u);
+    }
+    void PutMachine(const char16_t* name, const void* data, DWORD cb)
+    {
+        ASSERT_EQ(plat::SetPrinterDataEx(hPrinter, u"PrinterDriverData", name, plat::kRegBinary,
+                                         data, cb),
+                  0u);
+    }
+    void UserVersion(const char16_t* version)
+    {
+        PutUser(u"DriverVersion", version, static_cast<DWORD>((kx::Length(version) + 1) * 2),
+                plat::kRegSz);
+    }
+    std::string File()
+    {
+        device.CloseFiles();
+        return SimSandbox::ReadHostFile(sandbox.HostPath(u"C:\\out\\job.prn"));
+    }
+};
+
+TEST_F(InterfaceParam, RecordFromTheUserWhenTheVersionMatches)
+{
+    device.settings.dwFeature[FEATURE_INTERFACE] = 1;
+    device.settings.dwFeature[FEATURE_PHOTOCELL] = 1;
+    device.settings.dwFeature[FEATURE_SHIFTOPTIM] = 1;
+    PHOTOCELL_PARAM user{}, machine{};
+    user.dwPhotocellType = 4;
+    machine.dwPhotocellType = 2;
+    PutUser(u"PhotocellParam", &user, sizeof(user));
+    PutMachine(u"PhotocellParam", &machine, sizeof(machine));
+    // Only 12 of 28 bytes per machine (an older layout), a longer interface record per user.
+    const LONG shift[3] = {-1, 20, 30};
+    PutMachine(u"ShiftOptimParam", shift, sizeof(shift));
+    std::vector<BYTE> iface(PRN_INTERFACE_SIZE + 10, 0);
+    iface[28] = 3;
+    PutUser(u"PrinterInterface", iface.data(), static_cast<DWORD>(iface.size()));
+    UserVersion(u"Version 2.66.0.0");
+
+    PRINTER_PARAM pp;
+    std::memset(&pp, 0xAB, sizeof(pp));
+    EXPECT_TRUE(kx::GetPrinterParam(&device.pdev, hPrinter, &pp));
+    EXPECT_EQ(device.settings.bVersionIdentisch, 1u);
+    EXPECT_EQ(pp.dwSize, PRINTER_PARAM_SIZE);
+    EXPECT_EQ(pp.dwFeatures[FEATURE_PHOTOCELL], 1u);
+    EXPECT_EQ(pp.photocellParam.dwPhotocellType, 4);
+    EXPECT_EQ(pp.prnInterface.dwPrnFileComment, 3u);
+    EXPECT_EQ(pp.shiftOptimParam.lRCorrection, -1);  // per machine: no user value
+    EXPECT_EQ(pp.shiftOptimParam.lYShift, 30);
+    EXPECT_EQ(pp.shiftOptimParam.lLanes, 0);  // the rest of the record stays zero
+    EXPECT_EQ(pp.reserved2292[0], 0);
+
+    // Another version: the printer's data wins (which has no interface record).
+    UserVersion(u"2.65.0.0");
+    EXPECT_FALSE(kx::GetPrinterParam(&device.pdev, hPrinter, &pp));
+    EXPECT_EQ(device.settings.bVersionIdentisch, 0u);
+    EXPECT_EQ(pp.photocellParam.dwPhotocellType, 2);
+    EXPECT_EQ(pp.prnInterface.dwPrnFileComment, 0u);
+}
+
+TEST_F(InterfaceParam, RecordReadsOnlyWhatTheFeaturesEnable)
+{
+    PHOTOCELL_PARAM pc{};
+    pc.dwPhotocellType = 4;
+    PutMachine(u"PhotocellParam", &pc, sizeof(pc));
+    PRINTER_PARAM pp{};
+    EXPECT_TRUE(kx::GetPrinterParam(&device.pdev, hPrinter, &pp));
+    EXPECT_EQ(pp.photocellParam.dwPhotocellType, 0);
+    device.settings.dwFeature[FEATURE_SHIFTOPTIM] = 1;  // enabled but missing
+    EXPECT_FALSE(kx::GetPrinterParam(&device.pdev, hPrinter, &pp));
+    EXPECT_FALSE(kx::GetPrinterParam(nullptr, hPrinter, &pp));
+    EXPECT_FALSE(kx::GetPrinterParam(&device.pdev, hPrinter, nullptr));
+}
+
+TEST_F(InterfaceParam, RecallJobSendsNoDeviceParameters)
+{
+    device.settings.dwFeature[FEATURE_SHIFTOPTIM] = 1;
+    const LONG shift[7] = {};
+    PutMachine(u"ShiftOptimParam", shift, sizeof(shift));
+    device.iface().dwClearPrintMemory = 1;
+    Job(u"Recall of CF card file");
+    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, nullptr), S_OK);
+    EXPECT_EQ(device.data.dwSendGerParam, 1u);
+    EXPECT_EQ(device.data.bRecallDirekt, 1u);
+    EXPECT_EQ(device.data.bKeineGerParam, 1u);
+    EXPECT_EQ(device.data.bKeineBellmarkParam, 1u);
+    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
+    device.data.bMultiPage = 1;
+    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
+    EXPECT_EQ(device.uni.writeCalls, 0);
+    EXPECT_EQ(File(), "");
+}
+
+TEST_F(InterfaceParam, RecallMarkerOfTheDevmode)
+{
+    kx::Copy(device.devmode.szMemCardRecallKennung, 61, u"#MC#");
+    Job(u"label #MC# 12");
+    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
+    EXPECT_EQ(device.data.bRecallDirekt, 1u);
+    // With the devmode an empty marker recognises nothing, not even "recall".
+    TestDevice other;
+    other.devobj.hPrinter = hPrinter;
+    other.pdev.dwJobId = 7;
+    Job(u"recall.prn");
+    EXPECT_EQ(kx::SendParam(other.dev(), &other.uni, &other.devmode), S_OK);
+    EXPECT_EQ(other.data.bRecallDirekt, 0u);
+}
+
+TEST_F(InterfaceParam, ClearMemoryDeviceParametersAndPrefixSection)
+{
+    device.settings.dwFeature[FEATURE_SHIFTOPTIM] = 1;
+    const LONG shift[7] = {0, 0, 0, 1, 0, 0, 0};
+    PutMachine(u"ShiftOptimParam", shift, sizeof(shift));
+    device.iface().dwClearPrintMemory = 1;
+    device.iface().dwPrefixSuffix = 1;
+    kx::Copy(device.iface().wcPreSufFilePath, PRN_PATH_CHARS, u"C:\\ps.txt");
+    std::ofstream(sandbox.HostPath(u"C:\\ps.txt"), std::ios::binary)
+        << "[POST_DEVICE]\r\nFCDL--r2-------\r\n";
+    Job(u"Microsoft Word - Shipping.docx", 4);
+
+    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, nullptr), S_OK);
+    EXPECT_EQ(device.uni.writeCalls, 0);  // the first call only reads the job
+    EXPECT_STREQ(device.data.szJobName, "Microsoft Word - Shipping");
+    EXPECT_EQ(std::u16string(device.files.wcKurzName), u"Shipping");
+    EXPECT_EQ(device.files.dwTotalPages, 4u);
+
+    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
+    const std::string cmds[] = {"^FGA---r--------_", "^FCDRFCr00000---_", "^FCDRSXr+00000--_",
+                                "^FCDRSYr+00000--_", "^FCDRSRr000001--_", "^FCDRSZr+00000--_"};
+    std::string spool, file;
+    for (const std::string& c : cmds) {
+        spool += c;
+        file += c + "\r\n";
+    }
+    spool += "^FCDL--r2-------_";
+    file += "^FCDL--r2-------_";
+    EXPECT_TRUE(BytesEqual(spool, device.uni.spool));
+    EXPECT_TRUE(BytesEqual(file, File()));
+    EXPECT_EQ(device.settings.dwDialogeEnable, DIALOG_SHIFTOPTIM);
+}
+
+TEST_F(InterfaceParam, MultiPageAndLeftToThePrinter)
+{
+    Job(u"labels.lbl");
+    device.iface().dwPrnFileComment = 1;
+    device.data.bMultiPage = 1;
+    device.data.bManuellesMultipage = 1;
+    device.iface().dwClearPrintMemory = 1;
+    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
+    EXPECT_EQ(device.uni.spool, "^FBF---r_");
+    EXPECT_EQ(File(), "^FBF---r_\t\t\t\t // MultiPage (manuell)\r\n");
+    EXPECT_STREQ(device.data.szJobName, "labels");
+
+    // A broken job being continued sends no multi-page command; the device
+    // parameters left to the printer send nothing at all.
+    TestDevice other;
+    other.devobj.hPrinter = hPrinter;
+    other.settings.bDisablePDEV = 1;
+    other.data.bMultiPage = 1;
+    EXPECT_EQ(kx::SendParam(other.dev(), &other.uni, &other.devmode), S_OK);
+    other.settings.bDisablePDEV = 0;
+    other.data.dwSendGerParam = 1;
+    EXPECT_EQ(kx::SendParam(other.dev(), &other.uni, &other.devmode), S_OK);
+    EXPECT_EQ(other.uni.writeCalls, 0);
+
+    TestDevice idle(false);
+    EXPECT_EQ(kx::SendParam(idle.dev(), &idle.uni, &idle.devmode), E_FAIL);
+}
+
+}  // namespace
