@@ -146,6 +146,7 @@ PrefixSuffixSection ParsePrefixSuffix(std::string_view fileBytes, DWORD dwSectio
 {
     TextLines in([&fileBytes](char* buf, std::size_t size) {
         const std::size_t n = std::min(size, fileBytes.size());
+        if (n == 0) return n;
         std::memcpy(buf, fileBytes.data(), n);
         fileBytes.remove_prefix(n);
         return n;
