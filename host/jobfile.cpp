@@ -1,0 +1,634 @@
+#include "host/jobfile.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "host/jsonnode.h"
+#include "host/records.h"
+#include "platform/platform.h"
+
+namespace kxhost {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// ------------------------------------------------------------ names
+
+namespace {
+
+struct NamedId {
+    const char* name;
+    std::uint32_t id;
+};
+// The command callback ids of the printer description.
+constexpr NamedId kCallbacks[] = {
+    {"START_JOB", 1},
+    {"START_DOC", 2},
+    {"START_PAGE", 3},
+    {"END_PAGE", 4},
+    {"END_DOC", 5},
+    {"END_JOB", 6},
+    {"COPIES", 7},
+    {"PORTRAIT", 8},
+    {"LANDSCAPE", 9},
+    {"YMOVE_ABS", 10},
+    {"YMOVE_RELUP", 11},
+    {"YMOVE_RELDOWN", 12},
+    {"XMOVE_ABS", 13},
+    {"XMOVE_RELLEFT", 14},
+    {"XMOVE_RELRIGHT", 15},
+    {"CR", 16},
+    {"LF", 17},
+    {"FF", 18},
+    {"PAPERSIZE", 19},
+    {"CUSTOM_PAPERSIZE", 20},
+    {"RIGHT_MODULE", 21},
+    {"LEFT_MODULE", 22},
+    {"RESOLUTION", 30},
+    {"SEND_MAGENTA", 31},
+    {"SEND_YELLOW", 32},
+    {"SEND_CYAN", 33},
+    {"SEND_BLACK", 34},
+    {"SEND_RED", 35},
+    {"SEND_GREEN", 36},
+    {"SEND_BLUE", 37},
+    {"MEMCARD_OFF", 50},
+    {"MEMCARD_ON", 51},
+};
+
+struct NamedResult {
+    const char* name;
+    std::uint32_t hr;
+    const char* meaning;
+};
+constexpr NamedResult kResults[] = {
+    {"S_OK", 0x0, "success"},
+    {"S_FALSE", 0x1, "false"},
+    {"E_NOTIMPL", 0x80004001u, "not implemented"},
+    {"E_NOINTERFACE", 0x80004002u, "no such interface"},
+    {"E_POINTER", 0x80004003u, "invalid pointer"},
+    {"E_FAIL", 0x80004005u, "unspecified failure"},
+    {"E_OUTOFMEMORY", 0x8007000Eu, "out of memory"},
+    {"E_INVALIDARG", 0x80070057u, "invalid argument"},
+    {"CLASS_E_NOAGGREGATION", 0x80040110u, "no aggregation"},
+    {"CLASS_E_CLASSNOTAVAILABLE", 0x80040111u, "class not available"},
+    {"STRSAFE_E_INSUFFICIENT_BUFFER", 0x8007007Au, "buffer too small"},
+};
+
+}  // namespace
+
+std::optional<std::uint32_t> CallbackId(const std::string& name)
+{
+    std::string bare = name.rfind("CMDID_", 0) == 0 ? name.substr(6) : name;
+    for (const NamedId& c : kCallbacks)
+        if (bare == c.name) return c.id;
+    return std::nullopt;
+}
+
+std::string CallbackName(std::uint32_t id)
+{
+    for (const NamedId& c : kCallbacks)
+        if (c.id == id) return c.name;
+    return "callback " + std::to_string(id);
+}
+
+bool IsCallbackId(std::uint32_t id)
+{
+    // The printer description numbers its callbacks 1 to 37 (23 to 29
+    // unnamed), and 50 and 51 for the memory card.
+    return (id >= 1 && id <= 37) || id == 50 || id == 51;
+}
+
+std::string HResultName(std::int32_t hr)
+{
+    char hex[16];
+    std::snprintf(hex, sizeof(hex), "0x%08X", static_cast<std::uint32_t>(hr));
+    for (const NamedResult& r : kResults)
+        if (static_cast<std::int32_t>(r.hr) == hr)
+            return r.hr <= 1 ? std::string(r.name) : std::string(hex) + " (" + r.meaning + ")";
+    return hex;
+}
+
+std::optional<std::int32_t> HResultFromName(const std::string& name)
+{
+    for (const NamedResult& r : kResults)
+        if (name == r.name) return static_cast<std::int32_t>(r.hr);
+    return std::nullopt;
+}
+
+// ------------------------------------------------------------ reading
+
+namespace {
+
+// An HRESULT by name ("E_FAIL") or number ("0x80004005").
+std::int32_t HResultValue(const Node& n)
+{
+    if (n.IsString()) {
+        if (auto hr = HResultFromName(n.Str())) return *hr;
+    }
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(n.Int(INT32_MIN, UINT32_MAX)));
+}
+
+fs::path FilePath(const Node& n, const fs::path& dir)
+{
+    fs::path p = fs::u8path(n.Str());
+    if (p.empty()) n.Fail("must name a file");
+    return p.is_absolute() ? p : dir / p;
+}
+
+void NeedFile(const Node& n, const fs::path& p)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(p, ec)) n.Fail("no such file: " + p.string());
+}
+
+int Bits(const Node& n)
+{
+    int bits = static_cast<int>(n.Int(1, 24));
+    if (bits != 1 && bits != 8 && bits != 24)
+        n.Fail("must be 1, 8 or 24 bits per pixel (got " + n.Show() + ")");
+    return bits;
+}
+
+Colour ColourValue(const Node& n)
+{
+    std::string s = n.Str();
+    unsigned r = 0, g = 0, b = 0;
+    char tail = 0;
+    if (s.size() != 7 || s[0] != '#' ||
+        std::sscanf(s.c_str() + 1, "%2x%2x%2x%c", &r, &g, &b, &tail) != 3)
+        n.Fail("must be a colour \"#RRGGBB\" (got " + n.Show() + ")");
+    return (b << 16) | (g << 8) | r;
+}
+
+TextItem ReadText(const Node& n)
+{
+    n.ExpectObject({"text", "font", "device_font", "x", "y", "height", "width", "advance",
+                    "positions", "direction", "bold", "italic", "weight", "colour", "color",
+                    "opaque", "enum_batch"});
+    TextItem t;
+    t.where = n.where();
+    t.text = n.Need("text").WStr();
+    if (t.text.empty()) n.Need("text").Fail("must not be empty");
+    if (t.text.size() > 4096) n.Need("text").Fail("is longer than 4096 characters");
+    if (auto f = n.Get("font")) t.face = f->WStr();
+    if (t.face.size() > 31) n.Need("font").Fail("is longer than a face name (31 characters)");
+    if (auto f = n.Get("device_font")) t.deviceFont = static_cast<std::uint32_t>(f->Int(1, 65535));
+    if (t.face.empty() && t.deviceFont == 0)
+        n.Fail("needs a \"font\" (TrueType face) or a \"device_font\" (index)");
+    t.x = static_cast<std::int32_t>(n.Need("x").Int(-100000, 100000));
+    t.y = static_cast<std::int32_t>(n.Need("y").Int(-100000, 100000));
+    t.height = static_cast<std::int32_t>(n.Need("height").Int(1, 10000));
+    if (auto w = n.Get("width")) t.width = static_cast<std::int32_t>(w->Int(1, 10000));
+    if (auto a = n.Get("advance")) t.advance = static_cast<std::int32_t>(a->Int(-10000, 10000));
+    if (auto p = n.Get("positions")) {
+        if (t.advance) p->Fail("give either \"advance\" or \"positions\", not both");
+        for (const Node& item : p->Items()) {
+            std::vector<Node> xy = item.Items();
+            if (xy.size() != 2) item.Fail("must be a pair [x, y]");
+            t.positions.emplace_back(static_cast<std::int32_t>(xy[0].Int(-100000, 100000)),
+                                     static_cast<std::int32_t>(xy[1].Int(-100000, 100000)));
+        }
+        if (t.positions.size() != t.text.size())
+            p->Fail("has " + std::to_string(t.positions.size()) + " positions for " +
+                    std::to_string(t.text.size()) + " characters");
+    }
+    if (auto d = n.Get("direction")) {
+        t.direction = static_cast<std::int32_t>(d->Int(0, 270));
+        if (t.direction % 90) d->Fail("must be 0, 90, 180 or 270");
+    }
+    if (auto b = n.Get("bold")) t.bold = b->Bool();
+    if (auto i = n.Get("italic")) t.italic = i->Bool();
+    if (auto w = n.Get("weight")) t.weight = static_cast<std::int32_t>(w->Int(1, 1000));
+    if (auto c = n.Get("colour")) t.colour = ColourValue(*c);
+    if (auto c = n.Get("color")) t.colour = ColourValue(*c);
+    if (auto o = n.Get("opaque")) {
+        std::vector<Node> r = o->Items();
+        if (r.size() != 4) o->Fail("must be [left, top, right, bottom]");
+        t.opaque = std::array<std::int32_t, 4>{};
+        for (int i = 0; i < 4; ++i)
+            (*t.opaque)[i] = static_cast<std::int32_t>(r[i].Int(-100000, 100000));
+    }
+    if (auto e = n.Get("enum_batch")) t.enumBatch = static_cast<std::uint32_t>(e->Int(1, 4096));
+    return t;
+}
+
+void ReadRaster(const Node& n, RasterSpec* r)
+{
+    if (auto b = n.Get("bits")) r->bits = Bits(*b);
+    if (auto h = n.Get("band_height")) r->bandHeight = static_cast<int>(h->Int(1, 65535));
+    if (auto b = n.Get("blank_bands")) r->blankBands = b->Bool();
+}
+
+PageSpec ReadPage(const Node& n, const fs::path& dir)
+{
+    n.ExpectObject({"image", "bits", "band_height", "blank_bands", "text"});
+    PageSpec p;
+    p.where = n.where();
+    if (auto i = n.Get("image")) {
+        p.image = FilePath(*i, dir);
+        NeedFile(*i, p.image);
+    }
+    ReadRaster(n, &p.raster);
+    if (auto t = n.Get("text"))
+        for (const Node& item : t->Items()) p.text.push_back(ReadText(item));
+    if (p.image.empty() && p.text.empty()) n.Fail("a page needs an \"image\" or \"text\"");
+    return p;
+}
+
+FaultSpec ReadFault(const Node& n, std::initializer_list<std::string_view> keys)
+{
+    n.ExpectObject(keys);
+    FaultSpec f;
+    f.write = static_cast<std::uint64_t>(n.Need("write").Int(1, INT32_MAX));
+    if (auto c = n.Get("count")) f.count = static_cast<std::uint32_t>(c->Int(0, INT32_MAX));
+    if (auto e = n.Get("error")) f.error = static_cast<std::uint32_t>(e->Int(0, UINT32_MAX));
+    if (auto h = n.Get("hresult")) {
+        f.hresult = HResultValue(*h);
+        if (f.hresult >= 0) h->Fail("a failed write needs a failure code");
+    }
+    return f;
+}
+
+std::uint32_t CallbackValue(const Node& n)
+{
+    if (n.IsString()) {
+        std::string name = n.Str();
+        if (auto id = CallbackId(name)) return *id;
+        std::string known;
+        for (const NamedId& c : kCallbacks)
+            known += (known.empty() ? "" : ", ") + std::string(c.name);
+        n.Fail("unknown callback \"" + name + "\" (known: " + known + ")");
+    }
+    auto id = static_cast<std::uint32_t>(n.Int(0, UINT32_MAX));
+    if (!IsCallbackId(id))
+        n.Fail(n.Show() + " is not a callback id of the printer description (1 to 37, 50, 51)");
+    return id;
+}
+
+EventSpec ReadEvent(const Node& n, const fs::path& dir)
+{
+    n.ExpectObject();
+    EventSpec e;
+    e.where = n.where();
+    std::string call = n.Need("call").Str();
+    auto expect = [&] {
+        if (auto x = n.Get("expect")) e.expect = HResultValue(*x);
+    };
+    if (call == "StartDoc") {
+        n.ExpectObject({"call", "job_id", "document", "expect"});
+        e.kind = EventKind::StartDoc;
+        if (auto j = n.Get("job_id")) e.jobId = static_cast<std::uint32_t>(j->Int(0, UINT32_MAX));
+        if (auto d = n.Get("document")) e.document = d->WStr();
+        expect();
+    } else if (call == "CommandCallback") {
+        n.ExpectObject({"call", "id", "params", "expect"});
+        e.kind = EventKind::CommandCallback;
+        e.callbackId = CallbackValue(n.Need("id"));
+        if (auto p = n.Get("params")) {
+            std::vector<Node> items = p->Items();
+            if (items.size() > 16) p->Fail("has more than 16 parameters");
+            for (const Node& item : items)
+                e.params.push_back(static_cast<std::uint32_t>(item.Int(INT32_MIN, UINT32_MAX)));
+        }
+        expect();
+    } else if (call == "ImageProcessing" || call == "Lines") {
+        n.ExpectObject(
+            {"call", "image", "bits", "band_height", "blank_bands", "band", "landscape", "expect"});
+        e.kind = call == "Lines" ? EventKind::Lines : EventKind::ImageProcessing;
+        e.image = FilePath(n.Need("image"), dir);
+        NeedFile(n.Need("image"), e.image);
+        ReadRaster(n, &e.raster);
+        if (auto b = n.Get("band")) {
+            std::vector<Node> r = b->Items();
+            if (r.size() != 2) b->Fail("must be [first row, rows]");
+            e.band = {static_cast<std::int32_t>(r[0].Int(0, 1000000)),
+                      static_cast<std::int32_t>(r[1].Int(1, 1000000))};
+        }
+        if (auto l = n.Get("landscape")) e.landscape = l->Bool();
+        expect();
+    } else if (call == "FilterGraphics") {
+        n.ExpectObject({"call", "data", "expect"});
+        e.kind = EventKind::FilterGraphics;
+        e.line = n.Need("data").Bytes();
+        expect();
+    } else if (call == "TextOut") {
+        e.kind = EventKind::TextOut;
+        json item = n.json();
+        item.erase("call");
+        std::optional<std::int32_t> want;
+        if (auto x = n.Get("expect")) want = static_cast<std::int32_t>(x->Bool());
+        item.erase("expect");
+        e.text = ReadText(Node(item, n.where()));
+        e.expect = want;
+    } else if (call == "Escape") {
+        n.ExpectObject({"call", "escape", "expect"});
+        e.kind = EventKind::Escape;
+        e.escape = static_cast<std::uint32_t>(n.Need("escape").Int(0, UINT32_MAX));
+        expect();
+    } else if (call == "DisablePDEV") {
+        n.ExpectObject({"call", "expect"});
+        e.kind = EventKind::DisablePDEV;
+        expect();
+    } else if (call == "Fault") {
+        e.kind = EventKind::Fault;
+        e.fault = ReadFault(n, {"call", "write", "count", "error", "hresult"});
+    } else {
+        n.Need("call").Fail("unknown call \"" + call +
+                            "\" (known: StartDoc, CommandCallback, ImageProcessing, Lines, "
+                            "FilterGraphics, TextOut, Escape, DisablePDEV, Fault)");
+    }
+    return e;
+}
+
+void ReadRegistry(const Node& n, std::vector<RegValueSpec>* out)
+{
+    for (const auto& [name, v] : n.Members()) {
+        RegValueSpec r;
+        r.name = name;
+        if (v.IsNumber()) {
+            r.type = kx::plat::kRegDword;
+            auto d = static_cast<std::uint32_t>(v.Int(INT32_MIN, UINT32_MAX));
+            r.data.resize(4);
+            std::memcpy(r.data.data(), &d, 4);
+        } else if (v.IsString()) {
+            r.type = kx::plat::kRegSz;
+            std::u16string s = v.WStr();
+            s.push_back(0);
+            r.data.resize(s.size() * 2);
+            std::memcpy(r.data.data(), s.data(), r.data.size());
+        } else {
+            v.ExpectObject({"dword", "sz", "expand_sz", "multi_sz", "hex"});
+            auto members = v.Members();
+            if (members.size() != 1)
+                v.Fail("must hold exactly one of dword, sz, expand_sz, multi_sz, hex");
+            const auto& [kind, value] = members[0];
+            if (kind == "dword") {
+                r.type = kx::plat::kRegDword;
+                auto d = static_cast<std::uint32_t>(value.Int(INT32_MIN, UINT32_MAX));
+                r.data.resize(4);
+                std::memcpy(r.data.data(), &d, 4);
+            } else if (kind == "hex") {
+                r.type = kx::plat::kRegBinary;
+                r.data = value.Bytes();
+            } else {
+                std::u16string s;
+                if (kind == "multi_sz") {
+                    r.type = kx::plat::kRegMultiSz;
+                    for (const Node& item : value.Items()) {
+                        s += item.WStr();
+                        s.push_back(0);
+                    }
+                } else {
+                    r.type = kind == "sz" ? kx::plat::kRegSz : kx::plat::kRegExpandSz;
+                    s = value.WStr();
+                }
+                s.push_back(0);
+                r.data.resize(s.size() * 2);
+                std::memcpy(r.data.data(), s.data(), r.data.size());
+            }
+        }
+        out->push_back(std::move(r));
+    }
+}
+
+// The clock as "YYYY-MM-DD hh:mm:ss[.mmm]" ("T" between date and time is
+// taken as well).
+std::string ClockValue(const Node& n)
+{
+    std::string s = n.Str();
+    if (s.size() > 10 && s[10] == 'T') s[10] = ' ';
+    int y, mo, d, h, mi, sec;
+    char tail[8] = {};
+    int got =
+        std::sscanf(s.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%7s", &y, &mo, &d, &h, &mi, &sec, tail);
+    bool ok = got >= 6 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h < 24 && mi >= 0 &&
+              mi < 60 && sec >= 0 && sec < 60 && y >= 1601 && y <= 9999;
+    if (got == 7) {
+        unsigned ms = 0;
+        char extra = 0;
+        ok = ok && std::sscanf(tail, ".%3u%c", &ms, &extra) == 1;
+    }
+    if (!ok) n.Fail("must be a local time \"YYYY-MM-DD hh:mm:ss\" (got " + n.Show() + ")");
+    return s;
+}
+
+}  // namespace
+
+Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
+{
+    json doc;
+    try {
+        doc = json::parse(text);
+    } catch (const json::parse_error& e) {
+        throw JobError(std::string("not valid JSON: ") + e.what());
+    }
+    Job job;
+    job.file = file;
+    job.dir = dir;
+    Node root(doc, "");
+    root.ExpectObject({"printer", "interface", "features", "printer_options", "barcodes_1d",
+                       "barcodes_2d", "devmode", "devmode_marker", "devmode_ftkn", "public_devmode",
+                       "registry", "files", "environment", "render", "pages", "events", "on_error",
+                       "faults", "comment"});
+
+    // printer
+    Node printer = root.Need("printer");
+    printer.ExpectObject({"name", "model", "gpd", "settings", "provider", "port", "xml_devmode",
+                          "settings_store", "store_devmode"});
+    job.printerName = printer.Need("name").WStr();
+    if (job.printerName.empty() || job.printerName.size() > 200)
+        printer.Need("name").Fail("must be a printer name of 1 to 200 characters");
+    if (job.printerName.rfind(u"\\\\", 0) == 0 &&
+        job.printerName.find(u'\\', 2) == std::u16string::npos)
+        printer.Need("name").Fail("a server printer is named \"\\\\\\\\server\\\\name\"");
+    job.model = printer.Need("model").WStr();
+    if (job.model.empty() || job.model.size() > 39)
+        printer.Need("model").Fail("must be a model name of 1 to 39 characters");
+    if (auto g = printer.Get("gpd")) {
+        job.gpd = FilePath(*g, dir);
+        NeedFile(*g, job.gpd);
+    }
+    if (auto s = printer.Get("settings")) {
+        job.settings = FilePath(*s, dir);
+        NeedFile(*s, job.settings);
+    }
+    job.provider = printer.Get("provider") ? printer.Need("provider").WStr() : u"Orvane";
+    job.port = printer.Get("port") ? printer.Need("port").WStr() : u"USB001:";
+    if (auto x = printer.Get("xml_devmode")) job.xmlDevmode = x->Bool();
+    if (job.xmlDevmode && job.settings.empty())
+        printer.Need("xml_devmode").Fail("needs a \"settings\" file");
+    job.settingsStore = "both";
+    if (auto s = printer.Get("settings_store")) {
+        job.settingsStore = s->Str();
+        if (job.settingsStore != "both" && job.settingsStore != "user" &&
+            job.settingsStore != "machine")
+            s->Fail("must be \"both\", \"user\" or \"machine\"");
+    }
+    if (auto s = printer.Get("store_devmode")) job.storeDevmode = s->Bool();
+
+    // settings records: checked on scratch records now, applied later
+    if (auto n = root.Get("interface")) {
+        PRN_INTERFACE scratch{};
+        ApplyInterface(n->json(), n->where(), &scratch);
+        job.interface = n->json();
+    }
+    if (auto n = root.Get("features")) {
+        DWORD scratch[MAX_FEATURES] = {};
+        ApplyFeatures(n->json(), n->where(), scratch);
+        job.features = n->json();
+    }
+    if (auto n = root.Get("printer_options")) {
+        std::vector<Node> items = n->Items();
+        if (items.size() > 14) n->Fail("has more than the block's 14 words");
+        for (const Node& item : items)
+            job.printerOptions.push_back(static_cast<std::uint16_t>(item.Int(0, 65535)));
+    }
+    if (auto n = root.Get("barcodes_1d")) {
+        job.barcodes1D = n->Bytes();
+        if (job.barcodes1D->size() > 824) n->Fail("is longer than the record's 824 bytes");
+    }
+    if (auto n = root.Get("barcodes_2d")) {
+        job.barcodes2D = n->Bytes();
+        if (job.barcodes2D->size() > 300) n->Fail("is longer than the record's 300 bytes");
+    }
+    if (auto n = root.Get("devmode")) {
+        KX_DEVMODE scratch{};
+        ApplyDevmode(n->json(), n->where(), &scratch);
+        job.devmode = n->json();
+    }
+    job.devmodeMarker = "current";
+    if (auto n = root.Get("devmode_marker")) {
+        job.devmodeMarker = n->Str();
+        if (job.devmodeMarker != "current" && job.devmodeMarker != "alternative" &&
+            job.devmodeMarker != "none")
+            n->Fail("must be \"current\", \"alternative\" or \"none\"");
+    }
+    if (auto n = root.Get("devmode_ftkn")) {
+        DEVMODE_FTKN scratch{};
+        ApplyFtkn(n->json(), n->where(), &scratch);
+        job.devmodeFtkn = n->json();
+    }
+    if (auto n = root.Get("public_devmode")) {
+        DEVMODEW scratch{};
+        ApplyPublicDevmode(n->json(), n->where(), &scratch);
+        job.publicDevmode = n->json();
+    }
+    if (auto n = root.Get("registry")) {
+        n->ExpectObject({"user", "machine"});
+        if (auto u = n->Get("user")) ReadRegistry(*u, &job.userValues);
+        if (auto m = n->Get("machine")) ReadRegistry(*m, &job.machineValues);
+    }
+    if (auto n = root.Get("files")) {
+        for (const auto& [path, v] : n->Members()) {
+            if (path.size() < 3 || path[1] != ':' || (path[2] != '\\' && path[2] != '/'))
+                v.Fail("must be a Windows path with a drive letter (\"C:\\\\...\")");
+            if (path.back() == '\\' || path.back() == '/') {
+                job.directories.push_back(path);
+                continue;
+            }
+            if (v.IsString()) {
+                std::string s = v.Str();
+                job.files[path] = std::vector<std::uint8_t>(s.begin(), s.end());
+            } else {
+                v.ExpectObject({"text", "hex", "copy"});
+                if (auto t = v.Get("text")) {
+                    std::string s = t->Str();
+                    job.files[path] = std::vector<std::uint8_t>(s.begin(), s.end());
+                } else if (auto h = v.Get("hex")) {
+                    job.files[path] = h->Bytes();
+                } else {
+                    Node c = v.Need("copy");
+                    fs::path from = FilePath(c, dir);
+                    NeedFile(c, from);
+                    std::ifstream in(from, std::ios::binary);
+                    job.files[path] = std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                                                std::istreambuf_iterator<char>());
+                }
+            }
+        }
+    }
+
+    // environment
+    if (auto env = root.Get("environment")) {
+        env->ExpectObject(
+            {"clock", "user", "computer", "document", "job_id", "os_name", "os_version"});
+        if (auto c = env->Get("clock")) job.clock = ClockValue(*c);
+        if (auto u = env->Get("user")) job.user = u->WStr();
+        if (auto c = env->Get("computer")) job.computer = c->WStr();
+        if (auto d = env->Get("document")) job.document = d->WStr();
+        if (auto j = env->Get("job_id"))
+            job.jobId = static_cast<std::uint32_t>(j->Int(0, UINT32_MAX));
+        if (auto o = env->Get("os_name")) job.osName = o->WStr();
+        if (auto o = env->Get("os_version")) job.osVersion = o->WStr();
+    }
+    if (job.document.empty()) job.document = Utf16(file.filename().string());
+    if (job.osName.empty()) job.osName = u"Windows 10 Pro";
+    if (job.osVersion.empty()) job.osVersion = u"22H2";
+
+    // rendering
+    if (auto r = root.Get("render")) {
+        r->ExpectObject(
+            {"path", "bits", "band_height", "ip_callback_id", "line_y_moves", "device_fonts"});
+        if (auto p = r->Get("path")) {
+            std::string s = p->Str();
+            if (s == "auto")
+                job.path = RasterPath::Auto;
+            else if (s == "image")
+                job.path = RasterPath::Image;
+            else if (s == "lines")
+                job.path = RasterPath::Lines;
+            else
+                p->Fail("must be \"auto\", \"image\" or \"lines\"");
+        }
+        if (auto b = r->Get("bits")) job.surfaceBits = Bits(*b);
+        if (auto h = r->Get("band_height")) job.bandHeight = static_cast<int>(h->Int(1, 65535));
+        if (auto c = r->Get("ip_callback_id"))
+            job.ipCallbackId = static_cast<std::uint32_t>(c->Int(0, UINT32_MAX));
+        if (auto y = r->Get("line_y_moves")) {
+            std::string s = y->Str();
+            if (s != "relative" && s != "absolute") y->Fail("must be \"relative\" or \"absolute\"");
+            job.lineYAbsolute = s == "absolute";
+        }
+        if (auto d = r->Get("device_fonts"))
+            job.deviceFonts = static_cast<std::uint32_t>(d->Int(0, 1000));
+    }
+
+    auto pages = root.Get("pages");
+    auto events = root.Get("events");
+    if (pages && events) events->Fail("give either \"pages\" or \"events\", not both");
+    if (!pages && !events) root.Fail("missing key \"pages\" (or \"events\")");
+    if (pages) {
+        std::vector<Node> items = pages->Items();
+        if (items.empty()) pages->Fail("must list at least one page");
+        for (const Node& p : items) job.pages.push_back(ReadPage(p, dir));
+    } else {
+        job.events.emplace();
+        for (const Node& e : events->Items()) job.events->push_back(ReadEvent(e, dir));
+        if (job.events->empty()) events->Fail("must list at least one call");
+    }
+    if (auto o = root.Get("on_error")) {
+        std::string s = o->Str();
+        if (s != "stop" && s != "continue") o->Fail("must be \"stop\" or \"continue\"");
+        job.continueOnError = s == "continue";
+    }
+    if (auto f = root.Get("faults"))
+        for (const Node& item : f->Items())
+            job.faults.push_back(ReadFault(item, {"write", "count", "error", "hresult"}));
+    return job;
+}
+
+Job LoadJob(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw JobError("cannot read the job file");
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    fs::path dir = file.parent_path();
+    if (dir.empty()) dir = ".";
+    return ParseJob(ss.str(), file, dir);
+}
+
+}  // namespace kxhost

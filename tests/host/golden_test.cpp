@@ -1,0 +1,173 @@
+// Golden jobs: whole jobs run through the kxrender program, each compared
+// byte for byte with the stream its expectation names (a hex dump around the
+// first difference when they differ), with the exit status and the messages
+// on stderr. Every tests/host/golden/<name>.expect.json is one test:
+//
+//   {
+//     "job": "../../../examples/shipping-label.json",   relative to the file
+//     "exit": 3,                                         kxrender's exit status
+//     "stderr": ["START_JOB failed: ..."],               lines stderr must hold
+//     "output": "shipping-label.kxpl",                   expected bytes (absent: none written)
+//     "files": {"C:\\x\\y.prn": "y.prn"}                 files expected on the drives
+//   }
+//
+// The program's command line and its refusals are checked here as well.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "host_fixture.h"
+#include "platform/sim.h"
+#include "support/harness.h"
+
+namespace kxhosttest {
+namespace {
+
+using nlohmann::json;
+
+const fs::path kGoldenDir = kSourceDir / "tests" / "host" / "golden";
+
+std::string ReadFile(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string Quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct Result {
+    int exit = -1;
+    std::string err;
+};
+
+// Runs kxrender with the arguments in a scratch folder; stderr is kept.
+Result Kxrender(const fs::path& dir, const std::string& args)
+{
+    fs::path err = dir / "stderr.txt";
+    std::string cmd = Quote(KX_KXRENDER) + " " + args + " 2>" + Quote(err.string());
+    int status = std::system(cmd.c_str());
+    Result r;
+    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = ReadFile(err);
+    return r;
+}
+
+std::vector<std::string> GoldenJobs()
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(kGoldenDir, ec)) {
+        std::string file = entry.path().filename().string();
+        const std::string suffix = ".expect.json";
+        if (file.size() > suffix.size() && file.ends_with(suffix))
+            names.push_back(file.substr(0, file.size() - suffix.size()));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class Golden : public HostTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(Golden, Job)
+{
+    fs::path expectFile = kGoldenDir / (GetParam() + ".expect.json");
+    json expect = json::parse(ReadFile(expectFile));
+    fs::path job = (kGoldenDir / expect.at("job").get<std::string>()).lexically_normal();
+    fs::path out = dir_ / "out.kxpl";
+    Result r = Kxrender(dir_, Quote(job.string()) + " -o " + Quote(out.string()) + " --state " +
+                                  Quote((dir_ / "state").string()));
+    EXPECT_EQ(r.exit, expect.at("exit").get<int>()) << r.err;
+    const json lines = expect.value("stderr", json::array());
+    for (const auto& line : lines)
+        EXPECT_NE(r.err.find(line.get<std::string>()), std::string::npos)
+            << "stderr lacks \"" << line.get<std::string>() << "\":\n"
+            << r.err;
+    if (expect.contains("output")) {
+        ASSERT_TRUE(fs::exists(out)) << r.err;
+        EXPECT_TRUE(kxtest::BytesEqual(ReadFile(kGoldenDir / expect["output"].get<std::string>()),
+                                       ReadFile(out)));
+    } else {
+        EXPECT_FALSE(fs::exists(out));
+    }
+    const json files = expect.value("files", json::object());
+    for (const auto& [windowsPath, expected] : files.items()) {
+        // The drives lie in STATE/drives; "C:\a\b" is c/a/b there.
+        std::string rel = windowsPath.substr(3);
+        std::replace(rel.begin(), rel.end(), '\\', '/');
+        fs::path file = dir_ / "state" / "drives" /
+                        std::string(1, static_cast<char>(std::tolower(windowsPath[0]))) / rel;
+        ASSERT_TRUE(fs::exists(file)) << windowsPath;
+        EXPECT_TRUE(
+            kxtest::BytesEqual(ReadFile(kGoldenDir / expected.get<std::string>()), ReadFile(file)))
+            << windowsPath;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, Golden, ::testing::ValuesIn(GoldenJobs()), [](const auto& info) {
+    std::string name = info.param;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+});
+
+class CommandLine : public HostTest {};
+
+TEST_F(CommandLine, RefusesWhatItCannotRun)
+{
+    Result r = Kxrender(dir_, "");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("kxrender: no job file given"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("usage: kxrender JOB.json -o OUT.kxpl"), std::string::npos);
+
+    fs::path job = kExamples / "small-label-203.json";
+    r = Kxrender(dir_, Quote(job.string()));
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("no output file given (-o OUT.kxpl)"), std::string::npos) << r.err;
+
+    r = Kxrender(dir_, Quote(job.string()) + " -o x --colour");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("unknown option --colour"), std::string::npos) << r.err;
+
+    r = Kxrender(dir_, Quote(job.string()) + " -o");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("-o needs a value"), std::string::npos) << r.err;
+}
+
+TEST_F(CommandLine, BadJobFileLeavesNoOutput)
+{
+    fs::path job = Write("bad.json", R"({"printer": {"name": "P", "model": "Vela 403x"},
+                                          "pages": [{"image": "p.pbm", "bits": 4}]})");
+    WritePbm("p.pbm", 8, 2, {});
+    fs::path out = dir_ / "out.kxpl";
+    Result r = Kxrender(dir_, Quote(job.string()) + " -o " + Quote(out.string()));
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err, "kxrender: " + job.string() +
+                         ": pages[0].bits: must be 1, 8 or 24 bits per pixel (got 4)\n");
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(CommandLine, MissingModuleIsItsOwnFailure)
+{
+    fs::path out = dir_ / "out.kxpl";
+    Result r =
+        Kxrender(dir_, Quote((kExamples / "small-label-203.json").string()) + " -o " +
+                           Quote(out.string()) + " --state " + Quote((dir_ / "state").string()) +
+                           " --plugin " + Quote((dir_ / "none.so").string()));
+    EXPECT_EQ(r.exit, 2);
+    EXPECT_NE(r.err.find("error: cannot load the plug-in module " + (dir_ / "none.so").string()),
+              std::string::npos)
+        << r.err;
+}
+
+}  // namespace
+}  // namespace kxhosttest

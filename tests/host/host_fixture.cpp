@@ -1,0 +1,98 @@
+#include "host_fixture.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace kxhosttest {
+
+void HostTest::SetUp()
+{
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name)
+        if (c == '/') c = '_';
+    dir_ = fs::temp_directory_path() / ("kxhost-" + std::to_string(::getpid())) / name;
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+}
+
+void HostTest::TearDown()
+{
+    std::error_code ec;
+    if (!HasFailure()) fs::remove_all(dir_, ec);
+}
+
+fs::path HostTest::Write(const std::string& name, const std::string& content)
+{
+    fs::path p = dir_ / name;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << content;
+    return p;
+}
+
+fs::path HostTest::WritePbm(const std::string& name, int width, int height,
+                            const std::vector<std::pair<int, int>>& dark)
+{
+    std::vector<std::string> rows(height, std::string(width, '0'));
+    for (auto [x, y] : dark) rows[y][x] = '1';
+    std::string text = "P1\n" + std::to_string(width) + " " + std::to_string(height) + "\n";
+    for (const std::string& r : rows) text += r + "\n";
+    return Write(name, text);
+}
+
+nlohmann::json HostTest::BaseJob() const
+{
+    return {
+        {"printer",
+         {{"name", "P"}, {"model", "Vela 403x"}, {"gpd", (kExamples / "Vela_403x.gpd").string()}}},
+        {"environment", {{"clock", "2025-01-02 03:04:05"}}},
+    };
+}
+
+kxhost::Job HostTest::Parse(const nlohmann::json& job)
+{
+    fs::path file = dir_ / "job.json";
+    return kxhost::ParseJob(job.dump(), file, dir_);
+}
+
+std::string HostTest::ParseError(const nlohmann::json& job)
+{
+    try {
+        Parse(job);
+    } catch (const kxhost::JobError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+kxhost::RunReport HostTest::Run(const nlohmann::json& job, const fs::path& plugin)
+{
+    kxhost::RunOptions options;
+    options.plugin = plugin;
+    options.env.state = dir_ / "state";
+    options.env.root = dir_ / "root";
+    return kxhost::RunJob(Parse(job), options);
+}
+
+std::vector<std::string> HostTest::Lines(const std::string& stream, const std::string& from)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(stream);
+    bool on = from.empty();
+    for (std::string line; std::getline(in, line);) {
+        if (!on && line.rfind(from, 0) == 0) on = true;
+        if (on) lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string HostTest::AllErrors(const kxhost::RunReport& r)
+{
+    std::string all;
+    for (const std::string& e : r.errors) all += e + "\n";
+    return all;
+}
+
+}  // namespace kxhosttest
