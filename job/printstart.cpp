@@ -121,6 +121,7 @@ HRESULT SendStartPrint(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
     }
     // The pages since the print start count afresh for the next label.
     d.wSeitennummer = 0;
+    d.wPagesSincePrintStart = 0;
 
     if (doc.bSingleCut && doc.dwNo_FBC == 0) {
         hr = w.Separate("\t// Single cut ", "%cFCDD--r1-------%c", {cS, cE});

@@ -158,11 +158,11 @@ protected:
         printer.name = u"KX Test Printer";
         printer.driverName = driver.name;
         kx::plat::sim::AddPrinter(printer);
-        HANDLE h = nullptr;
-        ASSERT_EQ(kx::plat::OpenPrinter(printer.name, &h), 0u);
-        device.devobj.hPrinter = h;
+        ASSERT_EQ(kx::plat::OpenPrinter(printer.name, &hPrinter), 0u);
+        device.devobj.hPrinter = hPrinter;
     }
-    void TearDown() override { kx::plat::ClosePrinter(device.devobj.hPrinter); }
+    void TearDown() override { kx::plat::ClosePrinter(hPrinter); }
+    HANDLE hPrinter = nullptr;
 };
 
 // Half of 591 dots at 300 dpi in hundredths of a millimetre:
