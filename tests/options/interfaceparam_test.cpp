@@ -8,7 +8,9 @@
 #include <string>
 
 #include "diag/format.h"
+#include "diag/logfile.h"
 #include "options/deviceparam.h"
+#include "options/prefixsuffix.h"
 #include "plugin/output.h"
 #include "settings/registry.h"
 #include "support/device.h"
@@ -224,6 +226,30 @@ TEST_F(InterfaceParam, MultiPageAndLeftToThePrinter)
 
     TestDevice idle(false);
     EXPECT_EQ(kx::SendParam(idle.dev(), &idle.uni, &idle.devmode), E_FAIL);
+}
+
+TEST_F(InterfaceParam, TheLogTellsTheJobThePrefixFileAndFailures)
+{
+    ASSERT_TRUE(kx::OpenJobLogFile(&device.pdev, hPrinter, 1));
+    device.iface().dwPrefixSuffix = 1;
+    kx::Copy(device.iface().wcPreSufFilePath, PRN_PATH_CHARS, u"C:\\missing.txt");
+    device.settings.dwFeature[FEATURE_PHOTOCELL] = FEATURE_PHOTOCELL_TYPE;
+    device.uni.failWrites = true;
+    Job(u"Pallet 12.lbl", 2);
+    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), E_FAIL);
+    device.uni.failWrites = false;
+    device.data.dwPage = 1;
+    PRINTER_PARAM pp{};
+    EXPECT_TRUE(kx::SendPrinterParam(device.dev(), &device.uni, &pp));
+    EXPECT_EQ(kx::ReadPrefixSuffix(device.dev(), &device.uni, 2), S_OK);
+    kx::CloseJobLogFile(&device.pdev);
+    const std::string log = SimSandbox::ReadHostFile(sandbox.HostPath(u"C:\\out\\job.log"));
+    for (const char* line :
+         {"Job Information[JOB_INFO_2]\r\n", "\t Document Name      = Pallet 12.lbl\r\n",
+          "\t Pages              = 2 (?)\r\n", "\t JobId              = 7\r\n",
+          "SendPrinterParam() FEATURE_PHOTOCELL Error\r\n", "\r\n SendPrinterParam Error \r\n",
+          "keine Prefix/Suffix Datei [C:\\missing.txt]\r\n", "PrinterParameter (SendPrinterParam"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
 }
 
 }  // namespace
