@@ -1,0 +1,322 @@
+// The job start: the job commands in their order with each kind of command
+// character, the print file and its header, collation and the files it
+// needs, the devmode fallback, and settings that are bad or cannot be
+// served (master unit 0, a full disk, a print file that cannot be written).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "diag/trace.h"
+#include "job/jobfixture.h"
+#include "settings/regvalues.h"
+
+namespace {
+
+using kxtest::BytesEqual;
+using kxtest::JobTest;
+
+void ClearMarkerOf(KX_DEVMODE* dm)
+{
+    std::memset(reinterpret_cast<BYTE*>(dm) + offsetof(KX_DEVMODE, szPassword), 0,
+                KX_PASSWORD_CHARS * sizeof(WCHAR));
+}
+#define ClearMarker() ClearMarkerOf(&d.devmode)
+
+// One empty page without comments: the data transfer start, the page's
+// copies, its field count and its print start. The print file adds the
+// line ends that the spooler stream leaves out.
+constexpr char kQuietSpool[] =
+    "^FJDTS-r--------_\r\n"
+    "^FBBA--r00001---_"
+    "^FBA---r00------_"
+    "^FBC---r1-------_";
+constexpr char kQuietPrintFile[] =
+    "^FJDTS-r--------_\r\n"
+    "^FBBA--r00001---_\r\n\r\n"
+    "^FBA---r00------_\r\n\r\n"
+    "^FBC---r1-------_";
+
+TEST_F(JobTest, OnePageWithoutComments)
+{
+    CommentsOff();
+    RunJob(1);
+    EXPECT_TRUE(BytesEqual(kQuietSpool, Spool()));
+    EXPECT_TRUE(BytesEqual(kQuietPrintFile, PrintFile()));
+    EXPECT_TRUE(kxtest::PrintFileExtendsSpool(PrintFile(), Spool()));
+}
+
+TEST_F(JobTest, OnePageWithCommentsAndHeader)
+{
+    CommentsOn();
+    RunJob(1);
+    EXPECT_TRUE(
+        BytesEqual("^FJDTS-r--------_\t// Data transfer start \r\n"
+                   "^FBBA--r00001---_"
+                   "^FBA---r00------_"
+                   "^FBC---r1-------_",
+                   Spool()));
+    const std::string expected =
+        "// printed at: 05.12.2026 14:30:15\r\n"
+        "// Manufacturer: Orvane\r\n"
+        "// Printer: KX Test Printer\r\n"
+        "// PlugIn-Version: \r\n"
+        "// OS-Version: \r\n"
+        "//             \r\n"
+        "\r\n"
+        "\t// START_JOB 14:30:15,250\r\n"
+        "^FJDTS-r--------_\t// Data transfer start \r\n"
+        "\r\n\t// START_PAGE \r\n"
+        "^FBBA--r00001---_\t// Copies 1\r\n"
+        "\t// END_PAGE 14:30:15,250 \r\n\r\n"
+        "\r\n\t// END_BITMAP 14:30:15,250\r\n"
+        "^FBA---r00------_\t// Objects(Fields) \r\n"
+        "^FBC---r1-------_\t// Printstart \r\n"
+        "\t// END_DOC \r\n"
+        "\t// END_JOB 14:30:15,250\r\n";
+    EXPECT_TRUE(BytesEqual(expected, PrintFile()));
+    EXPECT_TRUE(kxtest::PrintFileExtendsSpool(PrintFile(), Spool()));
+}
+
+// The printer's own characters, SOH and ETB, announced and reset around the
+// job when the printer takes user-defined characters.
+TEST_F(JobTest, SohEtbAnnouncedAndReset)
+{
+    CommentsOff();
+    pi.dwSohEtb = 0;
+    pi.dwEtbSohAutomatik = 1;
+    features[0] = 0x80;
+    RunJob(1);
+    EXPECT_TRUE(
+        BytesEqual("KXPLStartStop0117\r\n"
+                   "\x01"
+                   "FJDTS-r--------\x17\r\n"
+                   "\x01"
+                   "FBBA--r00001---\x17"
+                   "\x01"
+                   "FBA---r00------\x17"
+                   "\x01"
+                   "FBC---r1-------\x17"
+                   "KXPLStartStop----",
+                   Spool()));
+    EXPECT_TRUE(kxtest::PrintFileExtendsSpool(PrintFile(), Spool()));
+}
+
+TEST_F(JobTest, UserDefinedCharactersOnlyWhereThePrinterTakesThem)
+{
+    CommentsOn();
+    pi.dwSohEtb = 2;
+    pi.dwOwnSoh = '{';
+    pi.dwOwnEtb = '}';
+    pi.dwEtbSohAutomatik = 1;
+    features[0] = 0x80;
+    RunJob(1);
+    EXPECT_TRUE(
+        BytesEqual("KXPLStartStop7B7D\t\t// Userdefined Start/Stop \r\n"
+                   "{FJDTS-r--------}\t// Data transfer start \r\n"
+                   "{FBBA--r00001---}{FBA---r00------}{FBC---r1-------}"
+                   "KXPLStartStop----",
+                   Spool()));
+    const std::string print = PrintFile();
+    EXPECT_NE(print.find("KXPLStartStop----\t\t\t// Userdefined Start/Stop Reset\r\n"),
+              std::string::npos);
+}
+
+TEST_F(JobTest, UserDefinedCharactersRefusedFallBackToCaretAndUnderscore)
+{
+    CommentsOff();
+    pi.dwSohEtb = 2;
+    pi.dwOwnSoh = '{';
+    pi.dwOwnEtb = '}';
+    pi.dwEtbSohAutomatik = 1;  // the printer cannot take them: no announcement
+    RunJob(1);
+    EXPECT_TRUE(BytesEqual(kQuietSpool, Spool()));
+}
+
+// Time and date, data memory, the discarded old job: in this order after
+// the data transfer start. The data memory's pause shows on the clock.
+TEST_F(JobTest, JobCommandsInTheirOrder)
+{
+    CommentsOn();
+    pi.dwPrinterTime = 1;
+    pi.dwDatenspeicher = 1;
+    features[0] = 0x4;
+    RunJob(1);
+    const std::string spool = Spool();
+    EXPECT_EQ(spool.rfind("^FJDTS-r--------_\t// Data transfer start \r\n"
+                          "^FCIB--r143015--_\t// PC time \r\n"
+                          "^FCIA--r051226--_\t// PC date \r\n"
+                          "^FCGD--r1-------_\t// Data memory  \r\n"
+                          "^RD----r0-------_^RD----r2-------_\t// old job aborted \r\n",
+                          0),
+              0u)
+        << kxtest::Escape(spool);
+    EXPECT_NE(PrintFile().find("\t// END_JOB 14:30:16,250\r\n"), std::string::npos);
+}
+
+TEST_F(JobTest, DataMemoryThreeIsABareLineEnd)
+{
+    CommentsOff();
+    pi.dwDatenspeicher = 3;
+    pi.dwQueueJob = 1;  // an abort switch on: no "RD"
+    features[0] = 0x4;
+    RunJob(1);
+    EXPECT_TRUE(BytesEqual(std::string("^FJDTS-r--------_\r\n\r\n") + (kQuietSpool + 19), Spool()));
+}
+
+TEST_F(JobTest, SecondStartOnTheSameDeviceLeavesTheJobAlone)
+{
+    ASSERT_EQ(StartJob(), S_OK);
+    KX_POP* first = d.pdev.pOp;
+    DruckDaten* data = first->pDruckDaten;
+    const WORD blocks = d.pdev.iHAllocZaehler;
+    EXPECT_EQ(blocks, 12);  // eleven blocks and the line path's buffer
+    EXPECT_EQ(Cmd(kx::CMDID_START_JOB), E_FAIL);
+    EXPECT_EQ(d.pdev.pOp, first);
+    EXPECT_EQ(first->pDruckDaten, data);
+    EXPECT_EQ(d.pdev.iHAllocZaehler, blocks);
+    StartDoc();
+    Page();
+    EndJob();
+}
+
+TEST_F(JobTest, NoPrintFileWithoutCommentsBackupOrCollation)
+{
+    RunJob(1);
+    EXPECT_TRUE(BytesEqual(kQuietSpool, Spool()));
+    std::vector<kx::plat::FindData> files;
+    EXPECT_FALSE(kx::plat::FindFiles(u"C:\\out\\*", &files));
+}
+
+// Collated copies are made by sending the print file again: the print file
+// is written without comments, and the data transfer start stays out of it.
+TEST_F(JobTest, CollationByResendingTheCommentFreePrintFile)
+{
+    d.publicDM.dmCollate = 1;
+    d.publicDM.dmCopies = 3;
+    ASSERT_EQ(StartJob(), S_OK);
+    EXPECT_EQ(UserDword(kx::reg::kDAGesPages), 1u);
+    EXPECT_EQ(Cmd(kx::CMDID_COPIES, {3}), S_OK);
+    StartDoc();
+    Page();
+    EndJob();
+    EXPECT_TRUE(
+        BytesEqual("^FJDTS-r--------_\r\n"
+                   "^FBBA--r00001---_"
+                   "^FBA---r00------_"
+                   "^FBC---r--------_",
+                   Spool()));
+    const std::string print = PrintFile();
+    EXPECT_TRUE(
+        BytesEqual("^FBBA--r00001---_\r\n\r\n"
+                   "^FBA---r00------_\r\n\r\n"
+                   "^FBC---r--------_",
+                   print));
+    // Two more copies as documents of their own.
+    const std::string spl =
+        kxtest::SimSandbox::ReadHostFile(sandbox.dir() + "/state/spool/KX Test Printer.spl");
+    EXPECT_TRUE(BytesEqual(print + print, spl));
+}
+
+TEST_F(JobTest, DevmodeWithoutMarkerTakesTheSavedRecordButKeepsItsHeader)
+{
+    KX_DEVMODE saved = d.devmode;
+    saved.lXOffset = 77;
+    saved.wMehrereSeiten = 0;
+    saved.dwSignature = 0x12345678;
+    ASSERT_EQ(kx::plat::SetPrinterDataEx(printer.handle(), kx::reg::kPrinterDataKey,
+                                         kx::reg::kPrivateDevmode, kx::plat::kRegBinary, &saved,
+                                         sizeof(saved)),
+              0u);
+    ClearMarker();
+    d.devmode.lXOffset = 5;
+    ASSERT_EQ(StartJob(), S_OK);
+    EXPECT_EQ(d.devmode.lXOffset, 77);
+    EXPECT_EQ(d.devmode.dwSignature, KX_SIGNATURE);
+    EXPECT_TRUE(HasValidMarker(d.devmode));
+    StartDoc();
+    Page();
+    EndJob();
+}
+
+TEST_F(JobTest, DevmodeWithoutMarkerAndNoSavedRecordLosesItsOptions)
+{
+    ClearMarker();
+    d.devmode.dwFlags = PDMFLAG_INVERS | PDMFLAG_JOBDRUCK;
+    d.devmode.wAnzahlKopien = 9;
+    d.devmode.wSkalierung = 150;
+    d.devmode.cutter_dwMode = 6;
+    ASSERT_EQ(StartJob(), S_OK);
+    EXPECT_EQ(d.devmode.dwFlags, 0u);
+    EXPECT_EQ(d.devmode.wAnzahlKopien, 1);
+    EXPECT_EQ(d.devmode.wSkalierung, 100);
+    EXPECT_EQ(d.devmode.cutter_dwMode, 0u);
+    EXPECT_EQ(op().pDruckDaten->bMultiPage, 0u);
+    // Empty placeholder strings have their printer functions.
+    EXPECT_EQ(kx::GetDevmodeText(&d.devmode, KX_DM_TEXT(szTime)), u"=CL(0;0;1)<HH:MI:SS>");
+    EXPECT_EQ(kx::GetDevmodeText(&d.devmode, KX_DM_TEXT(szExtNumString)),
+              u"=CC(+1;2;0;0;1;999)050");
+    StartDoc();
+    Page();
+    EndJob();
+}
+
+// A model block without master unit and head width is reported and the job
+// still runs; the endless material's empty fields are sized at 300 dpi.
+TEST_F(JobTest, MasterUnitAndHeadWidthZeroDoNotStopTheJob)
+{
+    CommentsOff();
+    d.devmode.FixedData.wMasterUnit = 0;
+    d.devmode.FixedData.dwHeadWidthByte = 0;
+    d.devmode.dwLabelType = 1;
+    features[0] = 0x40;
+    RunJob(1);
+    EXPECT_TRUE(
+        BytesEqual("^FJDTS-r--------_\r\n"
+                   "^FBBA--r00001---_"
+                   "^A01100-000-00000000000_^B01_"
+                   "^A02100-000-00000000000_^B02_"
+                   "^FBA---r02------_"
+                   "^FBC---r1-------_",
+                   Spool()));
+    EXPECT_NE(
+        PrintFile().find("^A01100-000-00000000000_^B01_\r\n^A02100-000-00000000000_^B02_\r\n"),
+        std::string::npos);
+}
+
+TEST_F(JobTest, FullDiskRefusesTheFileNamesButThePrinterGetsItsData)
+{
+    CommentsOn();
+    pi.bLogFileEnable = 1;
+    SetFreeBytes(1000);
+    RunJob(1);
+    EXPECT_TRUE(BytesEqual(kQuietSpool, Spool()));  // no comments either
+    std::vector<kx::plat::FindData> files;
+    EXPECT_FALSE(kx::plat::FindFiles(u"C:\\out\\*", &files));
+}
+
+TEST_F(JobTest, PrintFileOnAFullDeviceIsTracedAndTheSpoolerUnharmed)
+{
+    CommentsOff();
+    std::filesystem::create_symlink("/dev/full", sandbox.HostPath(u"C:\\out\\KX Test Printer.prn"));
+    RunJob(1);
+    EXPECT_TRUE(BytesEqual(kQuietSpool, Spool()));
+}
+
+TEST_F(JobTest, LogAndTraceFilesBesideThePrintFile)
+{
+    CommentsOff();
+    pi.bLogFileEnable = 1;
+    pi.dwDebugFile = 2;
+    RunJob(1);
+    EXPECT_FALSE(kx::trace::IsOpen());
+    const std::string log = HostFile(u"C:\\out\\KX Test Printer.log");
+    for (const char* line :
+         {"[START_JOB]\r\n", "\t Print File Name    = C:\\out\\KX Test Printer.prn \r\n",
+          "\r\n [START_DOC]", "\r\n [END_DOC]\r\n", "\r\n [END_JOB]\r\n", "Pages: 1\r\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    const std::string trace = HostFile(u"C:\\out\\KX Test Printer-print-dbg.txt");
+    EXPECT_NE(trace.find("StartJob() Ende - "), std::string::npos);
+    EXPECT_NE(trace.find("iHAllocZaehler: 12 (11)"), std::string::npos);
+}
+
+}  // namespace
