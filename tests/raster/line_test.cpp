@@ -51,28 +51,23 @@ TEST_F(LineTest, HighSingleBytesAreEscapedAndLowOnesPassThrough)
         d.uni.spool));
 }
 
-TEST_F(LineTest, RawLinesAreDRecords)
-{
-    d.data.bCompress = 0;
-    d.data.dwLine = 41;
-    ASSERT_EQ(Line(d, Bytes({0x00, 0xFF, 0x1B})), S_OK);
-    EXPECT_TRUE(BytesEqual("^D0042005003" + Bytes({0x00, 0xFF, 0x1B}) + "_", d.uni.spool));
-}
-
-TEST_F(LineTest, RawLinesThatDoNotFitTheHeaderAreSkipped)
+TEST_F(LineTest, RawLinesAreDRecordsWhileTheyFitTheHeader)
 {
     d.data.bCompress = 0;
     d.data.nCursorOriginX = 0;
-    d.data.dwLine = 9999;  // the next line is number 10000
+    d.data.dwLine = 41;
+    ASSERT_EQ(Line(d, Bytes({0x00, 0xFF, 0x1B})), S_OK);
+    EXPECT_TRUE(BytesEqual("^D0042005003" + Bytes({0x00, 0xFF, 0x1B}) + "_", d.uni.spool));
+    // Line 10000, a negative offset, 1000 bytes: skipped; 999 still fits.
+    d.uni.spool.clear();
+    d.data.dwLine = 9999;
     EXPECT_EQ(Line(d, "ab"), S_OK);
     d.data.dwLine = 5;
     d.data.nLeftMargin = -1;
-    d.data.lCursorX = 0;
     EXPECT_EQ(Line(d, "ab"), S_OK);
     d.data.nLeftMargin = 0;
     EXPECT_EQ(Line(d, std::string(1000, 'x')), S_OK);
     EXPECT_EQ(d.uni.spool, "");
-    EXPECT_EQ(d.uni.writeCalls, 0);
     d.data.nLeftMargin = 999;
     EXPECT_EQ(Line(d, std::string(999, 'x')), S_OK);
     EXPECT_EQ(d.uni.spool.substr(0, 12), "^D0008999999");
