@@ -361,6 +361,10 @@ WORD PCX::SendToPrinter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, BOOL bColo
     DruckDaten& d = c.d;
     const double mu = dm.FixedData.wMasterUnit;
     const int H = Height;
+    if (d.bPrintCancelled) {
+        Trace(u"UNI(PCX):  SendToPrinter() Druckauftrag abgebrochen, nichts gesendet \r\n");
+        return 0;
+    }
 
     // Positions from the whole image (pcxXMax + 1, pcxYMax + 1 before trimming).
     std::int64_t wX = std::int64_t{Round(Width * 254.0 / mu)} * 10;
@@ -526,6 +530,10 @@ DWORD SendDSatz(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const MonoImage& i
     const double mu = dm.FixedData.wMasterUnit;
     const DEVMODEW* pub = pdevobj->pPublicDM;
     const std::int64_t head = HeadWidth(dm.FixedData);
+    if (d.bPrintCancelled) {
+        Trace(u"UNI(Bitmap):  SendDSatz() Druckauftrag abgebrochen, nichts gesendet \r\n");
+        return 0;
+    }
 
     HRESULT hr = S_OK;
     if (!(d.dwDocFeatures & kDocFeatureColourPrint) && LabelTurned(dm, d)) {

@@ -34,6 +34,9 @@
 //     between parts go with the plane they belong to. D records go through
 //     the raster channel (first print file only), as all writes of the
 //     bitmap do.
+//   - A job that the spooler reported cancelled (bPrintCancelled) gets no
+//     further graphic, not even the label commands; a cancellation noticed
+//     while sending stops at the next part.
 //   - In the D form, a left margin that would be negative (paper wider than
 //     the head) is 0, a label width that would be negative is written as 0,
 //     and the column form of the width multiplies that width. A row whose

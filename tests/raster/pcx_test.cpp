@@ -276,7 +276,10 @@ TEST_F(PcxSendTest, ACancelledJobStopsTheGraphic)
     EXPECT_EQ(d.data.bPrintCancelled, 1u);
     EXPECT_EQ(d.uni.writeCalls, 1);  // the first record failed, nothing followed
     d.uni.failWrites = false;
+    d.devmode.dwFlags = PDMFLAG_DREHEN;  // not even the label commands follow
+    d.data.dwWinkel_CC = 90;
     kx::SendPCX(d.dev(), &d.uni, img.Mono(), FALSE);
+    kx::SendDSatz(d.dev(), &d.uni, img.Mono(), FALSE);
     EXPECT_EQ(d.uni.spool, "");
 }
 
