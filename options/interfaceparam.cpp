@@ -17,6 +17,9 @@
 // - A registry value longer than its record counts as read (its first bytes
 //   are taken), a shorter one fills the beginning of the record; a value
 //   that cannot be read per user is looked for in the printer's data.
+// - A photocell or shift-optimisation record that cannot be read at all
+//   clears its feature word in the printer parameter record: the printer
+//   keeps its own settings instead of receiving zeros.
 // - Short name of the document: the part after " - " of an application title
 //   "Microsoft ... - name", without folder, without extension; the extension
 //   is cut at a point four characters from the end, else at the first point.
@@ -220,14 +223,22 @@ BOOL GetPrinterParam(OEM_PDEV* pOemPDev, HANDLE hPrinter, PRINTER_PARAM* pPrinte
         bOk &= ReadParamRecord(bUserAllowed, userKey, machineKey, hPrinter, reg::kPrinterInterface,
                                u"PRN_INTERFACE", u"FEATURE_INTERFACE", &pPrinterParam->prnInterface,
                                sizeof(PRN_INTERFACE));
-    if (pPrinterParam->dwFeatures[FEATURE_PHOTOCELL] != 0)
-        bOk &= ReadParamRecord(bUserAllowed, userKey, machineKey, hPrinter, reg::kPhotocellParam,
-                               u"PHOTOCELL_PARAM", u"FEATURE_PHOTOCELL",
-                               &pPrinterParam->photocellParam, sizeof(PHOTOCELL_PARAM));
-    if (pPrinterParam->dwFeatures[FEATURE_SHIFTOPTIM] != 0)
-        bOk &= ReadParamRecord(bUserAllowed, userKey, machineKey, hPrinter, reg::kShiftOptimParam,
-                               u"SHIFT_OPTIM_PARAM", u"FEATURE_SHIFTOPTIM",
-                               &pPrinterParam->shiftOptimParam, sizeof(SHIFT_OPTIM_PARAM));
+    // A group whose record cannot be read loses its feature word in the
+    // record, so that its sender sends nothing instead of zeros.
+    if (pPrinterParam->dwFeatures[FEATURE_PHOTOCELL] != 0 &&
+        !ReadParamRecord(bUserAllowed, userKey, machineKey, hPrinter, reg::kPhotocellParam,
+                         u"PHOTOCELL_PARAM", u"FEATURE_PHOTOCELL", &pPrinterParam->photocellParam,
+                         sizeof(PHOTOCELL_PARAM))) {
+        pPrinterParam->dwFeatures[FEATURE_PHOTOCELL] = 0;
+        bOk = false;
+    }
+    if (pPrinterParam->dwFeatures[FEATURE_SHIFTOPTIM] != 0 &&
+        !ReadParamRecord(bUserAllowed, userKey, machineKey, hPrinter, reg::kShiftOptimParam,
+                         u"SHIFT_OPTIM_PARAM", u"FEATURE_SHIFTOPTIM",
+                         &pPrinterParam->shiftOptimParam, sizeof(SHIFT_OPTIM_PARAM))) {
+        pPrinterParam->dwFeatures[FEATURE_SHIFTOPTIM] = 0;
+        bOk = false;
+    }
     Trace(u"UNI(SendPrinterParam):  GetPrinterParam() Ende - bRetval: %d \r\n", bOk ? 1 : 0);
     return bOk ? TRUE : FALSE;
 }

@@ -127,8 +127,10 @@ TEST_F(InterfaceParam, RecordReadsOnlyWhatTheFeaturesEnable)
     PRINTER_PARAM pp{};
     EXPECT_TRUE(kx::GetPrinterParam(&device.pdev, hPrinter, &pp));
     EXPECT_EQ(pp.photocellParam.dwPhotocellType, 0);
-    device.settings.dwFeature[FEATURE_SHIFTOPTIM] = 1;  // enabled but missing
+    // Enabled but missing: the group is dropped, nothing of it will be sent.
+    device.settings.dwFeature[FEATURE_SHIFTOPTIM] = 1;
     EXPECT_FALSE(kx::GetPrinterParam(&device.pdev, hPrinter, &pp));
+    EXPECT_EQ(pp.dwFeatures[FEATURE_SHIFTOPTIM], 0u);
     EXPECT_FALSE(kx::GetPrinterParam(nullptr, hPrinter, &pp));
     EXPECT_FALSE(kx::GetPrinterParam(&device.pdev, hPrinter, nullptr));
 }
@@ -234,6 +236,8 @@ TEST_F(InterfaceParam, TheLogTellsTheJobThePrefixFileAndFailures)
     device.iface().dwPrefixSuffix = 1;
     kx::Copy(device.iface().wcPreSufFilePath, PRN_PATH_CHARS, u"C:\\missing.txt");
     device.settings.dwFeature[FEATURE_PHOTOCELL] = FEATURE_PHOTOCELL_TYPE;
+    const PHOTOCELL_PARAM pc{};
+    PutMachine(u"PhotocellParam", &pc, sizeof(pc));
     device.uni.failWrites = true;
     Job(u"Pallet 12.lbl", 2);
     EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), E_FAIL);
