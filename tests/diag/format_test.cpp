@@ -18,7 +18,9 @@ std::string F(const char* fmt, kx::FmtArgs args)
 TEST(Format, RecordTemplates)
 {
     EXPECT_EQ(F("%cFCCL--r%07u-%c", {'^', 1234u, '_'}), "^FCCL--r0001234-_");
-    EXPECT_EQ(F("%cFBBA--r%05u---%c", {'\x01', 3u, '\x17'}), "\x01" "FBBA--r00003---\x17");
+    EXPECT_EQ(F("%cFBBA--r%05u---%c", {'\x01', 3u, '\x17'}),
+              "\x01"
+              "FBBA--r00003---\x17");
     EXPECT_EQ(F("%cFCIB--r%02u%02u%02u--%c", {'^', 5, 4, 3, '_'}), "^FCIB--r050403--_");
     EXPECT_EQ(F("%cFCCN--r%01lu-------%c", {'^', 7ul, '_'}), "^FCCN--r7-------_");
     EXPECT_EQ(F("KXPLStartStop%02X%02X", {'\x01', '\x17'}), "KXPLStartStop0117");
@@ -62,10 +64,10 @@ TEST(Format, MismatchedArgumentsCannotReadTheWrongThing)
     EXPECT_EQ(F("%s", {42}), "42");
     EXPECT_EQ(F("%d", {"text"}), "text");
     EXPECT_EQ(F("%s|%d", {static_cast<const char*>(nullptr), 1}), "(null)|1");
-    EXPECT_EQ(F("%d %d %d", {1}), "1  ");          // missing arguments print nothing
-    EXPECT_EQ(F("%d", {1, 2, 3}), "1");            // extra ones are ignored
-    EXPECT_EQ(F("%q %", {1}), "%q %");             // no conversion: copied through
-    EXPECT_EQ(F("%c", {0x20AC}), "?");             // not a byte
+    EXPECT_EQ(F("%d %d %d", {1}), "1  ");  // missing arguments print nothing
+    EXPECT_EQ(F("%d", {1, 2, 3}), "1");    // extra ones are ignored
+    EXPECT_EQ(F("%q %", {1}), "%q %");     // no conversion: copied through
+    EXPECT_EQ(F("%c", {0x20AC}), "?");     // not a byte
     int x = 0;
     std::string p = F("%p", {static_cast<const void*>(&x)});
     EXPECT_EQ(p.size(), sizeof(void*) * 2);
@@ -74,7 +76,9 @@ TEST(Format, MismatchedArgumentsCannotReadTheWrongThing)
 
 TEST(Format, WideAndNarrowTextConvertThroughWindows1252)
 {
-    EXPECT_EQ(F("%s", {u"Stra\u00DFe \u20AC \u4E2D"}), "Stra\xDF" "e \x80 ?");
+    EXPECT_EQ(F("%s", {u"Stra\u00DFe \u20AC \u4E2D"}),
+              "Stra\xDF"
+              "e \x80 ?");
     char16_t wide[64];
     ASSERT_EQ(Format(wide, u"%s|%s|%d", "\x80\xE4", u"\u00E4", 5), S_OK);
     EXPECT_EQ(std::u16string(wide), u"\u20AC\u00E4|\u00E4|5");
@@ -125,9 +129,11 @@ TEST(Format, Utf8Conversions)
     EXPECT_EQ(kx::Utf8ToUtf16("a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80"), u"a\u00E4\u20AC\U0001F600");
     // Broken input becomes U+FFFD, never a crash.
     EXPECT_EQ(kx::Utf8ToUtf16("\xC3"), u"\uFFFD");
-    EXPECT_EQ(kx::Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");  // overlong
+    EXPECT_EQ(kx::Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");      // overlong
     EXPECT_EQ(kx::Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD");  // surrogate
-    EXPECT_EQ(kx::Utf8ToUtf16("\xFF" "a"), u"\uFFFDa");
+    EXPECT_EQ(kx::Utf8ToUtf16("\xFF"
+                              "a"),
+              u"\uFFFDa");
     EXPECT_EQ(kx::Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
     EXPECT_EQ(kx::Cp1252ToUtf8("\x80\x81\xFF"), "\xE2\x82\xAC\xC2\x81\xC3\xBF");
 }

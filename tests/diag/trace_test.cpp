@@ -14,7 +14,10 @@ protected:
     SimSandbox sandbox;
     void SetUp() override { ASSERT_TRUE(kx::plat::CreateDirectory(u"C:\\logs")); }
     void TearDown() override { kx::trace::Close(); }
-    std::string Read(const char16_t* name) { return SimSandbox::ReadHostFile(sandbox.HostPath(name)); }
+    std::string Read(const char16_t* name)
+    {
+        return SimSandbox::ReadHostFile(sandbox.HostPath(name));
+    }
 };
 
 TEST_F(TraceFile, ClosedTraceFormatsNothing)
@@ -31,14 +34,18 @@ TEST_F(TraceFile, LinesLoseTheirFinalLineFeed)
     EXPECT_EQ(kx::trace::FileName(), u"C:\\logs\\job-print-dbg.txt");
     Trace(u"UNI(Bitmap):  Bitmap::Save() Start  \r\n");
     Trace(u"UNI(Test):  Values() dwMasterUnit: %d, name: %s \r\n", 300, u"Dr\u00FCcker");
-    TraceA("UNI(Test):  Narrow() |%s| \r\n", "\xE4" "bc");
+    TraceA("UNI(Test):  Narrow() |%s| \r\n",
+           "\xE4"
+           "bc");
     Trace(u"no line end");
     Trace(u"two\n\n");
     kx::trace::Close();
     EXPECT_EQ(Read(u"C:\\logs\\job-print-dbg.txt"),
               "UNI(Bitmap):  Bitmap::Save() Start  \r"
-              "UNI(Test):  Values() dwMasterUnit: 300, name: Dr\xC3\xBC" "cker \r"
-              "UNI(Test):  Narrow() |\xC3\xA4" "bc| \r"
+              "UNI(Test):  Values() dwMasterUnit: 300, name: Dr\xC3\xBC"
+              "cker \r"
+              "UNI(Test):  Narrow() |\xC3\xA4"
+              "bc| \r"
               "no line end"
               "two\n");
 }
@@ -72,11 +79,11 @@ TEST_F(TraceFile, ExistingFilesGetNumberedNames)
 TEST_F(TraceFile, AllNumberedNamesTakenReusesThePlainName)
 {
     for (int n = -1; n < 20; ++n) {
-        std::u16string name = n < 0 ? u"C:\\logs\\job-print-dbg.txt"
-                                    : u"C:\\logs\\job-" + kx::Utf8ToUtf16(std::to_string(n)) +
-                                          u"-print-dbg.txt";
-        kx::plat::Handle h = kx::plat::CreateFile(name, kx::plat::kGenericWrite, 0,
-                                                  kx::plat::kCreateAlways);
+        std::u16string name =
+            n < 0 ? u"C:\\logs\\job-print-dbg.txt"
+                  : u"C:\\logs\\job-" + kx::Utf8ToUtf16(std::to_string(n)) + u"-print-dbg.txt";
+        kx::plat::Handle h =
+            kx::plat::CreateFile(name, kx::plat::kGenericWrite, 0, kx::plat::kCreateAlways);
         ASSERT_NE(h, kx::plat::kInvalidHandle);
         std::uint32_t written = 0;
         kx::plat::WriteFile(h, "old", 3, &written);
