@@ -291,4 +291,17 @@ TEST_F(StreamTest, DocumentStartWithTheSeparatorPage)
                    PrintFile()));
 }
 
+TEST(DocumentStart, StartsAMissingJobFirst)
+{
+    kxtest::SimSandbox sandbox;
+    kxtest::TestDevice idle(false);
+    SetValidMarker(&idle.devmode);
+    idle.devmode.FixedData.wMasterUnit = 300;
+    EXPECT_EQ(kx::StartDoc(idle.dev(), &idle.uni), S_OK);
+    ASSERT_NE(idle.pdev.pOp, nullptr);
+    EXPECT_EQ(kx::EndJob(idle.dev(), &idle.uni), S_OK);
+    EXPECT_EQ(idle.pdev.pOp, nullptr);
+    EXPECT_EQ(idle.pdev.iHAllocZaehler, 0);
+}
+
 }  // namespace
