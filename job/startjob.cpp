@@ -19,6 +19,8 @@
 //   - Language 9 sets dwNo_FBC (no print start) once pDocDaten exists.
 //   - A broken job's print file that cannot be opened for appending is
 //     created anew, so that the continued job still leaves a print file.
+//   - A memory-card job names its print file itself when nothing else asked
+//     for one: the card receives the print file.
 //   - The job's document name and total page count are read from the
 //     spooler here too: the memory-card name needs them before SendParam
 //     reads the job information.
@@ -222,6 +224,28 @@ void ReadInterface(Start& s)
         pi.bSendPrintStart, pi.dwSprache, pi.bEnableBackup, pi.bLogFileEnable, pi.dwPrnFileComment);
 }
 
+// Step 7: the print file's name from the naming rules. A refused name is
+// not kept, and the files that would need it are switched off.
+void FormPrnFileName(Start& s)
+{
+    TreiberPfadDatei* f = s.files();
+    Treiberstrukturen* t = s.settings();
+    PRN_INTERFACE& pi = t->prnInterface;
+    DWORD bRetval = 1;
+    const WCHAR* name = GetPrnFileName(s.hPrinter, u"", nullptr, 1, &pi, &bRetval);
+    if (!bRetval) {
+        Trace(u"UNI(CC-Klassen):  StartJob() ACHTUNG - GetPrnFileName bRetval: %d \r\n", bRetval);
+        t->bLogFileEnable = 0;
+        pi.bLogFileEnable = 0;
+        pi.dwPrnFileComment = 0;
+        f->wcPrnFileName[0] = 0;
+        return;
+    }
+    Copy(f->wcPrnFileName, KX_MAX_PATH, View(name));
+    std::size_t n = Length(f->wcPrnFileName, KX_MAX_PATH);
+    if (n && f->wcPrnFileName[n - 1] == u'\\') f->wcPrnFileName[n - 1] = 0;
+}
+
 // Steps 5 to 8: the broken job, collation, the print-file name and the trace.
 void NamesOfTheFiles(Start& s)
 {
@@ -249,21 +273,8 @@ void NamesOfTheFiles(Start& s)
 
     if (!f->wcPrnFileName[0] &&
         (t->bLogFileEnable == 1 || pi.dwPrnFileComment > 0 || pi.dwDebugFile >= 2 ||
-         pi.bEnableBackup == 1 || pi.dwDebugImage > 0)) {
-        DWORD bRetval = 1;
-        const WCHAR* name = GetPrnFileName(s.hPrinter, u"", nullptr, 1, &pi, &bRetval);
-        if (!bRetval) {
-            Trace(u"UNI(CC-Klassen):  StartJob() ACHTUNG - GetPrnFileName bRetval: %d \r\n",
-                  bRetval);
-            t->bLogFileEnable = 0;
-            pi.bLogFileEnable = 0;
-            pi.dwPrnFileComment = 0;
-        } else {
-            Copy(f->wcPrnFileName, KX_MAX_PATH, View(name));
-            std::size_t n = Length(f->wcPrnFileName, KX_MAX_PATH);
-            if (n && f->wcPrnFileName[n - 1] == u'\\') f->wcPrnFileName[n - 1] = 0;
-        }
-    }
+         pi.bEnableBackup == 1 || pi.dwDebugImage > 0))
+        FormPrnFileName(s);
     Trace(u"UNI(CC-Klassen):  StartJob() wcPrnFileName: %s \r\n", f->wcPrnFileName);
 
     if (pi.dwDebugFile >= 2 && f->wcPrnFileName[0]) trace::Open(View(f->wcPrnFileName));
@@ -529,6 +540,13 @@ void MemoryCard(Start& s)
         if (card.empty()) card = u"Job";
         Copy(f->wcPrnFileName, KX_MAX_PATH, dir + card);
     } else {
+        // The card's file is the print file: it needs a name even when
+        // nothing else asked for one.
+        if (!f->wcPrnFileName[0]) FormPrnFileName(s);
+        if (!f->wcPrnFileName[0]) {
+            Trace(u"ERROR UNI(CC-Klassen):  StartJob() bMemCard ohne Druckdatei \r\n");
+            return;
+        }
         std::u16string_view name = View(f->wcPrnFileName);
         std::size_t slash = name.find_last_of(u'\\');
         card = std::u16string(slash == std::u16string_view::npos ? name : name.substr(slash + 1));

@@ -9,7 +9,8 @@ namespace kxtest {
 
 namespace plat = kx::plat;
 
-JobPrinter::JobPrinter(std::u16string document, DWORD totalPages)
+JobPrinter::JobPrinter(std::u16string document, DWORD totalPages, std::u16string name)
+    : name_(std::move(name))
 {
     plat::sim::DriverSetup driver;
     driver.name = u"KX4 Driver";
@@ -17,12 +18,12 @@ JobPrinter::JobPrinter(std::u16string document, DWORD totalPages)
     driver.provider = u"Orvane";
     plat::sim::AddDriver(driver);
     plat::sim::PrinterSetup printer;
-    printer.name = kJobPrinter;
+    printer.name = name_;
     printer.driverName = u"KX4 Driver";
     printer.portName = u"USB001";
     plat::sim::AddPrinter(printer);
     SetJob(std::move(document), totalPages);
-    EXPECT_EQ(plat::OpenPrinter(kJobPrinter, &hPrinter_), 0u);
+    EXPECT_EQ(plat::OpenPrinter(name_, &hPrinter_), 0u);
     kx::ResetDevmodeCache();
 }
 
@@ -38,19 +39,24 @@ void JobPrinter::SetJob(std::u16string document, DWORD totalPages) const
     job.jobId = kJobId;
     job.document = std::move(document);
     job.totalPages = totalPages;
-    plat::sim::SetJob(kJobPrinter, job);
+    plat::sim::SetJob(name_, job);
+}
+
+std::u16string JobPrinter::RegKey() const
+{
+    return std::u16string(kx::reg::kRegKeyDriver) + u"\\" + name_;
 }
 
 void JobPrinter::SetInterface(const PRN_INTERFACE& pi) const
 {
-    EXPECT_EQ(plat::RegSetValue(plat::Hive::CurrentUser, kJobRegKey, kx::reg::kPrinterInterface,
+    EXPECT_EQ(plat::RegSetValue(plat::Hive::CurrentUser, RegKey(), kx::reg::kPrinterInterface,
                                 plat::kRegBinary, &pi, sizeof(pi)),
               0u);
 }
 
 void JobPrinter::SetOptions(const PRINTER_OPTIONS& options) const
 {
-    EXPECT_EQ(plat::RegSetValue(plat::Hive::CurrentUser, kJobRegKey, kx::reg::kPrinterOptions,
+    EXPECT_EQ(plat::RegSetValue(plat::Hive::CurrentUser, RegKey(), kx::reg::kPrinterOptions,
                                 plat::kRegBinary, &options, sizeof(options)),
               0u);
 }

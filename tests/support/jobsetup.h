@@ -21,12 +21,16 @@ constexpr DWORD kJobId = 7;
 // and the spooler's job kJobId, and opens the printer.
 class JobPrinter {
 public:
-    explicit JobPrinter(std::u16string document = u"Label.txt", DWORD totalPages = 1);
+    explicit JobPrinter(std::u16string document = u"Label.txt", DWORD totalPages = 1,
+                        std::u16string name = kJobPrinter);
     ~JobPrinter();
     JobPrinter(const JobPrinter&) = delete;
     JobPrinter& operator=(const JobPrinter&) = delete;
 
     HANDLE handle() const { return hPrinter_; }
+    const std::u16string& name() const { return name_; }
+    // The printer's key in the user's store.
+    std::u16string RegKey() const;
     // The settings records in the user's store, as the settings interface
     // leaves them.
     void SetInterface(const PRN_INTERFACE& pi) const;
@@ -37,6 +41,7 @@ public:
 
 private:
     HANDLE hPrinter_ = nullptr;
+    std::u16string name_;
 };
 
 // Interface settings that keep a job's stream short: "^"/"_", no print

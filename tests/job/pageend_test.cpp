@@ -1,0 +1,207 @@
+// The page end: empty pages, labels of several pages, per-page copies, the
+// ten-page limit, both protocols' field counts, endless material, the
+// rotate record, pass-through data, and the raster of the image path.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "job/jobfixture.h"
+#include "raster/bandcapture.h"
+
+namespace {
+
+using kxtest::BytesEqual;
+using kxtest::JobTest;
+
+constexpr char kStart[] = "^FJDTS-r--------_\r\n";
+
+TEST_F(JobTest, EmptyPageIsSuppressedAndGetsNoPrintStart)
+{
+    pi.bLeereSeiten = 1;
+    RunJob(1);
+    EXPECT_TRUE(BytesEqual(std::string(kStart) + "^FBBA--r00001---_^FBA---r00------_", Spool()));
+}
+
+TEST_F(JobTest, TwoPagesSideBySidePrintOnEverySecondPage)
+{
+    d.devmode.wMehrereSeiten = 1;
+    RunJob(4);
+    EXPECT_TRUE(BytesEqual(std::string(kStart) + "^FBBA--r00001---_"
+                                                 "^FBA---r00------_"
+                                                 "^FBA---r00------_^FBC---r1-------_"
+                                                 "^FBA---r00------_"
+                                                 "^FBA---r00------_^FBC---r1-------_",
+                           Spool()));
+}
+
+// An unfinished label of several pages gets its print start at the
+// document end.
+TEST_F(JobTest, UnfinishedLabelPrintsAtTheDocumentEnd)
+{
+    d.devmode.wMehrereSeiten = 1;
+    RunJob(3);
+    EXPECT_TRUE(BytesEqual(std::string(kStart) + "^FBBA--r00001---_"
+                                                 "^FBA---r00------_"
+                                                 "^FBA---r00------_^FBC---r1-------_"
+                                                 "^FBA---r00------_^FBC---r1-------_",
+                           Spool()));
+}
+
+// One common print start for the job: each page carries its own copies,
+// the document end the print order and the print start.
+TEST_F(JobTest, JobPrintWithPerPageCopiesAndPagesToPrint)
+{
+    d.devmode.dwFlags = PDMFLAG_JOBDRUCK;
+    d.devmode.wKopieProSeite[1] = 3;
+    kx::SetDevmodeText(&d.devmode, KX_DM_TEXT(szPrintOrder), u"");
+    RunJob(4);
+    EXPECT_TRUE(BytesEqual(std::string(kStart) + "^FBG---r1_^FBA---r00------_^FBBE--r00001---_"
+                                                 "^FBG---r2_^FBA---r00------_^FBBE--r00003---_"
+                                                 "^FBG---r3_^FBA---r00------_^FBBE--r00001---_"
+                                                 "^FBG---r4_^FBA---r00------_^FBBE--r00001---_"
+                                                 "^FBH---r1-4_^FBBA--r00001---_^FBC---r1-------_",
+                           Spool()));
+}
+
+TEST_F(JobTest, JobPrintStopsAtTenPagesAndKeepsItsPrintOrder)
+{
+    CommentsOn();
+    d.devmode.dwFlags = PDMFLAG_JOBDRUCK;
+    kx::SetDevmodeText(&d.devmode, KX_DM_TEXT(szPrintOrder), u"2,1");
+    RunJob(11);
+    const std::string spool = Spool();
+    EXPECT_NE(spool.find("^FBG---r10_"), std::string::npos);
+    EXPECT_EQ(spool.find("^FBG---r11_"), std::string::npos);
+    // Ten pages' worth of field counts, the eleventh writes nothing.
+    std::size_t counts = 0;
+    for (std::size_t at = spool.find("^FBA---r"); at != std::string::npos;
+         at = spool.find("^FBA---r", at + 1))
+        ++counts;
+    EXPECT_EQ(counts, 10u);
+    EXPECT_TRUE(spool.ends_with("^FBH---r2,1_^FBBA--r00001---_^FBC---r1-------_")) << spool;
+    EXPECT_NE(PrintFile().find("^FBH---r2,1_\t\t\t// Print job - print order \r\n"),
+              std::string::npos);
+}
+
+TEST_F(JobTest, EmptyPageOfAJobPrintIsSkipped)
+{
+    pi.bLeereSeiten = 1;
+    d.devmode.dwFlags = PDMFLAG_JOBDRUCK;
+    kx::SetDevmodeText(&d.devmode, KX_DM_TEXT(szPrintOrder), u"");
+    RunJob(2);
+    // Neither page has content: no per-page copies.
+    EXPECT_EQ(Spool().find("FBBE"), std::string::npos) << kxtest::Escape(Spool());
+}
+
+TEST_F(JobTest, ExtendedProtocolCountsFieldsWithFBAA)
+{
+    CommentsOn();
+    pi.dwExtendedProtocol = 1;
+    RunJob(1);
+    EXPECT_NE(Spool().find("^FBAA--r0_^FBC"), std::string::npos) << kxtest::Escape(Spool());
+    EXPECT_NE(PrintFile().find("^FBAA--r0_\t\t\t\t// Objects(Fields) \r\n"), std::string::npos);
+}
+
+TEST_F(JobTest, RotateRecordAndLinePathEnd)
+{
+    pi.bCompress = 1;
+    ASSERT_EQ(StartJob(), S_OK);
+    StartDoc();
+    EXPECT_EQ(Cmd(kx::CMDID_START_PAGE), S_OK);
+    op().pDocDaten->dwRotation = 1;
+    EXPECT_EQ(Cmd(kx::CMDID_END_PAGE), S_OK);
+    EndJob();
+    EXPECT_TRUE(BytesEqual(std::string(kStart) + "^FBBA--r00001---_"
+                                                 "^FCDN--r1-------_\r\n"
+                                                 "\x1B"
+                                                 "C"
+                                                 "^FBA---r00------_^FBC---r1-------_",
+                           Spool()));
+}
+
+TEST_F(JobTest, ExternalFilePassesThroughUnchanged)
+{
+    CommentsOff();
+    const std::string data("^XYZ_\0\x7F tail", 12);
+    HANDLE h = kx::plat::CreateFile(u"C:\\out\\fixed.kxpl", kx::plat::kGenericWrite, 0,
+                                    kx::plat::kCreateAlways);
+    std::uint32_t written = 0;
+    ASSERT_TRUE(
+        kx::plat::WriteFile(h, data.data(), static_cast<std::uint32_t>(data.size()), &written));
+    kx::plat::CloseHandle(h);
+    pi.dwExternalFile = 1;
+    kx::Copy(pi.wcExternalFilePath, PRN_PATH_CHARS, u"C:\\out\\fixed.kxpl");
+    RunJob(1);
+    EXPECT_TRUE(BytesEqual(
+        std::string(kStart) + "^FBBA--r00001---_" + data + "^FBA---r00------_^FBC---r1-------_",
+        Spool()));
+}
+
+TEST_F(JobTest, ExternalFileThatCannotBeReadSendsNothing)
+{
+    pi.dwExternalFile = 1;
+    kx::Copy(pi.wcExternalFilePath, PRN_PATH_CHARS, u"C:\\nowhere\\fixed.kxpl");
+    RunJob(1);
+    EXPECT_TRUE(BytesEqual(
+        std::string(kStart) + "^FBBA--r00001---_^FBA---r00------_^FBC---r1-------_", Spool()));
+}
+
+// The image path: a white page is empty and suppressed; a page with a row
+// of dots sends that row as a D record before its field count.
+class RasterJob : public JobTest {
+protected:
+    static constexpr int kWidth = 64;
+    static constexpr int kRows = 4;
+
+    void SetUp() override
+    {
+        JobTest::SetUp();
+        d.devmode.FixedData.bQuality = 1;
+        d.devmode.wDruckmodus = 0;
+        d.devmode.wFarbband = 0;
+        pi.bLeereSeiten = 1;
+    }
+    // A 1-bit page, top row first; a set bit is white.
+    static std::vector<BYTE> Page(int blackRow)
+    {
+        std::vector<BYTE> bits(kRows * 8, 0xFF);
+        if (blackRow >= 0) std::memset(bits.data() + blackRow * 8, 0x00, 8);
+        return bits;
+    }
+    void RasterPage(std::vector<BYTE> bits)
+    {
+        EXPECT_EQ(Cmd(kx::CMDID_START_PAGE), S_OK);
+        BITMAPINFOHEADER band{};
+        band.biSize = sizeof(band);
+        band.biWidth = kWidth;
+        band.biHeight = kRows;
+        band.biPlanes = 1;
+        band.biBitCount = 1;
+        band.biSizeImage = static_cast<DWORD>(bits.size());
+        IPPARAMS ip{};
+        EXPECT_EQ(kx::CaptureBand(d.dev(), bits.data(), &band, nullptr, 1, &ip), S_OK);
+        EXPECT_EQ(Cmd(kx::CMDID_END_PAGE), S_OK);
+    }
+};
+
+TEST_F(RasterJob, WhitePageIsEmptyAndAPageWithDotsSendsItsRow)
+{
+    ASSERT_EQ(StartJob(), S_OK);
+    StartDoc();
+    RasterPage(Page(-1));
+    const std::size_t afterFirst = Spool().size();
+    RasterPage(Page(2));
+    EndJob();
+    const std::string spool = Spool();
+    EXPECT_TRUE(BytesEqual(std::string(kStart) + "^FBBA--r00001---_^FBA---r00------_",
+                           spool.substr(0, afterFirst)));
+    // The row with dots (row 2 from the top) as a D record.
+    const std::string second = spool.substr(afterFirst);
+    EXPECT_EQ(second.find("^D0002"), 0u) << kxtest::Escape(second);
+    EXPECT_TRUE(second.ends_with("^FBA---r00------_^FBC---r1-------_")) << kxtest::Escape(second);
+    // One record: the other rows are white.
+    EXPECT_EQ(second.find("^D", 1), std::string::npos);
+}
+
+}  // namespace
