@@ -3,6 +3,20 @@
 // name, codepage, label layout, copies, device parameters, inverse print and
 // the prefix lines). A page start also enforces the limit of ten pages on
 // one common print start.
+//
+// Decisions of this module:
+// - The count of pages since the last print start is wSeitennummer (the
+//   page end and the graphics records read it); wPagesSincePrintStart is
+//   kept equal to it.
+// - The first page of a label clears the print-started flag, so that the
+//   document end can tell whether the label still lacks its print start.
+// - The codepage switch is the devmode word wCodepageSenden beside
+//   wCodepage.
+// - The job name's comment line is cut to 80 characters of the name: the
+//   comment writer refuses longer lines, while the record carries the name
+//   whole.
+// - Each step of the page start writes through its own record writer, so a
+//   failed write ends its step only; the page start answers S_OK.
 #include <cstring>
 #include <string_view>
 

@@ -1,3 +1,18 @@
+// Decisions of this module:
+// - A label length or width of 0 or below (a negative one only comes from a
+//   broken devmode) sends no record and makes that step E_INVALIDARG; the
+//   following steps still run.
+// - The gap of the FCCM record is read signed and limited to 0 .. 500
+//   tenths; the older EE record rounds a negative gap away from zero and
+//   shows it as its unsigned field always has.
+// - The print-module speed needs the "PrinterOptions" block: without one the
+//   ordinary speed is sent.
+// - Scaling for several pages and rows on one label: pages win when both
+//   are set, and a print head too narrow for the spacing alone (or without
+//   a width) leaves the percentage alone instead of giving a factor of 0 or
+//   below.
+// - Fit to page divides in floating point and takes 1.0 for a factor whose
+//   sizes are missing.
 #include "job/labellayout.h"
 
 #include <algorithm>

@@ -89,6 +89,8 @@ HRESULT SendStartPrint(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
     HRESULT hr = S_OK;
 
     if (d.bMultiPage) hr = w.Separate("\t// Copies ", "%cFBBA--r%05u---%c", {cS, d.dwCopies, cE});
+    // The recall file replays the label from the memory card, so it takes the
+    // copies and the print start whatever the stream itself carries.
     if (bRecall) {
         WriteRecall(op->pTreiberPfadDatei,
                     FormatString("%cFBBA--r%05u---%c\t// Copies \r\n", {cS, d.dwCopies, cE}));
@@ -186,6 +188,7 @@ HRESULT SendTrennseite(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
                    "%cBM[2]=UM(16;0;0;0;1;\"%s\";0;\"CCCCCCCCCCCCCCCC\")<                >%c",
                    {cS, kTrennseiteText[pi.dwSprache], cE});
         }
+        // The line ends the second field, with or without its text.
         w.LineEnd();
         w.Bare("%cFBAA--r2-------%c", {cS, cE});
     } else {
