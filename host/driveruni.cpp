@@ -16,9 +16,9 @@ HRESULT DriverUni::QueryInterface(REFIID riid, void** ppv)
     return E_NOINTERFACE;
 }
 
-const FaultSpec* DriverUni::FaultFor(std::uint64_t write) const
+const SpoolFault* DriverUni::FaultFor(std::uint64_t write) const
 {
-    for (const FaultSpec& f : faults_) {
+    for (const SpoolFault& f : faults_) {
         if (write < f.write) continue;
         if (f.count == 0 || write < f.write + f.count) return &f;
     }
@@ -30,7 +30,7 @@ HRESULT DriverUni::DrvWriteSpoolBuf(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD*
     if (pdwResult) *pdwResult = 0;
     if (!pBuffer && cbSize) return E_POINTER;
     ++writes;
-    if (const FaultSpec* f = FaultFor(writes)) {
+    if (const SpoolFault* f = FaultFor(writes)) {
         ++failedWrites;
         // The spooler's reason stays behind as the thread's last error.
         kx::plat::SetLastError(f->error);

@@ -29,7 +29,7 @@ public:
 
     // Arms a failing write. write counts all DrvWriteSpoolBuf calls of the
     // run, the first being 1.
-    void AddFault(const FaultSpec& fault) { faults_.push_back(fault); }
+    void AddFault(const SpoolFault& fault) { faults_.push_back(fault); }
     ULONG References() const { return refs_; }
 
     HRESULT KX_STDCALL QueryInterface(REFIID riid, void** ppv) override;
@@ -49,9 +49,9 @@ public:
                                         DWORD dwWait) override;
 
 private:
-    const FaultSpec* FaultFor(std::uint64_t write) const;
+    const SpoolFault* FaultFor(std::uint64_t write) const;
     ULONG refs_ = 1;  // the host's own reference
-    std::vector<FaultSpec> faults_;
+    std::vector<SpoolFault> faults_;
 };
 
 }  // namespace kxhost

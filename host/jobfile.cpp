@@ -215,17 +215,17 @@ TextItem ReadText(const Node& n)
     return t;
 }
 
-void ReadRaster(const Node& n, RasterSpec* r)
+void ReadRaster(const Node& n, RasterOptions* r)
 {
     if (auto b = n.Get("bits")) r->bits = Bits(*b);
     if (auto h = n.Get("band_height")) r->bandHeight = static_cast<int>(h->Int(1, 65535));
     if (auto b = n.Get("blank_bands")) r->blankBands = b->Bool();
 }
 
-PageSpec ReadPage(const Node& n, const fs::path& dir)
+JobPage ReadPage(const Node& n, const fs::path& dir)
 {
     n.ExpectObject({"image", "bits", "band_height", "blank_bands", "text"});
-    PageSpec p;
+    JobPage p;
     p.where = n.where();
     if (auto i = n.Get("image")) {
         p.image = FilePath(*i, dir);
@@ -238,10 +238,10 @@ PageSpec ReadPage(const Node& n, const fs::path& dir)
     return p;
 }
 
-FaultSpec ReadFault(const Node& n, std::initializer_list<std::string_view> keys)
+SpoolFault ReadFault(const Node& n, std::initializer_list<std::string_view> keys)
 {
     n.ExpectObject(keys);
-    FaultSpec f;
+    SpoolFault f;
     f.write = static_cast<std::uint64_t>(n.Need("write").Int(1, INT32_MAX));
     if (auto c = n.Get("count")) f.count = static_cast<std::uint32_t>(c->Int(0, INT32_MAX));
     if (auto e = n.Get("error")) f.error = static_cast<std::uint32_t>(e->Int(0, UINT32_MAX));
@@ -268,10 +268,10 @@ std::uint32_t CallbackValue(const Node& n)
     return id;
 }
 
-EventSpec ReadEvent(const Node& n, const fs::path& dir)
+JobEvent ReadEvent(const Node& n, const fs::path& dir)
 {
     n.ExpectObject();
-    EventSpec e;
+    JobEvent e;
     e.where = n.where();
     std::string call = n.Need("call").Str();
     auto expect = [&] {
@@ -343,10 +343,10 @@ EventSpec ReadEvent(const Node& n, const fs::path& dir)
     return e;
 }
 
-void ReadRegistry(const Node& n, std::vector<RegValueSpec>* out)
+void ReadRegistry(const Node& n, std::vector<RawValue>* out)
 {
     for (const auto& [name, v] : n.Members()) {
-        RegValueSpec r;
+        RawValue r;
         r.name = name;
         if (v.IsNumber()) {
             r.type = kx::plat::kRegDword;

@@ -32,7 +32,7 @@ public:
 };
 
 // One raw value for the registry or the printer data.
-struct RegValueSpec {
+struct RawValue {
     std::string name;
     std::uint32_t type = 0;  // REG_SZ, REG_DWORD, REG_BINARY, ...
     std::vector<std::uint8_t> data;
@@ -64,22 +64,22 @@ struct TextItem {
 enum class RasterPath { Auto, Image, Lines };
 
 // How the raster of a page is handed over.
-struct RasterSpec {
+struct RasterOptions {
     int bits = 0;            // 1, 8 or 24 (0: the surface's)
     int bandHeight = 0;      // rows per band, strip width in landscape (0: the job's default)
     bool blankBands = true;  // flag all-white bands as blank (their bits are not read)
 };
 
-struct PageSpec {
+struct JobPage {
     std::string where;
     std::filesystem::path image;  // empty: a page without raster
-    RasterSpec raster;
+    RasterOptions raster;
     std::vector<TextItem> text;
 };
 
 // A spooler write that fails: the n-th DrvWriteSpoolBuf of the job (1 = the
 // first), with the last error and result it leaves.
-struct FaultSpec {
+struct SpoolFault {
     std::uint64_t write = 1;
     std::uint32_t count = 1;  // consecutive failing writes; 0 = all that follow
     std::uint32_t error = 63;
@@ -98,7 +98,7 @@ enum class EventKind {
     Fault,            // arms a failing spooler write
 };
 
-struct EventSpec {
+struct JobEvent {
     std::string where;
     EventKind kind = EventKind::CommandCallback;
     std::uint32_t callbackId = 0;
@@ -106,13 +106,13 @@ struct EventSpec {
     std::uint32_t jobId = 0;
     std::u16string document;
     std::filesystem::path image;
-    RasterSpec raster;
+    RasterOptions raster;
     std::optional<std::pair<std::int32_t, std::int32_t>> band;  // one band: first row, rows
     bool landscape = false;                                     // ImageProcessing: strips
     std::vector<std::uint8_t> line;                             // FilterGraphics data
     std::uint32_t escape = 0;
     std::optional<TextItem> text;
-    FaultSpec fault;                     // Fault: .write counts from the next write
+    SpoolFault fault;                    // Fault: .write counts from the next write
     std::optional<std::int32_t> expect;  // the result the call must give
 };
 
@@ -140,7 +140,7 @@ struct Job {
     std::string devmodeMarker;     // "current", "alternative", "none"
     nlohmann::json devmodeFtkn;    // DEVMODE_FTKN fields by name
     nlohmann::json publicDevmode;  // DEVMODEW fields by name
-    std::vector<RegValueSpec> userValues, machineValues;
+    std::vector<RawValue> userValues, machineValues;
     std::map<std::string, std::vector<std::uint8_t>> files;  // Windows path -> content
     std::vector<std::string> directories;                    // Windows paths
 
@@ -159,10 +159,10 @@ struct Job {
     bool lineYAbsolute = false;  // line path: absolute instead of relative Y moves
     std::uint32_t deviceFonts = 8;
 
-    std::vector<PageSpec> pages;
-    std::optional<std::vector<EventSpec>> events;
+    std::vector<JobPage> pages;
+    std::optional<std::vector<JobEvent>> events;
     bool continueOnError = false;
-    std::vector<FaultSpec> faults;
+    std::vector<SpoolFault> faults;
 };
 
 // Reads and checks a job file. Throws JobError.

@@ -195,9 +195,9 @@ void Session::LoadImages()
             throw JobError(where + ".image: " + e.what());
         }
     };
-    for (const PageSpec& p : job_.pages) load(p.image, p.where);
+    for (const JobPage& p : job_.pages) load(p.image, p.where);
     if (job_.events)
-        for (const EventSpec& e : *job_.events) load(e.image, e.where);
+        for (const JobEvent& e : *job_.events) load(e.image, e.where);
 }
 
 // Every page image must fit the model, either way round, as the plug-in's
@@ -214,7 +214,7 @@ void Session::CheckImages()
                        " dots is larger than the model accepts (" + std::to_string(m.maxX) + " x " +
                        std::to_string(m.maxY) + " dots, either way round)");
     };
-    for (const PageSpec& p : job_.pages) {
+    for (const JobPage& p : job_.pages) {
         check(p.image, p.where);
         if (p.image.empty()) continue;
         const Image& img = ImageOf(p.image);
@@ -238,14 +238,14 @@ void Session::CheckImages()
                            " a page can have; raise band_height");
     }
     if (job_.events)
-        for (const EventSpec& e : *job_.events) check(e.image, e.where);
+        for (const JobEvent& e : *job_.events) check(e.image, e.where);
 }
 
 int Session::SurfaceBits() const
 {
     if (job_.surfaceBits) return job_.surfaceBits;
     if (!settings_.model.imagePath) return 1;
-    for (const PageSpec& p : job_.pages)
+    for (const JobPage& p : job_.pages)
         if (p.raster.bits) return p.raster.bits;
     return 24;
 }
@@ -349,13 +349,13 @@ bool Session::PrepareDevmodes()
 
     // What the settings user interface would have stored for this printer.
     std::optional<std::pair<int, int>> firstPage;
-    for (const PageSpec& page : job_.pages)
+    for (const JobPage& page : job_.pages)
         if (!page.image.empty()) {
             firstPage = std::pair{ImageOf(page.image).width, ImageOf(page.image).height};
             break;
         }
     if (job_.events)
-        for (const EventSpec& e : *job_.events)
+        for (const JobEvent& e : *job_.events)
             if (!firstPage && !e.image.empty())
                 firstPage = std::pair{ImageOf(e.image).width, ImageOf(e.image).height};
     settings_ = BuildSettings(job_, inst_, def, firstPage);
@@ -657,7 +657,7 @@ void Session::RunPages()
         return;
     if (!go(CommandCallback(7, {static_cast<DWORD>(std::max<SHORT>(1, publicOut_.dmCopies))}, "")))
         return;
-    for (const PageSpec& page : job_.pages) {
+    for (const JobPage& page : job_.pages) {
         if (!go(CommandCallback(3, {}, page.where))) return;
         if (!page.image.empty()) {
             const Image& img = ImageOf(page.image);
@@ -678,7 +678,7 @@ void Session::RunPages()
 
 void Session::RunEvents()
 {
-    for (const EventSpec& e : *job_.events) {
+    for (const JobEvent& e : *job_.events) {
         if (stopped_) return;
         if (!deviceEnabled_ && e.kind != EventKind::Fault) {
             Fail(kExitJob, e.where + ": the device was disabled by " + disabledAt_);
@@ -717,7 +717,7 @@ void Session::RunEvents()
                 DisableDevice(e.where + ": DisablePDEV", e.expect);
                 break;
             case EventKind::Fault: {
-                FaultSpec f = e.fault;
+                SpoolFault f = e.fault;
                 f.write += helper_.writes;  // counted from the next write
                 helper_.AddFault(f);
                 Log(e.where + ": spooler write " + std::to_string(f.write) +
@@ -730,12 +730,12 @@ void Session::RunEvents()
 
 void Session::Run()
 {
-    for (const FaultSpec& f : job_.faults) helper_.AddFault(f);
+    for (const SpoolFault& f : job_.faults) helper_.AddFault(f);
     LoadImages();
     std::uint32_t pages = static_cast<std::uint32_t>(job_.pages.size());
     if (job_.events)
         pages = static_cast<std::uint32_t>(
-            std::count_if(job_.events->begin(), job_.events->end(), [](const EventSpec& e) {
+            std::count_if(job_.events->begin(), job_.events->end(), [](const JobEvent& e) {
                 return e.kind == EventKind::CommandCallback && e.callbackId == 3;
             }));
     r_.pagesInJob = pages;

@@ -335,11 +335,11 @@ void StoreSettings(const Job& job, const JobSettings& s, HANDLE hPrinter)
     }
 
     // The job's raw values come last and win.
-    for (const RegValueSpec& v : job.userValues)
+    for (const RawValue& v : job.userValues)
         Check(plat::RegSetValue(plat::Hive::CurrentUser, userKey, Utf16(v.name), v.type,
                                 v.data.data(), static_cast<std::uint32_t>(v.data.size())),
               Utf16("registry.user." + v.name));
-    for (const RegValueSpec& v : job.machineValues)
+    for (const RawValue& v : job.machineValues)
         Check(plat::SetPrinterDataEx(hPrinter, kx::reg::kPrinterDataKey, Utf16(v.name), v.type,
                                      v.data.data(), static_cast<std::uint32_t>(v.data.size())),
               Utf16("registry.machine." + v.name));
