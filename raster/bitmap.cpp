@@ -496,6 +496,8 @@ BOOL Bitmap::Rotate90(OEM_PDEV* pOemPDev)
 BOOL Bitmap::Rotate(OEM_PDEV* pOemPDev, float angle)
 {
     if (!Data || DataSize == 0) return TRUE;
+    // An angle that is not a finite number turns nothing (the resampling
+    // sizes would have no value).
     if (!std::isfinite(angle)) {
         Trace(u"ERROR UNI(Bitmap):  Bitmap::Rotate() ungültiger Winkel \r\n");
         return TRUE;

@@ -194,7 +194,7 @@ private:
 //                        221, else colour.
 //   4 "Horizontale erw." as 1, and a gap of at most two pixels is taken
 //                        whole: its white or black pixels follow the same
-//                        221 rule (a white speck inside colour becomes
+//                        221 rule (a white dot inside colour becomes
 //                        colour, a dark dot stays black).
 //   2 "Vertikale"        a candidate right below a colour pixel becomes
 //                        colour when its grey level is above 70.
@@ -207,7 +207,7 @@ private:
 //                                 left, right or above becomes white.
 //   2 "Farbe und Grau entfernen"  rule 1 (again only with optimisation on),
 //                                 and a colour pixel with no colour on its
-//                                 left, right or above, a lone speck, is
+//                                 left, right or above, a lone dot, is
 //                                 removed: black when one of those
 //                                 neighbours is dark, else white.
 // With correction 0 and fringe 0 every class stays as classified.
@@ -308,6 +308,7 @@ DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane
 {
     if (pbColourFound) *pbColourFound = TRUE;
     if (Bpp == NewBpp) return 1;
+    // Only eight and one bit are targets; any other depth changes nothing.
     if (!Data || DataSize == 0 || (NewBpp != 8 && NewBpp != 1)) return NewBpp == 8 ? 0 : 1;
 
     const ReduceSettings s = detail::ReadSettings(pdevobj);
@@ -443,6 +444,8 @@ DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane
         return inPlace ? Data + std::size_t(Height - 1 - y) * sls8 : neu->Row(y);
     };
 
+    // A ribbon-colour bitmap must be an 8-bit bitmap of the page's size;
+    // any other is left alone.
     Bitmap* colourBmp = pColourBitmap;
     if (colourBmp && (colourBmp->Bpp != 8 || colourBmp->Width != Width ||
                       colourBmp->Height != Height || !colourBmp->Data)) {

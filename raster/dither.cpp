@@ -720,7 +720,10 @@ void BuildToneTable(const detail::ReduceSettings& s, BYTE* table)
         v = ends(brightnessRule(v + b));
         if (k != 0) {
             // The curve lifts (or lowers) the mid-tones: the distance to the
-            // nearer end, measured against the threshold, scaled by k.
+            // nearer end, measured against the threshold, scaled by k. After
+            // it the value is clamped and snapped by the brightness rule
+            // again (the brightness itself is not added a second time), and
+            // the ends are snapped again.
             const int tp = t == 0 ? 1 : t;
             const int dist = v <= tp ? v : 255 - v;
             v = ends(brightnessRule(v + k * dist / tp));

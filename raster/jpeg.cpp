@@ -280,6 +280,7 @@ private:
         m_out.Bytes(sos, sizeof(sos));
     }
 
+    // Quantised coefficients round half away from zero.
     static int Quantise(float v)
     {
         const int q = v >= 0 ? int(v + 0.5f) : -int(0.5f - v);
@@ -450,6 +451,8 @@ BOOL SaveJpgFile(std::u16string_view bmpPath, std::u16string_view jpgPath)
         ExitMessage(u"Need a truecolor BMP to encode.");
         return FALSE;
     }
+    // Headers or sizes that do not fit the file are refused too (the pixels
+    // would lie beyond what was read), with a message of their own.
     if (check != BmpCheck::Ok) {
         ExitMessage(u"Invalid bitmap file.");
         return FALSE;
@@ -493,6 +496,7 @@ BOOL SavePreview(OEM_PDEV* pOemPDev, const Bitmap& page, int iWidth, int iHeight
     if (!bJpeg) return TRUE;
     std::u16string jpg(prnFileBase);
     jpg += u"-Resize.jpg";
+    // The intermediate BMP goes whether or not the JPEG could be written.
     const BOOL ok = SaveJpgFile(bmp, jpg);
     plat::DeleteFile(bmp);
     return ok;

@@ -111,7 +111,9 @@ TEST(JpegLayout, MarkersAndFixedTables)
     EXPECT_EQ(U16BE(j, j.size() - 2), 0xFFD9u);
     // In the entropy-coded data every 0xFF is stuffed.
     for (std::size_t k = i + sos.size(); k + 2 < j.size(); ++k)
-        if (j[k] == 0xFF) EXPECT_EQ(j[k + 1], 0x00) << "at " << k;
+        if (j[k] == 0xFF) {
+            EXPECT_EQ(j[k + 1], 0x00) << "at " << k;
+        }
 
     EXPECT_TRUE(kx::EncodeJpeg(px.data(), 0, 37, 61 * 3).empty());
     EXPECT_TRUE(kx::EncodeJpeg(nullptr, 8, 8, 24).empty());
