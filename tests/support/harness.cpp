@@ -24,7 +24,17 @@ SimSandbox::SimSandbox()
     kx::plat::sim::Config cfg;
     cfg.stateDir = (fs::path(dir_) / "state").string();
     cfg.rootDir = (fs::path(dir_) / "root").string();
-    cfg.fixedClock = kx::plat::SystemTime{2026, 12, 6, 5, 14, 30, 15, 250};
+    // Saturday, 5 December 2026, 14:30:15.250.
+    kx::plat::SystemTime clock;
+    clock.wYear = 2026;
+    clock.wMonth = 12;
+    clock.wDayOfWeek = 6;
+    clock.wDay = 5;
+    clock.wHour = 14;
+    clock.wMinute = 30;
+    clock.wSecond = 15;
+    clock.wMilliseconds = 250;
+    cfg.fixedClock = clock;
     kx::plat::sim::Configure(cfg);
 }
 
