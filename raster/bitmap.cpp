@@ -420,6 +420,19 @@ struct PixelMover {
     int copyBytes() const { return bytes == 4 ? 3 : bytes; }
 };
 
+// Transposes an 8 x 8 matrix of bits held row by row, row 0 in the most
+// significant byte and column 0 in each byte's most significant bit.
+std::uint64_t TransposeBits8x8(std::uint64_t x)
+{
+    x = (x & 0xAA55AA55AA55AA55ull) | ((x & 0x00AA00AA00AA00AAull) << 7) |
+        ((x >> 7) & 0x00AA00AA00AA00AAull);
+    x = (x & 0xCCCC3333CCCC3333ull) | ((x & 0x0000CCCC0000CCCCull) << 14) |
+        ((x >> 14) & 0x0000CCCC0000CCCCull);
+    x = (x & 0xF0F0F0F00F0F0F0Full) | ((x & 0x00000000F0F0F0F0ull) << 28) |
+        ((x >> 28) & 0x00000000F0F0F0F0ull);
+    return x;
+}
+
 }  // namespace
 
 BOOL Bitmap::Rotate90(OEM_PDEV* pOemPDev)
@@ -469,19 +482,25 @@ BOOL Bitmap::Rotate90(OEM_PDEV* pOemPDev)
                 break;
         }
     } else if (Bpp == 1) {
-        // Storage row y' of the source is destination column y'. Only the
-        // dots (index 0) need writing: the new bitmap is white.
+        // Storage row y' of the source is destination column y': eight
+        // source rows by one byte form an 8 x 8 block of dots that is
+        // transposed at once. Rows beyond the picture read as white, which
+        // is what the destination's padding bits hold.
         const int bytesPerRow = (Width + 7) / 8;
-        for (int yp = 0; yp < Height; ++yp) {
-            const BYTE* src = Data + std::size_t(yp) * ScanLineSize;
-            const BYTE mask = BYTE(~(0x80 >> (yp & 7)));
-            const std::size_t at = std::size_t(yp) >> 3;
-            for (int i = 0; i < bytesPerRow; ++i) {
-                const BYTE b = src[i];
-                if (b == 0xFF) continue;
-                const int n = std::min(8, Width - 8 * i);
-                for (int k = 0; k < n; ++k)
-                    if (!(b & (0x80 >> k))) turned.Row(8 * i + k)[at] &= mask;
+        for (int yp0 = 0; yp0 < Height; yp0 += 8) {
+            const int rows = std::min(8, Height - yp0);
+            const std::size_t at = std::size_t(yp0) >> 3;
+            for (int bx = 0; bx < bytesPerRow; ++bx) {
+                std::uint64_t block = 0;
+                for (int i = 0; i < 8; ++i) {
+                    const BYTE b = i < rows ? Data[std::size_t(yp0 + i) * ScanLineSize + bx] : 0xFF;
+                    block = (block << 8) | b;
+                }
+                if (block == ~std::uint64_t(0)) continue;  // all white already
+                block = TransposeBits8x8(block);
+                const int cols = std::min(8, Width - 8 * bx);
+                for (int k = 0; k < cols; ++k)
+                    turned.Row(8 * bx + k)[at] = BYTE(block >> (8 * (7 - k)));
             }
         }
     } else {
