@@ -87,10 +87,18 @@ void EmitInteger(Sink<C>& out, const Spec& sp, bool negative, std::uint64_t magn
     int base = 10;
     bool upper = false;
     switch (sp.conv) {
-        case 'x': base = 16; break;
-        case 'X': base = 16; upper = true; break;
-        case 'o': base = 8; break;
-        default: break;
+        case 'x':
+            base = 16;
+            break;
+        case 'X':
+            base = 16;
+            upper = true;
+            break;
+        case 'o':
+            base = 8;
+            break;
+        default:
+            break;
     }
     char digits[32];
     auto res = std::to_chars(digits, digits + sizeof(digits), magnitude, base);
@@ -196,8 +204,8 @@ void EmitArg(Sink<C>& out, Spec sp, const FmtArg* a)
     char conv = sp.conv;
     bool wantsString = conv == 's' || conv == 'S';
     bool wantsChar = conv == 'c' || conv == 'C';
-    bool wantsFloat = conv == 'f' || conv == 'F' || conv == 'e' || conv == 'E' || conv == 'g' ||
-                      conv == 'G';
+    bool wantsFloat =
+        conv == 'f' || conv == 'F' || conv == 'e' || conv == 'E' || conv == 'g' || conv == 'G';
     if (a->kind == K::Str || a->kind == K::WStr) {
         Spec s2 = sp;
         if (!wantsString) s2.prec = -1;
@@ -250,9 +258,9 @@ void EmitArg(Sink<C>& out, Spec sp, const FmtArg* a)
     }
     if (isSigned) {
         bool neg = (a->kind == K::UInt && sp.shortness == 0) ? false : sv < 0;
-        std::uint64_t mag = neg ? (0 - static_cast<std::uint64_t>(sv))
-                                : (a->kind == K::UInt && sp.shortness == 0 ? uv
-                                                                           : static_cast<std::uint64_t>(sv));
+        std::uint64_t mag =
+            neg ? (0 - static_cast<std::uint64_t>(sv))
+                : (a->kind == K::UInt && sp.shortness == 0 ? uv : static_cast<std::uint64_t>(sv));
         EmitInteger(out, sp, neg, mag);
     } else {
         // Unsigned conversions of a negative value show its two's complement
@@ -283,16 +291,23 @@ void Run(Sink<C>& out, const C* fmt, FmtArgs args)
         }
         Spec sp;
         for (;; ++p) {
-            if (*p == C('-')) sp.left = true;
-            else if (*p == C('+')) sp.plus = true;
-            else if (*p == C(' ')) sp.space = true;
-            else if (*p == C('#')) sp.alt = true;
-            else if (*p == C('0')) sp.zero = true;
-            else break;
+            if (*p == C('-'))
+                sp.left = true;
+            else if (*p == C('+'))
+                sp.plus = true;
+            else if (*p == C(' '))
+                sp.space = true;
+            else if (*p == C('#'))
+                sp.alt = true;
+            else if (*p == C('0'))
+                sp.zero = true;
+            else
+                break;
         }
         if (*p == C('*')) {
             const FmtArg* w = take();
-            long long v = w ? (w->kind == FmtArg::Kind::UInt ? static_cast<long long>(w->u) : w->i) : 0;
+            long long v =
+                w ? (w->kind == FmtArg::Kind::UInt ? static_cast<long long>(w->u) : w->i) : 0;
             if (v < 0) {
                 sp.left = true;
                 v = -v;
@@ -311,7 +326,8 @@ void Run(Sink<C>& out, const C* fmt, FmtArgs args)
             sp.prec = 0;
             if (*p == C('*')) {
                 const FmtArg* w = take();
-                long long v = w ? (w->kind == FmtArg::Kind::UInt ? static_cast<long long>(w->u) : w->i) : 0;
+                long long v =
+                    w ? (w->kind == FmtArg::Kind::UInt ? static_cast<long long>(w->u) : w->i) : 0;
                 sp.prec = v < 0 ? -1 : static_cast<int>(v > 4096 ? 4096 : v);
                 ++p;
             } else {
@@ -330,8 +346,8 @@ void Run(Sink<C>& out, const C* fmt, FmtArgs args)
             } else if (*p == C('l') || *p == C('L') || *p == C('z') || *p == C('j') ||
                        *p == C('t') || *p == C('w')) {
                 ++p;
-            } else if (*p == C('I') && ((p[1] == C('6') && p[2] == C('4')) ||
-                                        (p[1] == C('3') && p[2] == C('2')))) {
+            } else if (*p == C('I') &&
+                       ((p[1] == C('6') && p[2] == C('4')) || (p[1] == C('3') && p[2] == C('2')))) {
                 p += 3;
             } else {
                 break;
@@ -379,25 +395,6 @@ std::size_t LengthOf(const C* s, std::size_t cch)
     std::size_t n = 0;
     while (n < cch && s[n]) ++n;
     return n;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp)
-{
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
 }
 
 }  // namespace
@@ -451,10 +448,19 @@ HRESULT Cat(char16_t* buf, std::size_t cch, std::u16string_view src)
     return CopyBounded<char16_t>(buf, cch, src, at);
 }
 
-std::size_t Length(const char* s, std::size_t cch) { return LengthOf(s, cch); }
-std::size_t Length(const char16_t* s, std::size_t cch) { return LengthOf(s, cch); }
+std::size_t Length(const char* s, std::size_t cch)
+{
+    return LengthOf(s, cch);
+}
+std::size_t Length(const char16_t* s, std::size_t cch)
+{
+    return LengthOf(s, cch);
+}
 
-char16_t Cp1252ToUnicode(unsigned char c) { return plat::Cp1252ToUnicode(c); }
+char16_t Cp1252ToUnicode(unsigned char c)
+{
+    return plat::Cp1252ToUnicode(c);
+}
 
 char UnicodeToCp1252(char16_t c)
 {
@@ -464,78 +470,17 @@ char UnicodeToCp1252(char16_t c)
 
 std::string Cp1252ToUtf8(std::string_view s)
 {
-    std::string r;
-    r.reserve(s.size());
-    for (char c : s) AppendUtf8(r, Cp1252ToUnicode(static_cast<unsigned char>(c)));
-    return r;
+    return plat::EncodeCodePage(65001, plat::DecodeCodePage(1252, s));
 }
 
 std::string Utf16ToUtf8(std::u16string_view s)
 {
-    std::string r;
-    r.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        std::uint32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        AppendUtf8(r, c);
-    }
-    return r;
+    return plat::EncodeCodePage(65001, s);
 }
 
 std::u16string Utf8ToUtf16(std::string_view s)
 {
-    std::u16string r;
-    r.reserve(s.size());
-    std::size_t i = 0;
-    while (i < s.size()) {
-        unsigned char b = static_cast<unsigned char>(s[i]);
-        std::uint32_t cp = 0xFFFD;
-        std::size_t need = 0;
-        if (b < 0x80) {
-            cp = b;
-        } else if ((b & 0xE0) == 0xC0) {
-            cp = b & 0x1F;
-            need = 1;
-        } else if ((b & 0xF0) == 0xE0) {
-            cp = b & 0x0F;
-            need = 2;
-        } else if ((b & 0xF8) == 0xF0) {
-            cp = b & 0x07;
-            need = 3;
-        } else {
-            r.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        std::size_t j = 1;
-        for (; j <= need; ++j) {
-            if (i + j >= s.size()) break;
-            unsigned char cb = static_cast<unsigned char>(s[i + j]);
-            if ((cb & 0xC0) != 0x80) break;
-            cp = (cp << 6) | (cb & 0x3F);
-        }
-        if (j <= need) {
-            r.push_back(0xFFFD);
-            i += j;
-            continue;
-        }
-        static const std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[need] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) cp = 0xFFFD;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            r.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            r.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            r.push_back(static_cast<char16_t>(cp));
-        }
-        i += need + 1;
-    }
-    return r;
+    return plat::DecodeCodePage(65001, s);
 }
 
 }  // namespace kx
