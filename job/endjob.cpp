@@ -18,6 +18,9 @@
 //   - The backup needs 4 GiB free on the backup volume.
 //   - Journal lines are quoted fields each followed by ";" and end in
 //     "\r\n".
+//   - The trace file is closed after the job's blocks are freed and the
+//     counters traced, so that the file shows whether the job left a block
+//     behind.
 //   - The memory card's copy of the print file is "<print file>-card.prn";
 //     the M record names the card file with ".prn", the MA record without.
 #include <string>
@@ -31,6 +34,7 @@
 #include "objects/objectlist.h"
 #include "platform/platform.h"
 #include "raster/bandcapture.h"
+#include "raster/bitmap.h"
 
 namespace kx {
 
@@ -329,13 +333,16 @@ HRESULT EndJob(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
         if (d->bMemCard && j.files->wcPrnFileName[0]) MemoryCard(pdevobj, pUniDrv, j);
     }
 
-    if (j.settings && j.settings->prnInterface.dwDebugFile >= 2) trace::Close();
+    const bool debugFile = j.settings && j.settings->prnInterface.dwDebugFile >= 2;
     const DWORD page = j.data ? j.data->dwPage : 0;
     FreeJob(p);
     Trace(
         u"UNI(CC-Klassen):  EndJob(%d) Ende - pOemPDev->iNewZaehler: %d (1), "
         u"pOemPDev->iHAllocZaehler: %d \r\n",
         page, p->iNewZaehler, p->iHAllocZaehler);
+    Trace(u"UNI(CC-Klassen):  EndJob() iHAllocZaehlerUNI: %d, iNewZaehlerUNI: %d \r\n",
+          iHAllocZaehlerUNI, iNewZaehlerUNI);
+    if (debugFile) trace::Close();
     return S_OK;
 }
 

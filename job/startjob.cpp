@@ -98,7 +98,10 @@ struct Start {
     bool bAbbruch = false;    // "DAAbbruch" was set: the job continues a broken one
     bool bContinued = false;  // and its counters were read
     PRINTER_OPTIONS options{};
-    plat::JobInfo job;  // the spooler's view of the job (document, pages)
+    plat::JobInfo job;
+    // The allocation counters when the job start began (device blocks and
+    // objects, process blocks and objects), for the trace file.
+    int counters[4] = {};  // the spooler's view of the job (document, pages)
 
     TreiberPfadDatei* files() const { return op ? op->pTreiberPfadDatei : nullptr; }
     Treiberstrukturen* settings() const { return op ? op->pTreiberstrukturen : nullptr; }
@@ -277,7 +280,11 @@ void NamesOfTheFiles(Start& s)
         FormPrnFileName(s);
     Trace(u"UNI(CC-Klassen):  StartJob() wcPrnFileName: %s \r\n", f->wcPrnFileName);
 
-    if (pi.dwDebugFile >= 2 && f->wcPrnFileName[0]) trace::Open(View(f->wcPrnFileName));
+    if (pi.dwDebugFile >= 2 && f->wcPrnFileName[0] && trace::Open(View(f->wcPrnFileName)))
+        Trace(
+            u"UNI(CC-Klassen):  StartJob() Zaehler bei Jobbeginn - pOemPDev->iHAllocZaehler: %d, "
+            u"iNewZaehler: %d, iHAllocZaehlerUNI: %d, iNewZaehlerUNI: %d \r\n",
+            s.counters[0], s.counters[1], s.counters[2], s.counters[3]);
 }
 
 // Step 9, first half: the private devmode.
@@ -803,6 +810,10 @@ HRESULT StartJob(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
     s.pKX = pKX;
     s.pub = pdevobj->pPublicDM;
     s.hPrinter = pdevobj->hPrinter;
+    s.counters[0] = p->iHAllocZaehler;
+    s.counters[1] = p->iNewZaehler;
+    s.counters[2] = iHAllocZaehlerUNI;
+    s.counters[3] = iNewZaehlerUNI;
     if (SecondJob(s)) return E_FAIL;
     if (!CreateRootAndNames(s)) return E_FAIL;
 

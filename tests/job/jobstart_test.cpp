@@ -317,6 +317,10 @@ TEST_F(JobTest, LogAndTraceFilesBesideThePrintFile)
     const std::string trace = HostFile(u"C:\\out\\KX Test Printer-print-dbg.txt");
     EXPECT_NE(trace.find("StartJob() Ende - "), std::string::npos);
     EXPECT_NE(trace.find("iHAllocZaehler: 12 (11)"), std::string::npos);
+    // The trace closes after the job's blocks are freed, so it shows that.
+    EXPECT_NE(
+        trace.find("EndJob(1) Ende - pOemPDev->iNewZaehler: 1 (1), pOemPDev->iHAllocZaehler: 0 "),
+        std::string::npos);
 }
 
 }  // namespace
