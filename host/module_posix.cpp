@@ -23,7 +23,7 @@ std::unique_ptr<Module> LoadModule(const std::filesystem::path& path, std::strin
     // A bare file name would be searched on the library path; the host
     // always means the file it names.
     std::filesystem::path full = path.has_parent_path() ? path : std::filesystem::path(".") / path;
-    void* handle = ::dlopen(full.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = ::dlopen(full.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
         const char* why = ::dlerror();
         if (error) *error = why ? why : "dlopen failed";

@@ -378,6 +378,9 @@ KX_EXPORT HRESULT KX_STDCALL DllGetClassObject(REFCLSID clsid, REFIID riid, void
 {
     *ppv = nullptr;
     if (!IsEqualGUID(clsid, CLSID_OEMRENDER)) return CLASS_E_CLASSNOTAVAILABLE;
+    // The module stays loaded between the runs of a test program: a new
+    // client starts a new transcript.
+    gPending.clear();
     auto* f = new FakeFactory;
     HRESULT hr = f->QueryInterface(riid, ppv);
     f->Release();
