@@ -497,8 +497,9 @@ void ApplyInterface(const nlohmann::json& values, const std::string& where, PRN_
 {
     Node root(values, where);
     for (const auto& [key, n] : root.Members()) {
+        const std::string& name = key;
         auto it = std::find_if(std::begin(kInterfaceFields), std::end(kInterfaceFields),
-                               [&](const InterfaceField& f) { return key == f.name; });
+                               [&](const InterfaceField& f) { return name == f.name; });
         if (it == std::end(kInterfaceFields)) {
             std::string known;
             for (const InterfaceField& f : kInterfaceFields)
@@ -522,8 +523,9 @@ void ApplyFeatures(const nlohmann::json& values, const std::string& where,
 {
     Node root(values, where);
     for (const auto& [groupName, group] : root.Members()) {
+        const std::string& name = groupName;
         auto g = std::find_if(std::begin(kFeatureGroups), std::end(kFeatureGroups),
-                              [&](const FeatureGroup& fg) { return groupName == fg.name; });
+                              [&](const FeatureGroup& fg) { return name == fg.name; });
         if (g == std::end(kFeatureGroups)) {
             std::string known;
             for (const FeatureGroup& fg : kFeatureGroups)
@@ -531,8 +533,9 @@ void ApplyFeatures(const nlohmann::json& values, const std::string& where,
             group.Fail("not a feature group (known: " + known + ")");
         }
         for (const auto& [element, n] : group.Members()) {
+            const std::string& elementName = element;
             auto b = std::find_if(g->bits.begin(), g->bits.end(),
-                                  [&](const Bit& bit) { return element == bit.name; });
+                                  [&](const Bit& bit) { return elementName == bit.name; });
             if (b == g->bits.end())
                 n.Fail("not an element of " + groupName + " (known: " + Names(g->bits) + ")");
             if (n.Bool())
@@ -620,8 +623,9 @@ void ApplyPublicDevmode(const nlohmann::json& values, const std::string& where, 
     Node root(values, where);
     BYTE* base = reinterpret_cast<BYTE*>(dm);
     for (const auto& [key, n] : root.Members()) {
+        const std::string& name = key;
         auto it = std::find_if(std::begin(kPublicFields), std::end(kPublicFields),
-                               [&](const PublicField& p) { return key == p.field.name; });
+                               [&](const PublicField& p) { return name == p.field.name; });
         if (it == std::end(kPublicFields)) {
             std::string known;
             for (const PublicField& p : kPublicFields)

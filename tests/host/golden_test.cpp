@@ -98,9 +98,10 @@ TEST_P(Golden, Job)
     if (expect.contains("output") || partly) {
         ASSERT_TRUE(fs::exists(out)) << r.err;
         const std::string actual = ReadFile(out);
-        if (expect.contains("output"))
+        if (expect.contains("output")) {
             EXPECT_TRUE(kxtest::BytesEqual(
                 ReadFile(kGoldenDir / expect["output"].get<std::string>()), actual));
+        }
         if (expect.contains("output_starts")) {
             std::string head = ReadFile(kGoldenDir / expect["output_starts"].get<std::string>());
             EXPECT_TRUE(kxtest::BytesEqual(head, actual.substr(0, head.size())));

@@ -2,6 +2,9 @@
 // job file ends with a message that says where and what.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "host_fixture.h"
 
 namespace kxhosttest {
@@ -328,6 +331,26 @@ TEST_F(JobFile, FilesThatAreNoJobs)
     }
     EXPECT_EQ(message.rfind("not valid JSON: ", 0), 0u) << message;
     EXPECT_THROW(kxhost::LoadJob(dir_ / "absent.json"), kxhost::JobError);
+}
+
+TEST_F(JobFile, TheDocumentedExampleRuns)
+{
+    std::ifstream in(kSourceDir / "docs" / "job-format.md");
+    std::stringstream doc;
+    doc << in.rdbuf();
+    const std::string text = doc.str();
+    std::size_t from = text.find("```json\n");
+    ASSERT_NE(from, std::string::npos);
+    from += 8;
+    std::string example = text.substr(from, text.find("```", from) - from);
+    kxhost::Job job = kxhost::ParseJob(example, kExamples / "example.json", kExamples);
+    EXPECT_EQ(job.pages.size(), 1u);
+    kxhost::RunOptions options;
+    options.plugin = KX_PLUGIN_FILE;
+    options.env.state = dir_ / "state";
+    kxhost::RunReport r = kxhost::RunJob(job, options);
+    EXPECT_EQ(r.exitCode, kxhost::kExitOk) << AllErrors(r);
+    EXPECT_EQ(r.texts, 3u);
 }
 
 }  // namespace
