@@ -117,9 +117,10 @@ TEST_P(EveryGoldenJob, PrintFileAndCounters)
         const std::size_t record = r.output.find('_');
         ASSERT_NE(record, std::string::npos);
         EXPECT_TRUE(kxtest::BytesEqual(print, r.output.substr(record + 1)));
-    } else if (pub.value("dmCollate", 0) != 1) {
+    } else if (pub.value("dmCollate", 0) != 1 && r.failedWrites == 0 && r.aborts == 0) {
         // (A collated job keeps the records that are sent once per job out
-        // of the print file that is sent once per copy.)
+        // of the print file that is sent once per copy; the abort sequence
+        // after a failed write reaches the spooler alone.)
         EXPECT_TRUE(ExtendsStream(print, r.output));
     }
 
@@ -132,9 +133,8 @@ TEST_P(EveryGoldenJob, PrintFileAndCounters)
                    "iNewZaehler: 1, "
                    "iHAllocZaehlerUNI: (-?\\d+), iNewZaehlerUNI: (-?\\d+)")))
         << text.substr(0, 400);
-    if (text.find("EndJob() bDisablePDEV") != std::string::npos ||
-        text.find("EndDoc() Seitennummern") != std::string::npos)
-        return;  // a broken job: the document end closed the trace
+    if (text.find("OEMDisablePDEV() ACHTUNG") != std::string::npos)
+        return;  // a broken job: its document end closed the trace
     ASSERT_TRUE(
         std::regex_search(text, end,
                           std::regex("EndJob\\(\\d+\\) Ende - pOemPDev->iNewZaehler: 1 \\(1\\), "
