@@ -15,6 +15,7 @@
 
 #include "host_fixture.h"
 #include "support/harness.h"
+#include "support/jobsetup.h"
 
 namespace kxhosttest {
 namespace {
@@ -61,31 +62,6 @@ protected:
     fs::path Drive(const std::string& rel) const { return dir_ / "state" / "drives" / "c" / rel; }
 };
 
-// The print file extends the stream: the stream's bytes appear in it in
-// order, and the rest are whole lines of the print file's own.
-::testing::AssertionResult ExtendsStream(const std::string& print, const std::string& stream)
-{
-    std::size_t p = 0;
-    std::string extra;
-    for (std::size_t s = 0; s < stream.size(); ++s, ++p) {
-        while (p < print.size() && print[p] != stream[s]) extra += print[p++];
-        if (p == print.size())
-            return ::testing::AssertionFailure()
-                   << "stream byte " << s << " (" << kxtest::Escape(stream.substr(s, 24))
-                   << ") is not in the print file";
-    }
-    extra += print.substr(p);
-    std::size_t lines = 0;
-    for (std::size_t i = 0; i < extra.size(); ++lines) {
-        std::size_t end = extra.find("\r\n", i);
-        if (end == std::string::npos)
-            return ::testing::AssertionFailure()
-                   << "print-file text without its line end: " << kxtest::Escape(extra.substr(i));
-        i = end + 2;
-    }
-    return ::testing::AssertionSuccess() << lines << " lines of its own";
-}
-
 class EveryGoldenJob : public JobStream, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(EveryGoldenJob, PrintFileAndCounters)
@@ -121,7 +97,7 @@ TEST_P(EveryGoldenJob, PrintFileAndCounters)
         // (A collated job keeps the records that are sent once per job out
         // of the print file that is sent once per copy; the abort sequence
         // after a failed write reaches the spooler alone.)
-        EXPECT_TRUE(ExtendsStream(print, r.output));
+        EXPECT_TRUE(kxtest::PrintFileExtendsSpool(print, r.output));
     }
 
     // The trace shows the counters at the start and after the job end.

@@ -126,32 +126,4 @@ protected:
     }
 };
 
-// The print file is the spooler's stream with lines of its own added: the
-// spooler's bytes appear in it in order, and what lies between them are
-// whole lines ending in "\r\n", each empty, a comment ("\t" or "//"), or a
-// text that the print file alone carries.
-inline ::testing::AssertionResult PrintFileExtendsSpool(const std::string& print,
-                                                        const std::string& spool)
-{
-    std::size_t p = 0;
-    std::string extra;
-    for (std::size_t s = 0; s < spool.size(); ++s) {
-        while (p < print.size() && print[p] != spool[s]) extra += print[p++];
-        if (p == print.size())
-            return ::testing::AssertionFailure()
-                   << "spooler byte " << s << " (" << Escape(spool.substr(s, 20))
-                   << ") is missing in the print file";
-        ++p;
-    }
-    extra += print.substr(p);
-    for (std::size_t i = 0; i < extra.size();) {
-        std::size_t end = extra.find("\r\n", i);
-        if (end == std::string::npos)
-            return ::testing::AssertionFailure()
-                   << "print-file text without line end: " << Escape(extra.substr(i));
-        i = end + 2;
-    }
-    return ::testing::AssertionSuccess();
-}
-
 }  // namespace kxtest

@@ -77,30 +77,6 @@ TEST_F(JobTest, OnePageWithCommentsAndHeader)
     EXPECT_TRUE(kxtest::PrintFileExtendsSpool(PrintFile(), Spool()));
 }
 
-// The printer's own characters, SOH and ETB, announced and reset around the
-// job when the printer takes user-defined characters.
-TEST_F(JobTest, SohEtbAnnouncedAndReset)
-{
-    CommentsOff();
-    pi.dwSohEtb = 0;
-    pi.dwEtbSohAutomatik = 1;
-    features[0] = 0x80;
-    RunJob(1);
-    EXPECT_TRUE(
-        BytesEqual("KXPLStartStop0117\r\n"
-                   "\x01"
-                   "FJDTS-r--------\x17\r\n"
-                   "\x01"
-                   "FBBA--r00001---\x17"
-                   "\x01"
-                   "FBA---r00------\x17"
-                   "\x01"
-                   "FBC---r1-------\x17"
-                   "KXPLStartStop----",
-                   Spool()));
-    EXPECT_TRUE(kxtest::PrintFileExtendsSpool(PrintFile(), Spool()));
-}
-
 TEST_F(JobTest, UserDefinedCharactersOnlyWhereThePrinterTakesThem)
 {
     CommentsOn();
@@ -119,17 +95,6 @@ TEST_F(JobTest, UserDefinedCharactersOnlyWhereThePrinterTakesThem)
     const std::string print = PrintFile();
     EXPECT_NE(print.find("KXPLStartStop----\t\t\t// Userdefined Start/Stop Reset\r\n"),
               std::string::npos);
-}
-
-TEST_F(JobTest, UserDefinedCharactersRefusedFallBackToCaretAndUnderscore)
-{
-    CommentsOff();
-    pi.dwSohEtb = 2;
-    pi.dwOwnSoh = '{';
-    pi.dwOwnEtb = '}';
-    pi.dwEtbSohAutomatik = 1;  // the printer cannot take them: no announcement
-    RunJob(1);
-    EXPECT_TRUE(BytesEqual(kQuietSpool, Spool()));
 }
 
 // Time and date, data memory, the discarded old job: in this order after

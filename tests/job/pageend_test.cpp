@@ -84,25 +84,6 @@ TEST_F(JobTest, JobPrintStopsAtTenPagesAndKeepsItsPrintOrder)
               std::string::npos);
 }
 
-TEST_F(JobTest, EmptyPageOfAJobPrintIsSkipped)
-{
-    pi.bLeereSeiten = 1;
-    d.devmode.dwFlags = PDMFLAG_JOBDRUCK;
-    kx::SetDevmodeText(&d.devmode, KX_DM_TEXT(szPrintOrder), u"");
-    RunJob(2);
-    // Neither page has content: no per-page copies.
-    EXPECT_EQ(Spool().find("FBBE"), std::string::npos) << kxtest::Escape(Spool());
-}
-
-TEST_F(JobTest, ExtendedProtocolCountsFieldsWithFBAA)
-{
-    CommentsOn();
-    pi.dwExtendedProtocol = 1;
-    RunJob(1);
-    EXPECT_NE(Spool().find("^FBAA--r0_^FBC"), std::string::npos) << kxtest::Escape(Spool());
-    EXPECT_NE(PrintFile().find("^FBAA--r0_\t\t\t\t// Objects(Fields) \r\n"), std::string::npos);
-}
-
 TEST_F(JobTest, RotateRecordAndLinePathEnd)
 {
     pi.bCompress = 1;

@@ -100,4 +100,26 @@ void PrepareForJob(TestDevice& d, const JobPrinter& printer)
     d.pdev.dwJobId = kJobId;
 }
 
+::testing::AssertionResult PrintFileExtendsSpool(const std::string& print, const std::string& spool)
+{
+    std::size_t p = 0;
+    std::string extra;
+    for (std::size_t s = 0; s < spool.size(); ++s, ++p) {
+        while (p < print.size() && print[p] != spool[s]) extra += print[p++];
+        if (p == print.size())
+            return ::testing::AssertionFailure()
+                   << "stream byte " << s << " (" << Escape(spool.substr(s, 24))
+                   << ") is not in the print file";
+    }
+    extra += print.substr(p);
+    for (std::size_t i = 0; i < extra.size();) {
+        std::size_t end = extra.find("\r\n", i);
+        if (end == std::string::npos)
+            return ::testing::AssertionFailure()
+                   << "print-file text without its line end: " << Escape(extra.substr(i));
+        i = end + 2;
+    }
+    return ::testing::AssertionSuccess();
+}
+
 }  // namespace kxtest

@@ -54,4 +54,10 @@ PRN_INTERFACE QuietInterface();
 // 100 x 50 mm label and the validity marker; one copy, portrait.
 void PrepareForJob(TestDevice& d, const JobPrinter& printer);
 
+// The print file is the printer's stream with lines of its own added: the
+// stream's bytes appear in it in order, and the rest are whole lines
+// ending in "\r\n" (comments, bare line ends, the header).
+::testing::AssertionResult PrintFileExtendsSpool(const std::string& print,
+                                                 const std::string& spool);
+
 }  // namespace kxtest
