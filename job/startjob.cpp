@@ -24,12 +24,17 @@
 //   - The job's document name and total page count are read from the
 //     spooler here too: the memory-card name needs them before SendParam
 //     reads the job information.
+//   - The scanner's mode stays in the devmode, where the device option
+//     commands take it from; the job keeps no second copy.
+//   - The areas of pZeichenBuffer are handed to the text collections by the
+//     text module, which lays out pKVBBBuffer.
 //   - The colour mode of the page image record is 2 only for a colour model
 //     (DOC_FEATURE_COLORPRINT): the devmode carries no separate colour
 //     request.
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "diag/logfile.h"
 #include "diag/prnfile.h"
@@ -387,12 +392,13 @@ void PrivateDevmode(Start& s)
 void GetFeatures(Start& s, DWORD* pFeatures)
 {
     std::memset(pFeatures, 0, FEATURE_LIST_SIZE);
-    std::uint32_t type = 0, cbNeeded = 0;
-    DWORD buffer[MAX_FEATURES] = {};
-    std::uint32_t rc = plat::GetPrinterData(s.hPrinter, reg::kSuppFeatures, &type, buffer,
-                                            sizeof(buffer), &cbNeeded);
-    if (rc == 0 || rc == ERROR_MORE_DATA) {
-        std::memcpy(pFeatures, buffer, std::min<std::size_t>(cbNeeded, sizeof(buffer)));
+    std::vector<BYTE> value;
+    DWORD rc = ReadPrinterDataValue(s.hPrinter, reg::kPrinterDataKey, reg::kSuppFeatures, &value);
+    if (rc == 0) {
+        // Up to twelve words; a longer record of a newer settings interface
+        // keeps its first twelve.
+        std::memcpy(pFeatures, value.data(),
+                    std::min<std::size_t>(value.size(), FEATURE_LIST_SIZE));
     } else if (rc == ERROR_FILE_NOT_FOUND || rc == ERROR_INVALID_HANDLE) {
         Trace(u"UNI(CC-Klassen):  GetFeatures() SuppFeatures fehlt (%u) - XML-Einstellungen \r\n",
               rc);
