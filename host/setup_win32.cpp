@@ -1,13 +1,37 @@
 // The printer's installation on Windows itself. The simulated Windows of the
-// Linux build installs a printer for every job; on Windows the printer and
-// its driver must already be installed, and kxrender only checks that.
+// Linux build installs a printer for every job; on Windows kxrender installs
+// the job's driver and printer with the spooler's own calls when the printer
+// is not there yet (a fresh Wine prefix has none), and otherwise uses the
+// installed one as it stands.
 #include "host/jsonnode.h"
+#include "host/module.h"
 #include "host/setup.h"
+#include "host/spooler_win32.h"
 #include "platform/platform.h"
 
 namespace kxhost {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Installs the driver (module, GPD, settings file) and a printer on the
+// port the job names.
+void AddDriverAndPrinter(const Job& job, const Installation& inst)
+{
+    DriverSetupW32 setup;
+    setup.printerName = job.printerName;
+    setup.portName = job.port;
+    setup.driverName = job.model;
+    setup.moduleSource = ProgramDir() / PluginFileName();
+    setup.modulePath = inst.pluginPath;
+    setup.dataFile = inst.gpdPath;
+    if (inst.hasXml) setup.settingsFile = inst.xmlPath;
+    std::string error = kxhost::AddDriverAndPrinter(setup);
+    if (!error.empty()) throw JobError("printer.name: cannot install the printer: " + error);
+}
+
+}  // namespace
 
 void ConfigureEnvironment(const Job&, const EnvOptions& options)
 {
@@ -28,9 +52,17 @@ fs::path HostPath(std::u16string_view)
 Installation InstallPrinter(const Job& job, std::uint32_t)
 {
     kx::plat::Handle h = nullptr;
-    if (kx::plat::OpenPrinter(job.printerName, &h) != 0)
-        throw JobError("printer.name: no printer \"" + Utf8(job.printerName) +
-                       "\" is installed on this system");
+    if (kx::plat::OpenPrinter(job.printerName, &h) != 0) {
+        Installation files = InstallPrinterFiles(job);
+        AddDriverAndPrinter(job, files);
+        if (kx::plat::OpenPrinter(job.printerName, &h) != 0)
+            throw JobError("printer.name: no printer \"" + Utf8(job.printerName) +
+                           "\" is installed on this system");
+    } else {
+        // An installed printer keeps its driver; the job's files still go
+        // onto the drives.
+        InstallPrinterFiles(job);
+    }
     kx::plat::DriverInfo driver;
     bool known = kx::plat::GetPrinterDriver(h, &driver);
     kx::plat::ClosePrinter(h);
