@@ -144,7 +144,7 @@ int main(int argc, char** argv)
     Job job;
     try {
         job = LoadJob(args.job);
-    } catch (const JobError& e) {
+    } catch (const std::exception& e) {
         std::cerr << "kxrender: " << args.job.string() << ": " << e.what() << "\n";
         return kExitJobFile;
     }

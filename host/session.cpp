@@ -785,6 +785,10 @@ RunReport RunJob(const Job& job, const RunOptions& options)
     } catch (const JobError& e) {
         report.errors.insert(report.errors.begin(), e.what());
         report.exitCode = kExitJobFile;
+    } catch (const std::exception& e) {
+        // Out of memory or a file system failure of the host itself.
+        report.errors.insert(report.errors.begin(), std::string("the run failed: ") + e.what());
+        report.exitCode = kExitJob;
     }
     return report;
 }
