@@ -78,6 +78,19 @@ if(nfiles GREATER 0)
   endforeach()
 endif()
 
+# Each job starts as on a fresh system, as the native golden test's fresh
+# state folder does: the printer (kxrender.exe installs it again with its
+# printer data), the driver's and the user's saved settings of earlier jobs
+# go. "reg delete" of a missing key fails; that is fine.
+file(READ "${job}" job_text)
+string(JSON printer GET "${job_text}" printer name)
+foreach(key
+    "HKLM\\System\\CurrentControlSet\\Control\\Print\\Printers\\${printer}"
+    "HKLM\\SOFTWARE\\Orvane" "HKCU\\SOFTWARE\\Orvane"
+    "HKCU\\Printers\\DevModes2" "HKCU\\Printers\\DevModePerUser")
+  execute_process(COMMAND ${WINE} reg delete "${key}" /f OUTPUT_QUIET ERROR_QUIET)
+endforeach()
+
 # kxrender takes the job's relative file names from the job's folder.
 execute_process(COMMAND ${WINE} ${KXRENDER} ${job} -o ${WORK}/wine.kxpl
                 WORKING_DIRECTORY ${job_dir}
