@@ -148,6 +148,66 @@ jobs["stream-noprintstart"] = (
     rec("FJDTS-r--------") + "\t// Data transfer start \r\n" + rec("FBBA--r00001---")
     + rec("FBA---r00------"), None)
 
+# Several pages on one label (wMehrereSeiten n): only the first page of a
+# label carries the page number; the copies go with the first page of the
+# job; the print start follows the page that fills the label, or the
+# document end for a label left part-filled.
+FBA, FBC = rec("FBA---r00------"), rec("FBC---r1-------")
+first = (rec("FBEB--r   PAGE1") + rec("FBBA--r00001---") + FBA,
+         rec("FBEB--r   PAGE1") + "\r\n" + rec("FBBA--r00001---") + "\r\n" + "\r\n" + FBA + "\r\n")
+more = (FBA, "\r\n" + FBA + "\r\n")             # a later page of the same label
+full = (FBC, "\r\n" + FBC)                      # the print start of a full label
+third = (rec("FBEB--r   PAGE3") + FBA, rec("FBEB--r   PAGE3") + "\r\n" + "\r\n" + FBA + "\r\n")
+jobs["stream-multilabel-1"] = (
+    START + first[0] + more[0] + full[0] + third[0] + full[0],
+    START + first[1] + more[1] + full[1] + third[1] + full[1])
+jobs["stream-multilabel-2"] = (
+    START + first[0] + more[0] + more[0] + full[0],
+    START + first[1] + more[1] + more[1] + full[1])
+
+
+# The separator page: one copy, the provider's name in a field at the middle
+# of the label (hundredths of a millimetre), in modes 2 and 4 a second field
+# with the word in the user's language, the field count and a print start.
+# After the label size is known the middle is 400 dots * 2540 / 203 / 2 =
+# 2502; at the document start only the devmode's width is known, 50.0 mm,
+# taken in tenths of a millimetre: 500 * 10 / 2 = 2500.
+def separator(x, word=None):
+    head = (rec("FBBA--r00001---") + rec("AM[1]500;%d;0;4;0;3;254;254;0" % x)
+            + rec("BM[1]Orvane"))
+    spool, pf = head, head + "\r\n"
+    if word is None:
+        spool += rec("FBAA--r1-------") + FBC
+        pf += rec("FBAA--r1-------") + FBC + "\r\n"
+    else:
+        second = (rec("AM[2]1000;%d;0;4;0;3;254;254;0" % x)
+                  + rec('BM[2]=UM(16;0;0;0;1;"%s";0;"CCCCCCCCCCCCCCCC")<%s>' % (word, " " * 16)))
+        spool += second + rec("FBAA--r2-------") + FBC
+        pf += second + "\r\n" + rec("FBAA--r2-------") + FBC + "\r\n"
+    return spool, pf
+
+
+s1 = separator(2502)
+jobs["stream-separator-1"] = (START + p1[0] + s1[0], START + p1[1] + s1[1])
+s2 = separator(2502, "Separator page")
+jobs["stream-separator-2"] = (START + p1[0] + s2[0] + p2[0] + s2[0],
+                              START + p1[1] + s2[1] + p2[1] + s2[1])
+s3 = separator(2500)
+jobs["stream-separator-3"] = (START + s3[0] + p1[0], START + s3[1] + p1[1])
+s4 = separator(2500, "Trennseite")
+jobs["stream-separator-4"] = (START + s4[0] + p1[0], START + s4[1] + p1[1])
+
+# Language 9 (dwNo_FBC): the page end and the job end send no print start;
+# the print start's bare line end still reaches the print file.
+jobs["stream-nofbc"] = (START + first[0], START + first[1] + "\r\n")
+
+# Landscape: the paper size keeps length 240 and width 400, the middle stays
+# at 2502. Landscape disabled turns the size back: the label is 240 dots wide,
+# 240 * 2540 / 203 / 2 = 3002 / 2 = 1501.
+jobs["stream-landscape"] = jobs["stream-separator-1"]
+sd = separator(1501)
+jobs["stream-landscape-disabled"] = (START + p1[0] + sd[0], START + p1[1] + sd[1])
+
 for name, (spool, printfile) in jobs.items():
     with open(os.path.join(HERE, name + ".kxpl"), "wb") as f:
         f.write(spool.encode("latin-1"))
