@@ -60,6 +60,44 @@ TEST(Records, DevmodeFieldsByName)
     EXPECT_EQ(WideAt(&dm, 1348), u"§");
 }
 
+TEST(Records, DeviceOptionFieldsByEitherName)
+{
+    KX_DEVMODE dm{};
+    kxhost::ApplyDevmode(json{{"wEtikettenLSEnable", 1},
+                              {"szMemCardRecallKennung", "RCL"},
+                              {"dispenser_dwPhotocellLevel", 3},
+                              {"dispenser_lOffset", -7},
+                              {"cutter_wIntervalReset", 1},
+                              {"cutter_lDoubleCut", 12},
+                              {"cutter_lCutWidth", -25},
+                              {"scanner_dwNoReads", 2},
+                              {"scanner_dwTimeout", 900},
+                              {"applicator_dwVacuumDelay", 40},
+                              {"dwOption2116", 55},
+                              {"cutter_lAltOffset", -30},
+                              {"krm_dwOffset", 6},
+                              {"krmc_dwCycle", 4},
+                              {"bellmark_dwSendMask", 0x11},
+                              {"bellmark_dwWASOffset", 8}},
+                         "devmode", &dm);
+    EXPECT_EQ(At<std::uint16_t>(&dm, 262), 1);
+    EXPECT_EQ(WideAt(&dm, 494), u"RCL");
+    EXPECT_EQ(At<std::uint32_t>(&dm, 1996), 3u);
+    EXPECT_EQ(At<std::int32_t>(&dm, 2000), -7);
+    EXPECT_EQ(At<std::uint16_t>(&dm, 2014), 1);
+    EXPECT_EQ(At<std::int32_t>(&dm, 2020), 12);
+    EXPECT_EQ(At<std::int32_t>(&dm, 2024), -25);
+    EXPECT_EQ(At<std::uint32_t>(&dm, 2040), 2u);
+    EXPECT_EQ(At<std::uint32_t>(&dm, 2064), 900u);
+    EXPECT_EQ(At<std::uint32_t>(&dm, 2120), 40u);
+    EXPECT_EQ(At<std::uint32_t>(&dm, 2116), 55u);
+    EXPECT_EQ(At<std::int32_t>(&dm, 2124), -30);
+    EXPECT_EQ(At<std::uint32_t>(&dm, 2152), 6u);
+    EXPECT_EQ(At<std::uint32_t>(&dm, 2172), 4u);
+    EXPECT_EQ(At<std::uint32_t>(&dm, 2176), 0x11u);
+    EXPECT_EQ(At<std::uint32_t>(&dm, 2200), 8u);
+}
+
 TEST(Records, StringsAreClearedBehindTheirText)
 {
     KX_DEVMODE dm{};
