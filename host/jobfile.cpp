@@ -437,7 +437,7 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
     // printer
     Node printer = root.Need("printer");
     printer.ExpectObject({"name", "model", "gpd", "settings", "provider", "port", "xml_devmode",
-                          "settings_store", "store_devmode"});
+                          "settings_store", "store_devmode", "driver_version"});
     job.printerName = printer.Need("name").WStr();
     if (job.printerName.empty() || job.printerName.size() > 200)
         printer.Need("name").Fail("must be a printer name of 1 to 200 characters");
@@ -468,6 +468,17 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
             s->Fail("must be \"both\", \"user\" or \"machine\"");
     }
     if (auto s = printer.Get("store_devmode")) job.storeDevmode = s->Bool();
+    if (auto v = printer.Get("driver_version")) {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        char tail = 0;
+        std::string text = v->Str();
+        if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail) != 4 || a > 65535 ||
+            b > 65535 || c > 65535 || d > 65535)
+            v->Fail("must be a version \"a.b.c.d\" (got " + v->Show() + ")");
+        job.driverVersion = std::array<std::uint16_t, 4>{
+            static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(b),
+            static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(d)};
+    }
 
     // settings records: checked on scratch records now, applied later
     if (auto n = root.Get("interface")) {
@@ -553,8 +564,8 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
 
     // environment
     if (auto env = root.Get("environment")) {
-        env->ExpectObject(
-            {"clock", "user", "computer", "document", "job_id", "os_name", "os_version"});
+        env->ExpectObject({"clock", "user", "computer", "document", "job_id", "os_name",
+                           "os_version", "windows_build"});
         if (auto c = env->Get("clock")) job.clock = ClockValue(*c);
         if (auto u = env->Get("user")) job.user = u->WStr();
         if (auto c = env->Get("computer")) job.computer = c->WStr();
@@ -563,6 +574,8 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
             job.jobId = static_cast<std::uint32_t>(j->Int(0, UINT32_MAX));
         if (auto o = env->Get("os_name")) job.osName = o->WStr();
         if (auto o = env->Get("os_version")) job.osVersion = o->WStr();
+        if (auto b = env->Get("windows_build"))
+            job.windowsBuild = static_cast<std::uint32_t>(b->Int(1, 65535));
     }
     if (job.document.empty()) job.document = Utf16(file.filename().string());
     if (job.osName.empty()) job.osName = u"Windows 10 Pro";

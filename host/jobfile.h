@@ -130,6 +130,8 @@ struct Job {
     bool xmlDevmode = false;    // take the devmode sections of the settings file too
     std::string settingsStore;  // "both", "user", "machine"
     bool storeDevmode = true;   // save the devmode as the user's and the printer's
+    // The version resource of the driver's modules (none when not given).
+    std::optional<std::array<std::uint16_t, 4>> driverVersion;
 
     // settings records
     nlohmann::json interface;                   // PRN_INTERFACE by XML element name
@@ -150,6 +152,7 @@ struct Job {
     std::u16string document;
     std::uint32_t jobId = 1;
     std::u16string osName, osVersion;
+    std::uint32_t windowsBuild = 0;  // 0: the system's version resource is not given
 
     // rendering
     RasterPath path = RasterPath::Auto;

@@ -73,7 +73,7 @@ Installation InstallPrinter(const Job& job, std::uint32_t totalPages)
     driver.name = job.model;
     driver.driverPath = inst.pluginPath;
     driver.dataFile = inst.gpdPath;
-    driver.configFile = inst.driverDir + u"\\KXDRVUI.DLL";
+    driver.configFile = inst.driverDir + u"\\KXDRVUI-266.DLL";
     driver.helpFile = inst.driverDir + u"\\KXDRV.HLP";
     driver.mfgName = job.provider;
     driver.provider = job.provider;
@@ -99,6 +99,24 @@ Installation InstallPrinter(const Job& job, std::uint32_t totalPages)
         Utf16(std::to_string(KX_VERSION_MAJOR) + "." + std::to_string(KX_VERSION_MINOR) + "." +
               std::to_string(KX_VERSION_PATCH) + ".0");
     sim::SetFileVersion(u"KXDRVUNI-266.dll", version);
+    if (job.driverVersion) {
+        // The driver's modules as installed: the settings module's version
+        // resource is the driver's version, the render module's file time
+        // its build. (The module kxrender loads lies elsewhere; these files
+        // only stand for it.)
+        plat::VersionInfo installed = version;
+        for (int i = 0; i < 4; ++i)
+            installed.fileVersion[i] = installed.productVersion[i] = (*job.driverVersion)[i];
+        for (const std::u16string& module : {inst.pluginPath, driver.configFile}) {
+            plat::Handle h = plat::CreateFile(module, plat::kGenericWrite, 0, plat::kCreateAlways);
+            if (h == plat::kInvalidHandle)
+                throw JobError("printer.driver_version: cannot install " + Utf8(module));
+            std::uint32_t written = 0;
+            plat::WriteFile(h, "MZ", 2, &written);
+            plat::CloseHandle(h);
+            sim::SetFileVersion(module, installed);
+        }
+    }
 
     plat::JobInfo spoolJob;
     spoolJob.jobId = job.jobId;
@@ -118,6 +136,15 @@ Installation InstallPrinter(const Job& job, std::uint32_t totalPages)
     };
     setText(kx::reg::kProductName, job.osName);
     setText(kx::reg::kDisplayVersion, job.osVersion);
+    if (job.windowsBuild) {
+        // The system's own version resource, which the plug-in reads first.
+        plat::VersionInfo kernel;
+        kernel.fileVersion[0] = kernel.productVersion[0] = 10;
+        kernel.fileVersion[2] = kernel.productVersion[2] =
+            static_cast<std::uint16_t>(job.windowsBuild);
+        sim::SetFileVersion(u"Kernel32.dll", kernel);
+        setText(kx::reg::kCurrentBuild, Utf16(std::to_string(job.windowsBuild)));
+    }
     return inst;
 }
 

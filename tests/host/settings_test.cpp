@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "host_fixture.h"
 #include "platform/platform.h"
@@ -147,6 +149,28 @@ TEST_F(Settings, InterfaceAndFeaturesFromTheSettingsFileAndTheJob)
     EXPECT_EQ(ftkn.dwDocFeatures, 0x2155Eu);  // the model's
     EXPECT_EQ(UserValue(kUserKey, u"NumStartValue"), (Bytes{41, 0, 0, 0}));
     EXPECT_EQ(PrinterData(u"Label 1", u"VectorFontMax"), (Bytes{0x90, 0x01, 0, 0}));
+}
+
+TEST_F(Settings, InstalledVersionsReachThePrintFileHeader)
+{
+    json job = Job();
+    job.erase("events");
+    job["pages"] = {{{"image", WritePbm("p.pbm", 8, 2, {}).string()}}};
+    job["printer"]["driver_version"] = "2.66.3.1";
+    job["environment"]["windows_build"] = 19045;
+    kxhost::RunReport r = RunReal(job);
+    ASSERT_EQ(r.exitCode, kxhost::kExitOk) << AllErrors(r);
+    std::ifstream in(dir_ / "root" / "c" / "ProgramData" / "Orvane" / "Log" / "Label 1.prn",
+                     std::ios::binary);
+    std::stringstream print;
+    print << in.rdbuf();
+    // The settings module's version, the render module's file time (the
+    // fixed clock when it was installed), the system's name and version.
+    EXPECT_NE(print.str().find("// PlugIn-Version: 2.66.3.1 - 0201.2025.0304\r\n"
+                               "// OS-Version: Windows 10 Pro\r\n"
+                               "//             Version 22H2 (Build 19045)\r\n"),
+              std::string::npos)
+        << print.str().substr(0, 300);
 }
 
 TEST_F(Settings, OneStoreOnlyAndNoSavedDevmodes)
