@@ -23,6 +23,7 @@ void AddDriverAndPrinter(const Job& job, const Installation& inst)
     setup.printerName = job.printerName;
     setup.portName = job.port;
     setup.driverName = job.model;
+    setup.provider = job.provider;
     setup.moduleSource = ProgramDir() / PluginFileName();
     setup.modulePath = inst.pluginPath;
     setup.dataFile = inst.gpdPath;

@@ -30,7 +30,9 @@ std::string AddDriverAndPrinter(const DriverSetupW32& setup)
     // A multi-string: the settings file, then the closing empty string.
     std::wstring dependent = Wide(setup.settingsFile);
     dependent.push_back(L'\0');
-    DRIVER_INFO_3W di{};
+    // Level 6: the manufacturer and provider go with the driver.
+    std::wstring maker = Wide(setup.provider);
+    DRIVER_INFO_6W di{};
     di.cVersion = 3;
     di.pName = name.data();
     di.pDriverPath = module.data();
@@ -41,7 +43,9 @@ std::string AddDriverAndPrinter(const DriverSetupW32& setup)
     di.pConfigFile = config.data();
     di.pDefaultDataType = raw.data();
     di.pDependentFiles = setup.settingsFile.empty() ? nullptr : dependent.data();
-    if (!::AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&di), APD_COPY_NEW_FILES))
+    di.pszMfgName = maker.data();
+    di.pszProvider = maker.data();
+    if (!::AddPrinterDriverExW(nullptr, 6, reinterpret_cast<BYTE*>(&di), APD_COPY_NEW_FILES))
         return Failed("AddPrinterDriverEx");
 
     std::wstring printer = Wide(setup.printerName);

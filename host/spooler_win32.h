@@ -11,6 +11,7 @@ struct DriverSetupW32 {
     std::u16string printerName;
     std::u16string portName;
     std::u16string driverName;
+    std::u16string provider;             // manufacturer and provider
     std::filesystem::path moduleSource;  // the plug-in module kxrender loads
     std::u16string modulePath;           // where the driver keeps it
     std::u16string dataFile;             // the GPD
