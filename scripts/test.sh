@@ -10,10 +10,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs="${KX_JOBS:-2}"
-# Let ccache share results between checkouts in different folders (a CI
-# clone reuses what an earlier build of the same sources compiled).
-export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
-export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
 if [ "$#" -gt 0 ]; then
     presets=("$@")
 else
