@@ -362,6 +362,9 @@ HRESULT EndPage(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
                        "aus ...");
                 d->bPrintStarted = 1;
             } else if (!d->bPrintCancelled) {
+                // The user's own commands just before the print start (the
+                // prefix/suffix file's PRE_PRINTSTART section).
+                if (pi.dwPrefixSuffix > 0) ReadPrefixSuffix(pdevobj, pUniDrv, 4);
                 HRESULT hr = SendStartPrint(pdevobj, pUniDrv);
                 if (FAILED(hr))
                     Trace(u"ERROR UNI(CC-Klassen):  EndPage() SendStartPrint ERROR 0x%x \r\n", hr);
