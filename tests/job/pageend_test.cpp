@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "job/jobfixture.h"
@@ -183,6 +185,22 @@ TEST_F(RasterJob, WhitePageIsEmptyAndAPageWithDotsSendsItsRow)
     EXPECT_TRUE(second.ends_with("^FBA---r00------_^FBC---r1-------_")) << kxtest::Escape(second);
     // One record: the other rows are white.
     EXPECT_EQ(second.find("^D", 1), std::string::npos);
+}
+
+// The prefix/suffix file at the page end: the POST_DATA lines before the
+// field count, the PRE_PRINTSTART lines just before the print start.
+TEST_F(JobTest, PrefixSuffixSectionsAroundThePageEnd)
+{
+    const std::string path = sandbox.HostPath(u"C:\\ps\\label.txt");
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << "[POST_DATA]\r\nAX1\r\n\r\n"
+                                             "[PRE_PRINTSTART]\r\nPS4\r\n\r\n";
+    pi.dwPrefixSuffix = 1;
+    kx::Copy(pi.wcPreSufFilePath, PRN_PATH_CHARS, u"C:\\ps\\label.txt");
+    RunJob(1);
+    EXPECT_TRUE(BytesEqual(
+        std::string(kStart) + "^FBBA--r00001---_^AX1_^FBA---r00------_^PS4_^FBC---r1-------_",
+        Spool()));
 }
 
 }  // namespace
