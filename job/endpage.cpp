@@ -110,6 +110,9 @@ void SendRaster(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, JobParts& j)
         return;
     }
     if (bmp.Bpp <= 8 && bv->prgbq) bmp.SetPalette(bv->prgbq);
+    // The bitmap holds its own copy of the page now: give the band buffer
+    // back before the conversions need their memory.
+    vFreeBuffer(p);
     BOOL bColourFound = TRUE;
     if ((pi.dwDebugImage > 0 || d->bSkalierung) && bmp.Bpp < 8)
         bmp.ConvertToXBit(8, nullptr, FALSE, pdevobj, &bColourFound);
