@@ -7,9 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#ifdef KX_HAVE_PNG
-#include <png.h>
-#endif
+#include "host/png.h"
 
 namespace kxhost {
 
@@ -217,37 +215,6 @@ Image DecodePnm(const std::vector<std::uint8_t>& b)
         }
     }
     return img;
-}
-
-// ------------------------------------------------------------ PNG
-
-Image DecodePng(const std::vector<std::uint8_t>& b)
-{
-#ifdef KX_HAVE_PNG
-    png_image png;
-    std::memset(&png, 0, sizeof(png));
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&png, b.data(), b.size()))
-        throw ImageError(std::string("PNG: ") + png.message);
-    std::int64_t w = png.width, h = png.height;
-    if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide ||
-        static_cast<std::uint64_t>(w * h) > kMaxImagePixels) {
-        png_image_free(&png);
-        CheckSize(w, h);
-    }
-    png.format = PNG_FORMAT_RGB;
-    Image img = Blank(static_cast<int>(png.width), static_cast<int>(png.height));
-    png_color white = {255, 255, 255};
-    if (!png_image_finish_read(&png, &white, img.rgb.data(), 0, nullptr)) {
-        std::string message = png.message;
-        png_image_free(&png);
-        throw ImageError("PNG: " + message);
-    }
-    return img;
-#else
-    (void)b;
-    throw ImageError("PNG images need libpng, which this build of kxrender lacks");
-#endif
 }
 
 }  // namespace

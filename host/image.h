@@ -35,7 +35,7 @@ struct Image {
     }
 };
 
-// Reads a PNG (when built with libpng), BMP (uncompressed, 1 to 32 bits),
+// Reads a PNG (host/png.h), BMP (uncompressed, 1 to 32 bits),
 // or netpbm (P1 to P6) file, recognised by its first bytes. Transparent
 // pixels are laid on white. Throws ImageError.
 Image LoadImage(const std::filesystem::path& path);
