@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <vector>
+
 namespace kxhost {
 
 namespace {
@@ -15,6 +17,43 @@ std::wstring Wide(std::u16string_view s)
 std::string Failed(const char* what)
 {
     return std::string(what) + " failed, error " + std::to_string(::GetLastError());
+}
+
+std::string Failed(const char* what, LONG error)
+{
+    return std::string(what) + " failed, error " + std::to_string(error);
+}
+
+// Windows' spooler keeps the level-6 names of an added driver as the values
+// "Manufacturer" and "Provider" of the driver's key and gives them back from
+// GetPrinterDriver. Wine's keeps none of them (its GetPrinterDriver reads the
+// same values, but its AddPrinterDriverEx never writes them): when the names
+// do not come back, they are written where the spooler reads them, as
+// Windows' own installation would have left them.
+std::string KeepDriverNames(const std::wstring& printer, const std::wstring& maker)
+{
+    HANDLE h = nullptr;
+    if (!::OpenPrinterW(const_cast<wchar_t*>(printer.c_str()), &h, nullptr))
+        return Failed("OpenPrinter");
+    DWORD needed = 0;
+    ::GetPrinterDriverW(h, nullptr, 6, nullptr, 0, &needed);
+    std::vector<BYTE> buf(needed ? needed : 1);
+    const BOOL ok = ::GetPrinterDriverW(h, nullptr, 6, buf.data(), needed, &needed);
+    ::ClosePrinter(h);
+    if (!ok) return Failed("GetPrinterDriver");
+    const auto* di = reinterpret_cast<const DRIVER_INFO_6W*>(buf.data());
+    auto given = [](const wchar_t* s) { return s && *s; };
+    if (given(di->pszMfgName) && given(di->pszProvider)) return {};
+    std::wstring key = L"System\\CurrentControlSet\\Control\\Print\\Environments\\";
+    key += di->pEnvironment ? di->pEnvironment : L"Windows x64";
+    key += L"\\Drivers\\Version-" + std::to_wstring(di->cVersion) + L"\\" + di->pName;
+    const DWORD cb = static_cast<DWORD>((maker.size() + 1) * sizeof(wchar_t));
+    for (const wchar_t* value : {L"Manufacturer", L"Provider"}) {
+        LONG rc = ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, REG_SZ, maker.c_str(),
+                                    cb);
+        if (rc != ERROR_SUCCESS) return Failed("writing the driver's names", rc);
+    }
+    return {};
 }
 
 }  // namespace
@@ -69,7 +108,7 @@ std::string AddDriverAndPrinter(const DriverSetupW32& setup)
     HANDLE h = ::AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&pi));
     if (!h) return Failed("AddPrinter");
     ::ClosePrinter(h);
-    return {};
+    return KeepDriverNames(printer, maker);
 }
 
 }  // namespace kxhost
