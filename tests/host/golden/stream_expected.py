@@ -46,8 +46,9 @@ HEADER = ("// printed at: 14.03.2025 11:02:10\r\n"
           "// Manufacturer: Orvane\r\n"
           "// Printer: Desk 203\r\n"
           "// PlugIn-Version: \r\n"      # no settings plug-in installed
-          "// OS-Version: \r\n"          # no system version resource
-          "//             \r\n"
+          # the job names Windows 10 Pro 22H2, build 19045
+          "// OS-Version: Windows 10 Pro\r\n"
+          "//             Version 22H2 (Build 19045)\r\n"
           "\r\n")
 jobs = {}
 

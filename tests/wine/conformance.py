@@ -1,0 +1,259 @@
+#!/usr/bin/env python3
+"""One golden job of tests/host/golden run by kxrender.exe and the plug-in DLL
+under Wine, compared byte for byte with the job's expected stream and files -
+the same expectation the Linux build's golden test holds the native kxrender
+and plug-in to - and, with --native, with the Linux build's run of the same job.
+
+  conformance.py --wine WINE --kxrender KXRENDER.EXE --expect NAME.expect.json
+                 --prefix WINEPREFIX --work SCRATCH [--native KXRENDER]
+
+The system a job pins, and how Wine is made the same:
+- Names of the system. The job file's environment gives the operating
+  system's product name, display version and build ("os_name", "os_version",
+  "windows_build", with the defaults of docs/job-format.md). The same values
+  go into Wine's registry (HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion)
+  before the job runs; the plug-in reads them with the real registry calls.
+  Wine's kernel32 carries a version resource of Windows 10 or later, as the
+  simulated one does when the job names a build.
+- State of earlier jobs. The job's printer, the driver's and the user's
+  saved settings and the job's files on drive C: are removed first, as the
+  native run starts on a fresh state folder.
+- The clock. The native run stands on the job file's clock; under Wine the
+  plug-in reads the real one (GetLocalTime). The comparison masks exactly the
+  time fields the plug-in writes (CLOCK_FIELDS below): in the expected and the
+  native bytes every digit of such a field becomes '#'; in the Wine bytes too,
+  and each Wine value must also be a valid local time that lies within the
+  Wine run (a second of slack on either side, the date of the run). Anything
+  else that differs is a difference.
+"""
+import argparse
+import datetime
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+# Time fields of the plug-in's output: (pattern, kind of each group).
+#   "hms"      hhmmss            the PC time record (FCIB)
+#   "dmy"      ddmmyy            the PC date record (FCIA)
+#   "date"     dd.mm.yyyy
+#   "time"     hh:mm:ss
+#   "time_ms"  hh:mm:ss,mmm
+CLOCK_FIELDS = [
+    (rb"FCIB--r(\d{6})", ("hms",)),
+    (rb"FCIA--r(\d{6})", ("dmy",)),
+    (rb"// printed at: (\d\d\.\d\d\.\d{4}) (\d\d:\d\d:\d\d)", ("date", "time")),
+    (rb"// [A-Z_]+ (\d\d:\d\d:\d\d,\d{3})", ("time_ms",)),
+    (rb"at: Date: (\d\d\.\d\d\.\d{4}) Time: (\d\d:\d\d:\d\d,\d{3})", ("date", "time_ms")),
+]
+
+# The operating system the simulated Windows reports when the job names none.
+DEFAULT_OS_NAME = "Windows 10 Pro"
+DEFAULT_OS_VERSION = "22H2"
+
+failures = []
+
+
+def fail(message):
+    failures.append(message)
+    print("FAIL: " + message, file=sys.stderr)
+
+
+def mask(data):
+    """The bytes with every clock field's digits replaced by '#', and the
+    fields found as (kind, text)."""
+    fields = []
+    out = bytearray(data)
+    for pattern, kinds in CLOCK_FIELDS:
+        for m in re.finditer(pattern, data):
+            for group, kind in enumerate(kinds, start=1):
+                start, end = m.span(group)
+                fields.append((kind, data[start:end].decode("ascii")))
+                for i in range(start, end):
+                    if chr(out[i]).isdigit():
+                        out[i] = ord("#")
+    return bytes(out), fields
+
+
+def parse_field(kind, text):
+    """A field as (date or None, time or None); ValueError when invalid."""
+    if kind == "hms":
+        return None, datetime.datetime.strptime(text, "%H%M%S").time()
+    if kind == "dmy":
+        return datetime.datetime.strptime(text, "%d%m%y").date(), None
+    if kind == "date":
+        return datetime.datetime.strptime(text, "%d.%m.%Y").date(), None
+    if kind == "time":
+        return None, datetime.datetime.strptime(text, "%H:%M:%S").time()
+    return None, datetime.datetime.strptime(text, "%H:%M:%S,%f").time()
+
+
+def check_clock(what, fields, started, ended):
+    """Every time field Wine wrote must be a real local time of the run."""
+    lo = started.replace(microsecond=0) - datetime.timedelta(seconds=1)
+    hi = ended + datetime.timedelta(seconds=1)
+    dates = {lo.date(), hi.date()}
+    for kind, text in fields:
+        try:
+            date, time = parse_field(kind, text)
+        except ValueError:
+            fail(f"{what}: clock field {text!r} is no valid {kind}")
+            continue
+        if date is not None and date not in dates:
+            fail(f"{what}: date {text} is not the date of the run ({started:%d.%m.%Y})")
+        if time is not None:
+            t = time.replace(microsecond=(time.microsecond // 1000) * 1000)
+            if not any(lo <= datetime.datetime.combine(d, t) <= hi for d in dates):
+                fail(f"{what}: time {text} lies outside the run "
+                     f"({started:%H:%M:%S} to {ended:%H:%M:%S})")
+
+
+def compare(what, expected, actual):
+    if expected == actual:
+        return
+    n = min(len(expected), len(actual))
+    i = next((k for k in range(n) if expected[k] != actual[k]), n)
+    fail(f"{what}: differs at byte {i} (expected {len(expected)} bytes, got {len(actual)}):\n"
+         f"  expected ...{expected[i:i + 24]!r}\n  actual   ...{actual[i:i + 24]!r}")
+
+
+def drive_path(root, windows_path):
+    """C:\\a\\b under a folder that stands for drive C:."""
+    return Path(root) / windows_path[3:].replace("\\", "/")
+
+
+def reg_string(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def prepare_prefix(args, job):
+    """Wine's registry as on a fresh system with the job's names of the
+    operating system: one .reg file imported in one call."""
+    printer = job["printer"]["name"]
+    env = job.get("environment", {})
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for key in (
+            "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Printers\\" + printer,
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane", "HKEY_CURRENT_USER\\SOFTWARE\\Orvane",
+            "HKEY_CURRENT_USER\\Printers\\DevModes2", "HKEY_CURRENT_USER\\Printers\\DevModePerUser"):
+        lines += [f"[-{key}]", ""]
+    lines.append("[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion]")
+    lines.append('"ProductName"=' + reg_string(env.get("os_name", DEFAULT_OS_NAME)))
+    lines.append('"DisplayVersion"=' + reg_string(env.get("os_version", DEFAULT_OS_VERSION)))
+    if "windows_build" in env:
+        lines.append('"CurrentBuild"=' + reg_string(str(env["windows_build"])))
+    lines.append("")
+    reg_file = Path(args.work) / "pin.reg"
+    reg_file.write_bytes(("\r\n".join(lines) + "\r\n").encode("utf-16"))
+    run = subprocess.run([args.wine, "reg", "import", str(reg_file)], capture_output=True)
+    if run.returncode != 0:
+        fail(f"reg import failed ({run.returncode}): {run.stderr.decode(errors='replace')}")
+    # The printer's key is the printer: Wine still lists it from its own
+    # list until the key is gone, which the import has done.
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--wine", required=True)
+    ap.add_argument("--kxrender", required=True)
+    ap.add_argument("--expect", required=True)
+    ap.add_argument("--prefix", required=True)
+    ap.add_argument("--work", required=True)
+    ap.add_argument("--native")
+    args = ap.parse_args()
+
+    expect_path = Path(args.expect)
+    golden = expect_path.parent
+    expect = json.loads(expect_path.read_text())
+    job_path = (golden / expect["job"]).resolve()
+    job = json.loads(job_path.read_text())
+    work = Path(args.work)
+    shutil.rmtree(work, ignore_errors=True)
+    work.mkdir(parents=True)
+
+    drive_c = Path(args.prefix) / "drive_c"
+    files = expect.get("files", {})
+    for windows_path in files:
+        target = drive_path(drive_c, windows_path)
+        if target.is_file():
+            target.unlink()
+    prepare_prefix(args, job)
+
+    # kxrender takes the job's relative file names from the job's folder.
+    started = datetime.datetime.now()
+    wine_run = subprocess.run([args.wine, args.kxrender, str(job_path), "-o",
+                               str(work / "wine.kxpl")], cwd=job_path.parent,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    ended = datetime.datetime.now()
+    err = wine_run.stderr.decode("utf-8", errors="replace")
+    print(f"kxrender.exe under Wine: exit {wine_run.returncode}\n{err}")
+    if wine_run.returncode != expect["exit"]:
+        fail(f"exit status {wine_run.returncode}, expected {expect['exit']}")
+    for line in expect.get("stderr", []):
+        if line not in err:
+            fail(f"stderr lacks {line!r}")
+
+    def wine_bytes(what, data):
+        masked, fields = mask(data)
+        check_clock(what, fields, started, ended)
+        return masked
+
+    stream = work / "wine.kxpl"
+    keys = [k for k in ("output", "output_starts", "output_ends") if k in expect]
+    if keys and not stream.is_file():
+        fail("no stream written")
+    elif not keys and stream.is_file():
+        fail("a stream was written where none is expected")
+    elif keys:
+        got = wine_bytes("stream", stream.read_bytes())
+        for key in keys:
+            want = mask((golden / expect[key]).read_bytes())[0]
+            part = got
+            if key == "output_starts":
+                part = got[:len(want)]
+            elif key == "output_ends":
+                part = got[-len(want):] if len(got) >= len(want) else got
+            compare(f"stream ({key} {expect[key]})", want, part)
+
+    for windows_path, name in files.items():
+        target = drive_path(drive_c, windows_path)
+        if not target.is_file():
+            fail(f"{windows_path} was not written")
+            continue
+        compare(windows_path, mask((golden / name).read_bytes())[0],
+                wine_bytes(windows_path, target.read_bytes()))
+
+    # The Linux build's run of the same job: streams and files directly.
+    if args.native and Path(args.native).is_file():
+        state = work / "state"
+        native_run = subprocess.run([args.native, str(job_path), "-o", str(work / "native.kxpl"),
+                                     "--state", str(state), "-q"], cwd=job_path.parent,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        if native_run.returncode != wine_run.returncode:
+            fail(f"native exit {native_run.returncode}, Wine exit {wine_run.returncode}\n"
+                 + native_run.stderr.decode("utf-8", errors="replace"))
+        pairs = [("stream", work / "native.kxpl", stream)]
+        for windows_path in files:
+            drive = windows_path[0].lower()
+            pairs.append((windows_path, drive_path(state / "drives" / drive, windows_path),
+                          drive_path(drive_c, windows_path)))
+        for what, native, wine in pairs:
+            if native.is_file() and wine.is_file():
+                compare(f"native and Wine {what}", mask(native.read_bytes())[0],
+                        mask(wine.read_bytes())[0])
+            elif native.is_file() != wine.is_file():
+                fail(f"{what}: written by only one of the native and the Wine run")
+    elif args.native:
+        print(f"no native kxrender at {args.native}: the direct comparison is skipped")
+
+    if failures:
+        print(f"{expect_path}: Wine and the expected bytes differ", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
