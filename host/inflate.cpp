@@ -265,11 +265,14 @@ private:
             if (distance > n_) Fail("a distance reaches back before the start of the data");
             std::uint8_t* dst = Room(len);
             const std::uint8_t* src = dst - distance;
-            if (distance >= len) {
-                std::memcpy(dst, src, len);
-            } else {
-                for (std::size_t i = 0; i < len; ++i) dst[i] = src[i];
+            // An overlapping copy repeats the last distance bytes: copy them in
+            // doubling runs.
+            for (std::size_t run = distance; len > run; run *= 2) {
+                std::memcpy(dst, src, run);
+                dst += run;
+                len -= run;
             }
+            std::memcpy(dst, src, len);
         }
     }
 

@@ -279,6 +279,16 @@ public:
         const int channels = h_.Channels();
         const bool alpha = h_.colour == kGreyAlpha || h_.colour == kRgba;
         const int colours = alpha ? channels - 1 : channels;
+        if (h_.depth == 8 && !c_.hasKey && !alpha && h_.colour != kPalette) {
+            // Plain 8-bit grey or RGB, most page images, go straight through.
+            const int g = colours == 3 ? 1 : 0;
+            for (std::uint32_t x = 0; x < w; ++x, row += channels, out += step) {
+                out[0] = row[0];
+                out[1] = row[g];
+                out[2] = row[2 * g];
+            }
+            return;
+        }
         std::uint16_t s[4];
         for (std::uint32_t x = 0; x < w; ++x, out += step) {
             for (int ch = 0; ch < channels; ++ch) s[ch] = Sample(row, x * channels + ch);
