@@ -49,8 +49,8 @@ std::string KeepDriverNames(const std::wstring& printer, const std::wstring& mak
     key += L"\\Drivers\\Version-" + std::to_wstring(di->cVersion) + L"\\" + di->pName;
     const DWORD cb = static_cast<DWORD>((maker.size() + 1) * sizeof(wchar_t));
     for (const wchar_t* value : {L"Manufacturer", L"Provider"}) {
-        LONG rc = ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, REG_SZ, maker.c_str(),
-                                    cb);
+        LONG rc =
+            ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, REG_SZ, maker.c_str(), cb);
         if (rc != ERROR_SUCCESS) return Failed("writing the driver's names", rc);
     }
     return {};
