@@ -55,26 +55,30 @@ DEFAULT_OS_NAME = "Windows 10 Pro"
 DEFAULT_OS_VERSION = "22H2"
 
 failures = []
+quiet = False  # the self-test's expected failures are not shown
 
 
 def fail(message):
     failures.append(message)
-    print("FAIL: " + message, file=sys.stderr)
+    if not quiet:
+        print("FAIL: " + message, file=sys.stderr)
 
 
 def mask(data):
     """The bytes with every clock field's digits replaced by '#', and the
-    fields found as (kind, text)."""
+    fields found: one list of (kind, text) per match."""
     fields = []
     out = bytearray(data)
     for pattern, kinds in CLOCK_FIELDS:
         for m in re.finditer(pattern, data):
+            found = []
             for group, kind in enumerate(kinds, start=1):
                 start, end = m.span(group)
-                fields.append((kind, data[start:end].decode("ascii")))
+                found.append((kind, data[start:end].decode("ascii")))
                 for i in range(start, end):
                     if chr(out[i]).isdigit():
                         out[i] = ord("#")
+            fields.append(found)
     return bytes(out), fields
 
 
@@ -92,23 +96,30 @@ def parse_field(kind, text):
 
 
 def check_clock(what, fields, started, ended):
-    """Every time field Wine wrote must be a real local time of the run."""
+    """Every time Wine wrote must be a real local time of the run: a date and
+    a time of one match together, a lone time on either date of the run."""
     lo = started.replace(microsecond=0) - datetime.timedelta(seconds=1)
     hi = ended + datetime.timedelta(seconds=1)
-    dates = {lo.date(), hi.date()}
-    for kind, text in fields:
+    for found in fields:
+        date = time = None
+        text = " ".join(t for _, t in found)
         try:
-            date, time = parse_field(kind, text)
+            for kind, t in found:
+                d, tm = parse_field(kind, t)
+                date = d or date
+                time = tm or time
         except ValueError:
-            fail(f"{what}: clock field {text!r} is no valid {kind}")
+            fail(f"{what}: clock field {text!r} is no valid date or time")
             continue
-        if date is not None and date not in dates:
-            fail(f"{what}: date {text} is not the date of the run ({started:%d.%m.%Y})")
-        if time is not None:
-            t = time.replace(microsecond=(time.microsecond // 1000) * 1000)
-            if not any(lo <= datetime.datetime.combine(d, t) <= hi for d in dates):
-                fail(f"{what}: time {text} lies outside the run "
-                     f"({started:%H:%M:%S} to {ended:%H:%M:%S})")
+        dates = [date] if date else sorted({lo.date(), hi.date()})
+        if time is None:
+            if date not in {lo.date(), hi.date()}:
+                fail(f"{what}: date {text} is not the date of the run ({started:%d.%m.%Y})")
+            continue
+        time = time.replace(microsecond=(time.microsecond // 1000) * 1000)
+        if not any(lo <= datetime.datetime.combine(d, time) <= hi for d in dates):
+            fail(f"{what}: time {text} lies outside the run "
+                 f"({started:%d.%m.%Y %H:%M:%S} to {ended:%d.%m.%Y %H:%M:%S})")
 
 
 def compare(what, expected, actual):
@@ -155,7 +166,46 @@ def prepare_prefix(args, job):
     # list until the key is gone, which the import has done.
 
 
+def self_test():
+    """The masking rule on hand-made bytes: it must hide the clock and
+    nothing else, and take no time from outside the run."""
+    start = datetime.datetime(2026, 12, 6, 23, 59, 58, 500000)
+    end = datetime.datetime(2026, 12, 7, 0, 0, 1)
+    native = (b"// printed at: 14.03.2025 11:02:10\r\n\x01FCIB--r110210--\x17\t// PC time \r\n"
+              b"\x01FCIA--r140325--\x17\t// START_JOB 11:02:10,000\r\n"
+              b"at: Date: 14.03.2025 Time: 11:02:10,000\r\n\x01FBEB--r   PAGE1\x17")
+    wine = (b"// printed at: 06.12.2026 23:59:59\r\n\x01FCIB--r000000--\x17\t// PC time \r\n"
+            b"\x01FCIA--r071226--\x17\t// START_JOB 00:00:01,000\r\n"
+            b"at: Date: 07.12.2026 Time: 23:59:58,000\r\n\x01FBEB--r   PAGE1\x17")
+    masked_native, fields = mask(native)
+    masked_wine, wine_fields = mask(wine)
+    assert [[k for k, _ in f] for f in fields] == [
+        ["hms"], ["dmy"], ["date", "time"], ["time_ms"], ["date", "time_ms"]]
+    assert masked_native == masked_wine, "the clock fields alone differ"
+    assert b"PAGE1" in masked_native and b"FCIB--r######--" in masked_native
+    # Every field of the Wine bytes but the last lies in the run, across
+    # midnight; 23:59:58,000 of the 7th is a day late.
+    check_clock("self-test", wine_fields[:-1], start, end)
+    assert not failures, failures
+    check_clock("self-test", wine_fields[-1:], start, end)
+    assert len(failures) == 1 and "outside the run" in failures[0], failures
+    failures.clear()
+    check_clock("self-test", [[("dmy", "311326")]], start, end)
+    assert len(failures) == 1 and "no valid" in failures[0], failures
+    failures.clear()
+    # A byte outside the clock fields is a difference.
+    compare("self-test", masked_native, mask(wine.replace(b"PAGE1", b"PAGE2"))[0])
+    assert len(failures) == 1 and "differs at byte" in failures[0], failures
+    failures.clear()
+    print("self-test passed")
+    return 0
+
+
 def main():
+    if sys.argv[1:] == ["--self-test"]:
+        global quiet
+        quiet = True
+        return self_test()
     ap = argparse.ArgumentParser()
     ap.add_argument("--wine", required=True)
     ap.add_argument("--kxrender", required=True)
