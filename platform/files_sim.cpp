@@ -775,7 +775,15 @@ bool GetFileVersionInfo(std::u16string_view path, VersionInfo* info)
     if (name.empty()) return Fail(kErrInvalidParameter);
     RegTree versions = VersionsFile().Read();
     const RegKey* key = versions.Find(name);
-    if (!key) return Fail(kErrResourceTypeNotFound);
+    if (!key) {
+        // As Windows: a file named with its folder must exist first (error 2
+        // or 3, set by the check); one without a version resource gives
+        // ERROR_RESOURCE_TYPE_NOT_FOUND. A bare name stands for a system
+        // module, which is always there.
+        if (path.find_first_of(u"\\/:") != std::u16string_view::npos && !PathFileExists(path))
+            return false;
+        return Fail(kErrResourceTypeNotFound);
+    }
     VersionInfo r;
     ParseVersionText(key->GetSz(u"FileVersion"), r.fileVersion);
     ParseVersionText(key->GetSz(u"ProductVersion"), r.productVersion);

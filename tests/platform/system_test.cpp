@@ -154,7 +154,18 @@ TEST_F(SystemTest, VersionResourcesByFileName)
     EXPECT_EQ(u"Orvane", got.companyName);
     EXPECT_EQ(u"2.66.0.12", got.fileVersionText);
 
-    EXPECT_FALSE(GetFileVersionInfo(u"C:\\Windows\\System32\\kernel32.dll", &got));
+    // A file with its folder: missing, or there without a version resource.
+    EXPECT_FALSE(GetFileVersionInfo(u"C:\\Windows\\System32\\spool\\nothing.dll", &got));
+    EXPECT_EQ(2u, GetLastError());
+    EXPECT_FALSE(GetFileVersionInfo(u"C:\\NoFolder\\nothing.dll", &got));
+    EXPECT_EQ(3u, GetLastError());
+    Handle h = CreateFile(u"C:\\plain.dll", kGenericWrite, 0, kCreateAlways);
+    ASSERT_NE(h, kInvalidHandle);
+    CloseHandle(h);
+    EXPECT_FALSE(GetFileVersionInfo(u"C:\\plain.dll", &got));
+    EXPECT_EQ(1813u, GetLastError());
+    // A bare name stands for a system module.
+    EXPECT_FALSE(GetFileVersionInfo(u"kernel32.dll", &got));
     EXPECT_EQ(1813u, GetLastError());
     EXPECT_FALSE(GetFileVersionInfo(u"C:\\dir\\", &got));
     EXPECT_EQ(87u, GetLastError());

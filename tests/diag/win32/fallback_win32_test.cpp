@@ -80,6 +80,10 @@ int main()
     const std::uint32_t versionError = GetLastError();
     Check(!versionRead && versionError != 0, "a file without a version resource gives none");
     Check(!kx::GetVersionInfo(u"", &info), "an empty file name gives no version");
+    // A missing file: ERROR_FILE_NOT_FOUND, as the simulated system gives it.
+    const std::u16string missing = dir + u"\\KXDRVUI-266.DLL";
+    Check(!kx::GetVersionInfo(missing.c_str(), &info) && GetLastError() == 2,
+          "a missing file gives no version and ERROR_FILE_NOT_FOUND");
 
     // The driver directory without the settings plug-in: no version text.
     char versionA[kx::kPluginVersionChars];
