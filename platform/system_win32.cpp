@@ -233,17 +233,26 @@ std::size_t RawFree(void* p)
 
 // ------------------------------------------------------------ engine calls
 
+// The module that serves the engine calls: gdi32 where it has them (the
+// system's support of user-mode printer drivers), else the host that stands
+// in for the spooler and exports them itself (Wine's gdi32 has none of the
+// Eng calls). Every call comes from that one module: a palette made by the
+// host's EngCreatePalette must be read by the host's GetPaletteEntries, not
+// by gdi32's, which knows nothing of it.
+static HMODULE EngineModule()
+{
+    static const HMODULE module = [] {
+        HMODULE gdi = ::GetModuleHandleW(L"gdi32.dll");
+        if (gdi && ::GetProcAddress(gdi, "EngCreatePalette")) return gdi;
+        return ::GetModuleHandleW(nullptr);
+    }();
+    return module;
+}
+
 void* ResolveEngineCall(const char* name)
 {
     if (!name) return nullptr;
-    // User-mode printer drivers find the engine calls in gdi32; a host that
-    // stands in for the spooler exports them itself.
-    if (HMODULE gdi = ::GetModuleHandleW(L"gdi32.dll")) {
-        if (FARPROC f = ::GetProcAddress(gdi, name)) return reinterpret_cast<void*>(f);
-    }
-    if (FARPROC f = ::GetProcAddress(::GetModuleHandleW(nullptr), name))
-        return reinterpret_cast<void*>(f);
-    return nullptr;
+    return reinterpret_cast<void*>(::GetProcAddress(EngineModule(), name));
 }
 
 }  // namespace kx::plat
