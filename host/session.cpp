@@ -43,35 +43,21 @@ constexpr ULONG BMF_1BPP = 1, BMF_8BPP = 3, BMF_24BPP = 4;
 constexpr ULONG DT_RASPRINTER = 2;
 
 // Walks a drive folder: host path -> (size, time).
-std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>> Snapshot(const fs::path& root)
+// The files under the folders where a run may write, with size and time.
+std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>> Snapshot(
+    const std::vector<fs::path>& folders)
 {
     std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>> files;
     std::error_code ec;
-    if (root.empty() || !fs::is_directory(root, ec)) return files;
-    for (auto it = fs::recursive_directory_iterator(root, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
-        files[it->path()] = {it->file_size(ec), it->last_write_time(ec)};
-    }
-    return files;
-}
-
-// "<root>/c/x/y.prn" -> "C:\x\y.prn".
-std::string WindowsPathOf(const fs::path& root, const fs::path& p)
-{
-    fs::path rel = p.lexically_relative(root);
-    std::string out;
-    bool first = true;
-    for (const fs::path& part : rel) {
-        std::string s = part.string();
-        if (first) {
-            out = s == "unc" ? "\\" : std::string(1, static_cast<char>(std::toupper(s[0]))) + ":";
-            first = false;
-        } else {
-            out += "\\" + s;
+    for (const fs::path& root : folders) {
+        if (root.empty() || !fs::is_directory(root, ec)) continue;
+        for (auto it = fs::recursive_directory_iterator(root, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            if (!it->is_regular_file(ec)) continue;
+            files[it->path()] = {it->file_size(ec), it->last_write_time(ec)};
         }
     }
-    return out;
+    return files;
 }
 
 class Session {
@@ -142,6 +128,7 @@ private:
     Installation inst_;
     JobSettings settings_;
     plat::Handle hPrinter_ = nullptr;
+    std::optional<SpoolerJob> spoolerJob_;  // the queue's job the plug-in renders in
     std::vector<std::uint8_t> privateIn_, privateOut_;
     DEVMODEW publicIn_{}, publicOut_{};
 
@@ -646,7 +633,7 @@ void Session::RunPages()
     // With on_error "continue" the job goes on after a failed call, to show
     // everything the plug-in is handed.
     auto go = [&](bool ok) { return ok || job_.continueOnError; };
-    if (!go(StartDoc(job_.jobId, job_.document))) return;
+    if (!go(StartDoc(spoolerJob_->Map(job_.jobId), job_.document))) return;
     if (!go(CommandCallback(1, {}, ""))) return;
     if (!go(CommandCallback(2, {}, ""))) return;
     if (!go(CommandCallback(landscape ? 9 : 8, {}, ""))) return;
@@ -686,7 +673,7 @@ void Session::RunEvents()
         }
         switch (e.kind) {
             case EventKind::StartDoc:
-                StartDoc(e.jobId, e.document, e.expect);
+                StartDoc(spoolerJob_->Map(e.jobId), e.document, e.expect);
                 break;
             case EventKind::CommandCallback:
                 CommandCallback(e.callbackId, e.params, e.where, e.expect);
@@ -740,11 +727,12 @@ void Session::Run()
             }));
     r_.pagesInJob = pages;
     inst_ = InstallPrinter(job_, pages);
-    fs::path root = DriveRoot();
-    auto before = Snapshot(root);
+    const std::vector<fs::path> watched = WatchedFolders(job_);
+    auto before = Snapshot(watched);
 
     if (std::uint32_t rc = plat::OpenPrinter(job_.printerName, &hPrinter_); rc != 0)
         throw JobError("printer.name: cannot open the printer (error " + std::to_string(rc) + ")");
+    spoolerJob_.emplace(job_);
     if (!LoadPlugin()) return;
     if (!Handshake()) return;
     if (!PrepareDevmodes()) return;
@@ -765,11 +753,11 @@ void Session::Run()
     Teardown();
 
     const fs::path driverDir = HostPath(inst_.driverDir);
-    for (const auto& [path, stamp] : Snapshot(root)) {
+    for (const auto& [path, stamp] : Snapshot(watched)) {
         if (path.parent_path() == driverDir) continue;  // the installation itself
         auto it = before.find(path);
         if (it != before.end() && it->second == stamp) continue;
-        r_.files.push_back({WindowsPathOf(root, path), stamp.first});
+        r_.files.push_back({WindowsName(path), stamp.first});
     }
 }
 

@@ -16,8 +16,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/jobfile.h"
 #include "platform/unidrv.h"
@@ -50,12 +52,46 @@ void ConfigureEnvironment(const Job& job, const EnvOptions& options);
 std::filesystem::path DriveRoot();
 // Host path of a Windows path on the drives (empty where not simulated).
 std::filesystem::path HostPath(std::u16string_view windowsPath);
+// The folders where kxrender looks for the files a run writes: the
+// simulated drives whole; on Windows the folders the job's "files" names
+// (a folder, or the folder of a file).
+std::vector<std::filesystem::path> WatchedFolders(const Job& job);
+// The Windows name ("C:\\x\\y.prn") of a file found there.
+std::string WindowsName(const std::filesystem::path& hostPath);
 
 // Installs driver and printer and copies the job's files onto the drives.
 // totalPages is what the spooler's job reports.
 Installation InstallPrinter(const Job& job, std::uint32_t totalPages);
 // The files of the installation alone (part of InstallPrinter).
 Installation InstallPrinterFiles(const Job& job);
+
+// The job of the printer's queue that the plug-in renders in, for the job
+// file's job id ("environment.job_id"; 0: the job is in no queue). The
+// simulated Windows has the job file's id in the queue (InstallPrinter);
+// on Windows kxrender opens a job of its own on the printer
+// (StartDocPrinter, the job's document name) and throws it away at the end,
+// and the plug-in is handed the spooler's id for it. Throws JobError when
+// the job cannot be opened.
+class SpoolerJob {
+public:
+    explicit SpoolerJob(const Job& job);
+    ~SpoolerJob();
+    SpoolerJob(const SpoolerJob&) = delete;
+    SpoolerJob& operator=(const SpoolerJob&) = delete;
+
+    // The id DrvStartDoc gets for a job id of the job file: the spooler's
+    // for the job file's job, any other as it stands.
+    std::uint32_t Map(std::uint32_t fileId) const
+    {
+        return fileId != 0 && fileId == fileId_ ? spoolerId_ : fileId;
+    }
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::uint32_t fileId_ = 0;
+    std::uint32_t spoolerId_ = 0;
+};
 
 // The model as the settings make it.
 struct PrinterModel {

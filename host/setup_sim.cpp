@@ -1,4 +1,5 @@
 // The printer's installation in the simulated Windows of the Linux build.
+#include <cctype>
 #include <cstdlib>
 
 #include "host/jsonnode.h"
@@ -63,6 +64,29 @@ fs::path DriveRoot()
 fs::path HostPath(std::u16string_view windowsPath)
 {
     return sim::MapPath(windowsPath);
+}
+
+std::vector<fs::path> WatchedFolders(const Job&)
+{
+    return {DriveRoot()};
+}
+
+// "<root>/c/x/y.prn" -> "C:\\x\\y.prn".
+std::string WindowsName(const fs::path& hostPath)
+{
+    fs::path rel = hostPath.lexically_relative(DriveRoot());
+    std::string out;
+    bool first = true;
+    for (const fs::path& part : rel) {
+        std::string s = part.string();
+        if (first) {
+            out = s == "unc" ? "\\" : std::string(1, static_cast<char>(std::toupper(s[0]))) + ":";
+            first = false;
+        } else {
+            out += "\\" + s;
+        }
+    }
+    return out;
 }
 
 Installation InstallPrinter(const Job& job, std::uint32_t totalPages)
@@ -147,5 +171,12 @@ Installation InstallPrinter(const Job& job, std::uint32_t totalPages)
     }
     return inst;
 }
+
+// The job file's id is the simulated queue's job (InstallPrinter put it there).
+struct SpoolerJob::Impl {};
+
+SpoolerJob::SpoolerJob(const Job& job) : fileId_(job.jobId), spoolerId_(job.jobId) {}
+
+SpoolerJob::~SpoolerJob() = default;
 
 }  // namespace kxhost

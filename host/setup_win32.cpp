@@ -3,6 +3,8 @@
 // the job's driver and printer with the spooler's own calls when the printer
 // is not there yet (a fresh Wine prefix has none), and otherwise uses the
 // installed one as it stands.
+#include <algorithm>
+
 #include "host/jsonnode.h"
 #include "host/module.h"
 #include "host/setup.h"
@@ -50,6 +52,29 @@ fs::path HostPath(std::u16string_view)
     return {};
 }
 
+std::vector<fs::path> WatchedFolders(const Job& job)
+{
+    std::vector<std::string> names = job.directories;
+    for (const auto& entry : job.files) names.push_back(entry.first);
+    std::vector<fs::path> folders;
+    for (const std::string& name : names) {
+        std::u16string path = Utf16(name);
+        std::size_t cut = path.find_last_of(u"\\/");
+        if (cut == std::u16string::npos) continue;
+        path.resize(cut + 1);
+        fs::path folder(std::wstring(path.begin(), path.end()));
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    return folders;
+}
+
+std::string WindowsName(const fs::path& hostPath)
+{
+    std::wstring w = hostPath.wstring();
+    return Utf8(std::u16string(w.begin(), w.end()));
+}
+
 Installation InstallPrinter(const Job& job, std::uint32_t)
 {
     kx::plat::Handle h = nullptr;
@@ -77,5 +102,22 @@ Installation InstallPrinter(const Job& job, std::uint32_t)
     inst.hasXml = kx::plat::PathFileExists(inst.xmlPath);
     return inst;
 }
+
+struct SpoolerJob::Impl {
+    Impl(const std::u16string& printer, const std::u16string& document) : job(printer, document) {}
+    SpoolerJobW32 job;
+};
+
+SpoolerJob::SpoolerJob(const Job& job) : fileId_(job.jobId)
+{
+    if (job.jobId == 0) return;
+    impl_ = std::make_unique<Impl>(job.printerName, job.document);
+    if (impl_->job.Id() == 0)
+        throw JobError("environment.job_id: cannot open a job on the printer: " +
+                       impl_->job.Error());
+    spoolerId_ = impl_->job.Id();
+}
+
+SpoolerJob::~SpoolerJob() = default;
 
 }  // namespace kxhost

@@ -111,4 +111,37 @@ std::string AddDriverAndPrinter(const DriverSetupW32& setup)
     return KeepDriverNames(printer, maker);
 }
 
+SpoolerJobW32::SpoolerJobW32(const std::u16string& printerName, const std::u16string& document)
+{
+    std::wstring name = Wide(printerName);
+    HANDLE h = nullptr;
+    if (!::OpenPrinterW(name.data(), &h, nullptr)) {
+        error_ = Failed("OpenPrinter");
+        return;
+    }
+    std::wstring doc = Wide(document);
+    std::wstring raw = L"RAW";
+    DOC_INFO_1W di{};
+    di.pDocName = doc.data();
+    di.pDatatype = raw.data();
+    const DWORD id = ::StartDocPrinterW(h, 1, reinterpret_cast<BYTE*>(&di));
+    if (id == 0) {
+        error_ = Failed("StartDocPrinter");
+        ::ClosePrinter(h);
+        return;
+    }
+    printer_ = h;
+    id_ = id;
+}
+
+SpoolerJobW32::~SpoolerJobW32()
+{
+    if (!printer_) return;
+    HANDLE h = static_cast<HANDLE>(printer_);
+    // Thrown away, not printed; a spooler that cannot abort still ends it
+    // without a byte written.
+    if (!::AbortPrinter(h)) ::EndDocPrinter(h);
+    ::ClosePrinter(h);
+}
+
 }  // namespace kxhost

@@ -2,6 +2,7 @@
 // declarations of the Windows types.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -21,5 +22,26 @@ struct DriverSetupW32 {
 // Copies the module into the driver directory, installs the driver and adds
 // the printer. Returns an empty string or what failed.
 std::string AddDriverAndPrinter(const DriverSetupW32& setup);
+
+// A job of the printer's queue for the run, opened with StartDocPrinter
+// (document name, datatype RAW); nothing is ever written to it. Id() is the
+// spooler's id of it, 0 when it could not be opened (Error() says why).
+// The destructor throws the job away (AbortPrinter): the stream goes to
+// kxrender's output file, never to the printer's port.
+class SpoolerJobW32 {
+public:
+    SpoolerJobW32(const std::u16string& printerName, const std::u16string& document);
+    ~SpoolerJobW32();
+    SpoolerJobW32(const SpoolerJobW32&) = delete;
+    SpoolerJobW32& operator=(const SpoolerJobW32&) = delete;
+
+    std::uint32_t Id() const { return id_; }
+    const std::string& Error() const { return error_; }
+
+private:
+    void* printer_ = nullptr;
+    std::uint32_t id_ = 0;
+    std::string error_;
+};
 
 }  // namespace kxhost
