@@ -230,6 +230,14 @@ def main():
         target = drive_path(drive_c, windows_path)
         if target.is_file():
             target.unlink()
+    # The folders the job writes into start empty, as on the fresh native
+    # drive (never a system folder).
+    for windows_path in job.get("files", {}):
+        parts = [p for p in windows_path[3:].split("\\") if p]
+        if not windows_path.endswith("\\") or not parts or parts[0].lower() in (
+                "windows", "users", "program files", "program files (x86)"):
+            continue
+        shutil.rmtree(drive_path(drive_c, windows_path), ignore_errors=True)
     prepare_prefix(args, job)
 
     # kxrender takes the job's relative file names from the job's folder.
