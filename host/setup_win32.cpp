@@ -32,6 +32,19 @@ void AddDriverAndPrinter(const Job& job, const Installation& inst)
     if (inst.hasXml) setup.settingsFile = inst.xmlPath;
     std::string error = kxhost::AddDriverAndPrinter(setup);
     if (!error.empty()) throw JobError("printer.name: cannot install the printer: " + error);
+    // The driver's settings plug-in, which the print file's header and the
+    // information log name with its version: with the job's driver version a
+    // stand-in carrying that version resource, as the simulated
+    // installation has it; without one, none (a stand-in of an earlier
+    // installation goes).
+    const std::u16string settingsModule = inst.driverDir + u"\\KXDRVUI-266.DLL";
+    if (job.driverVersion) {
+        error = InstallVersionedModule(setup.moduleSource, settingsModule, *job.driverVersion);
+        if (!error.empty())
+            throw JobError("printer.driver_version: cannot install the settings plug-in: " + error);
+    } else {
+        kx::plat::DeleteFile(settingsModule);
+    }
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 #include <winspool.h>
+#include <winver.h>
 
+#include <cstring>
 #include <vector>
 
 namespace kxhost {
@@ -109,6 +111,49 @@ std::string AddDriverAndPrinter(const DriverSetupW32& setup)
     if (!h) return Failed("AddPrinter");
     ::ClosePrinter(h);
     return KeepDriverNames(printer, maker);
+}
+
+std::string InstallVersionedModule(const std::filesystem::path& source,
+                                   const std::u16string& target,
+                                   const std::array<std::uint16_t, 4>& version)
+{
+    std::wstring path = Wide(target);
+    if (!::CopyFileW(source.wstring().c_str(), path.c_str(), FALSE))
+        return Failed("copying the settings plug-in's stand-in");
+    // VS_VERSIONINFO with the fixed block alone: the header (length, value
+    // length, type), the key "VS_VERSION_INFO" padded to 4 bytes, then
+    // VS_FIXEDFILEINFO.
+    static const wchar_t kKey[] = L"VS_VERSION_INFO";
+    constexpr std::size_t kHeader = 6 + sizeof(kKey);                  // 38
+    constexpr std::size_t kFixedAt = (kHeader + 3) & ~std::size_t{3};  // 40
+    std::vector<BYTE> blob(kFixedAt + sizeof(VS_FIXEDFILEINFO), 0);
+    auto put16 = [&](std::size_t at, WORD v) { std::memcpy(&blob[at], &v, 2); };
+    put16(0, static_cast<WORD>(blob.size()));
+    put16(2, static_cast<WORD>(sizeof(VS_FIXEDFILEINFO)));
+    put16(4, 0);
+    std::memcpy(&blob[6], kKey, sizeof(kKey));
+    VS_FIXEDFILEINFO ffi{};
+    ffi.dwSignature = VS_FFI_SIGNATURE;
+    ffi.dwStrucVersion = VS_FFI_STRUCVERSION;
+    ffi.dwFileVersionMS = ffi.dwProductVersionMS = MAKELONG(version[1], version[0]);
+    ffi.dwFileVersionLS = ffi.dwProductVersionLS = MAKELONG(version[3], version[2]);
+    ffi.dwFileFlagsMask = VS_FFI_FILEFLAGSMASK;
+    ffi.dwFileOS = VOS_NT_WINDOWS32;
+    ffi.dwFileType = VFT_DLL;
+    std::memcpy(&blob[kFixedAt], &ffi, sizeof(ffi));
+
+    // RT_VERSION is 16; the header spells it for the narrow calls alone.
+    HANDLE update = ::BeginUpdateResourceW(path.c_str(), TRUE);
+    if (!update) return Failed("BeginUpdateResource");
+    if (!::UpdateResourceW(update, MAKEINTRESOURCEW(16), MAKEINTRESOURCEW(VS_VERSION_INFO),
+                           MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), blob.data(),
+                           static_cast<DWORD>(blob.size()))) {
+        std::string error = Failed("UpdateResource");
+        ::EndUpdateResourceW(update, TRUE);
+        return error;
+    }
+    if (!::EndUpdateResourceW(update, FALSE)) return Failed("EndUpdateResource");
+    return {};
 }
 
 SpoolerJobW32::SpoolerJobW32(const std::u16string& printerName, const std::u16string& document)

@@ -2,6 +2,7 @@
 // declarations of the Windows types.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -22,6 +23,13 @@ struct DriverSetupW32 {
 // Copies the module into the driver directory, installs the driver and adds
 // the printer. Returns an empty string or what failed.
 std::string AddDriverAndPrinter(const DriverSetupW32& setup);
+
+// Writes a stand-in for the driver's settings plug-in: a copy of the module
+// source whose only resource is a version resource of the given file and
+// product version (a.b.c.d). Returns an empty string or what failed.
+std::string InstallVersionedModule(const std::filesystem::path& source,
+                                   const std::u16string& target,
+                                   const std::array<std::uint16_t, 4>& version);
 
 // A job of the printer's queue for the run, opened with StartDocPrinter
 // (document name, datatype RAW); nothing is ever written to it. Id() is the

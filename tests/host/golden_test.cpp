@@ -11,7 +11,9 @@
 //     "output_starts": "header.kxpl",                    or only the leading bytes
 //     "output_ends": "trailer.kxpl",                     and the trailing bytes
 //     "files": {"C:\\x\\y.prn": "y.prn"}                 files expected on the drives
-//   }
+//     "same_on_windows": ["C:\\x\\z.prn"]                files that the Windows build under
+//   }                                                    Wine must write as the native one does
+//                                                        (tests/wine/conformance.py)
 //
 // The program's command line and its refusals are checked here as well.
 #include <gtest/gtest.h>

@@ -42,12 +42,22 @@ from pathlib import Path
 #   "date"     dd.mm.yyyy
 #   "time"     hh:mm:ss
 #   "time_ms"  hh:mm:ss,mmm
+#   "filetime" ddmm.yyyy.hhmm    the render module's last write (its
+#                                installation), which lies before the run
+#   "month"    yyyy-mm           the backup folder of the month
+# The backup journal's lines start with the date and the time of the job.
+# File names can hold the month too: "<yyyy-mm>" in a name of
+# "same_on_windows" stands for the month of the run (natively: of the job
+# file's clock).
 CLOCK_FIELDS = [
     (rb"FCIB--r(\d{6})", ("hms",)),
     (rb"FCIA--r(\d{6})", ("dmy",)),
     (rb"// printed at: (\d\d\.\d\d\.\d{4}) (\d\d:\d\d:\d\d)", ("date", "time")),
     (rb"// [A-Z_]+ (\d\d:\d\d:\d\d,\d{3})", ("time_ms",)),
     (rb"at: Date: (\d\d\.\d\d\.\d{4}) Time: (\d\d:\d\d:\d\d,\d{3})", ("date", "time_ms")),
+    (rb"// PlugIn-Version: [0-9.]+ - (\d{4}\.\d{4}\.\d{4})", ("filetime",)),
+    (rb'(?m)^"(\d\d\.\d\d\.\d{4})";"(\d\d:\d\d:\d\d)";', ("date", "time")),
+    (rb"\\Backup\\(\d{4}-\d\d)\\", ("month",)),
 ]
 
 # The operating system the simulated Windows reports when the job names none.
@@ -84,6 +94,11 @@ def mask(data):
 
 def parse_field(kind, text):
     """A field as (date or None, time or None); ValueError when invalid."""
+    if kind == "month":
+        return datetime.datetime.strptime(text, "%Y-%m").date(), None
+    if kind == "filetime":
+        stamp = datetime.datetime.strptime(text, "%d%m.%Y.%H%M")
+        return stamp.date(), stamp.time()
     if kind == "hms":
         return None, datetime.datetime.strptime(text, "%H%M%S").time()
     if kind == "dmy":
@@ -112,11 +127,19 @@ def check_clock(what, fields, started, ended):
             fail(f"{what}: clock field {text!r} is no valid date or time")
             continue
         dates = [date] if date else sorted({lo.date(), hi.date()})
+        if found[0][0] == "month":
+            if (date.year, date.month) not in {(d.year, d.month) for d in (lo, hi)}:
+                fail(f"{what}: month {text} is not the month of the run")
+            continue
         if time is None:
             if date not in {lo.date(), hi.date()}:
                 fail(f"{what}: date {text} is not the date of the run ({started:%d.%m.%Y})")
             continue
         time = time.replace(microsecond=(time.microsecond // 1000) * 1000)
+        if found[0][0] == "filetime":
+            if datetime.datetime.combine(date, time) > hi:
+                fail(f"{what}: file time {text} lies after the run")
+            continue
         if not any(lo <= datetime.datetime.combine(d, time) <= hi for d in dates):
             fail(f"{what}: time {text} lies outside the run "
                  f"({started:%d.%m.%Y %H:%M:%S} to {ended:%d.%m.%Y %H:%M:%S})")
@@ -193,6 +216,22 @@ def self_test():
     check_clock("self-test", [[("dmy", "311326")]], start, end)
     assert len(failures) == 1 and "no valid" in failures[0], failures
     failures.clear()
+    # The render module's file time lies before the run, never after it.
+    check_clock("self-test", mask(b"// PlugIn-Version: 2.66.0.0 - 0111.2026.0930\r\n")[1],
+                start, end)
+    assert not failures, failures
+    check_clock("self-test", mask(b"// PlugIn-Version: 2.66.0.0 - 0812.2026.0930\r\n")[1],
+                start, end)
+    assert len(failures) == 1 and "after the run" in failures[0], failures
+    failures.clear()
+    # The backup journal's line and folder: the month of the run.
+    journal = (b'"07.12.2026";"00:00:00";"";"USB001:";"P";"1";"J";"3";'
+               b'"C:\\ProgramData\\Orvane\\Backup\\2026-12\\P\\P.prn";\r\n')
+    check_clock("self-test", mask(journal)[1], start, end)
+    assert not failures, failures
+    check_clock("self-test", mask(journal.replace(b"2026-12", b"2026-11"))[1], start, end)
+    assert len(failures) == 1 and "month" in failures[0], failures
+    failures.clear()
     # A byte outside the clock fields is a difference.
     compare("self-test", masked_native, mask(wine.replace(b"PAGE1", b"PAGE2"))[0])
     assert len(failures) == 1 and "differs at byte" in failures[0], failures
@@ -226,7 +265,16 @@ def main():
 
     drive_c = Path(args.prefix) / "drive_c"
     files = expect.get("files", {})
-    for windows_path in files:
+    now = datetime.datetime.now()
+    clock = job.get("environment", {}).get("clock", "")[:7]
+    same = expect.get("same_on_windows", [])
+    # (native name, Wine names): the month of a name as the job's clock and
+    # as the run's dates make it.
+    same_names = [(n.replace("<yyyy-mm>", clock),
+                   {n.replace("<yyyy-mm>", f"{now:%Y-%m}"),
+                    n.replace("<yyyy-mm>", f"{now + datetime.timedelta(minutes=2):%Y-%m}")})
+                  for n in same]
+    for windows_path in list(files) + [w for _, names in same_names for w in names]:
         target = drive_path(drive_c, windows_path)
         if target.is_file():
             target.unlink()
@@ -293,15 +341,24 @@ def main():
         if native_run.returncode != wine_run.returncode:
             fail(f"native exit {native_run.returncode}, Wine exit {wine_run.returncode}\n"
                  + native_run.stderr.decode("utf-8", errors="replace"))
-        pairs = [("stream", work / "native.kxpl", stream)]
+        # (name, native file, Wine file, whether Wine's clock fields are
+        # still to be checked: those of the expected files already are)
+        pairs = [("stream", work / "native.kxpl", stream, False)]
         for windows_path in files:
             drive = windows_path[0].lower()
             pairs.append((windows_path, drive_path(state / "drives" / drive, windows_path),
-                          drive_path(drive_c, windows_path)))
-        for what, native, wine in pairs:
+                          drive_path(drive_c, windows_path), False))
+        for native_name, wine_names in same_names:
+            drive = native_name[0].lower()
+            wine = [drive_path(drive_c, n) for n in sorted(wine_names)]
+            found = [w for w in wine if w.is_file()]
+            pairs.append((native_name, drive_path(state / "drives" / drive, native_name),
+                          found[0] if found else wine[0], True))
+        for what, native, wine, check in pairs:
             if native.is_file() and wine.is_file():
-                compare(f"native and Wine {what}", mask(native.read_bytes())[0],
-                        mask(wine.read_bytes())[0])
+                wine_masked = (wine_bytes(what, wine.read_bytes()) if check else
+                               mask(wine.read_bytes())[0])
+                compare(f"native and Wine {what}", mask(native.read_bytes())[0], wine_masked)
             elif native.is_file() != wine.is_file():
                 fail(f"{what}: written by only one of the native and the Wine run")
     elif args.native:
