@@ -42,7 +42,6 @@ constexpr int kDefaultBandHeight = 256;
 constexpr ULONG BMF_1BPP = 1, BMF_8BPP = 3, BMF_24BPP = 4;
 constexpr ULONG DT_RASPRINTER = 2;
 
-// Walks a drive folder: host path -> (size, time).
 // The files under the folders where a run may write, with size and time.
 std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>> Snapshot(
     const std::vector<fs::path>& folders)
