@@ -17,41 +17,9 @@
 #include "raster/bandcapture.h"
 #include "raster/pcx.h"
 #include "raster/rle.h"
+#include "tests/support/spool_sink.h"
 
 namespace {
-
-struct NullSink : IPrintOemDriverUni {
-    std::size_t bytes = 0;
-    HRESULT KX_STDCALL QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG KX_STDCALL AddRef() override { return 1; }
-    ULONG KX_STDCALL Release() override { return 1; }
-    HRESULT KX_STDCALL DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvWriteSpoolBuf(PDEVOBJ, PVOID, DWORD cb, DWORD* written) override
-    {
-        bytes += cb;
-        if (written) *written = cb;
-        return S_OK;
-    }
-    HRESULT KX_STDCALL DrvXMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-    HRESULT KX_STDCALL DrvYMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-    HRESULT KX_STDCALL DrvGetStandardVariable(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvGetGPDData(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvUniTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*,
-                                     BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvWriteAbortBuf(PDEVOBJ, PVOID, DWORD, DWORD) override { return S_OK; }
-};
 
 // A job's device state with the raster members, no print files, no trace.
 struct Device {
@@ -65,7 +33,7 @@ struct Device {
     Bildanteile ba{};
     RGBQUAD table[256]{};
     DEVOBJ devobj{};
-    NullSink sink;
+    kxtest::SpoolSink sink;
 
     explicit Device(WORD dpi)
     {

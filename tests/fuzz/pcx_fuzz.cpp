@@ -12,44 +12,9 @@
 #include "raster/bandcapture.h"
 #include "raster/pcx.h"
 #include "raster/rle.h"
+#include "tests/support/spool_sink.h"
 
 namespace {
-
-struct Sink : IPrintOemDriverUni {
-    std::size_t bytes = 0;
-    HRESULT KX_STDCALL QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG KX_STDCALL AddRef() override { return 1; }
-    ULONG KX_STDCALL Release() override { return 1; }
-    HRESULT KX_STDCALL DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvWriteSpoolBuf(PDEVOBJ, PVOID p, DWORD cb, DWORD* written) override
-    {
-        // Touch every byte so that the sanitizer sees what is sent.
-        volatile BYTE sum = 0;
-        for (DWORD i = 0; i < cb; ++i) sum = static_cast<BYTE>(sum + static_cast<BYTE*>(p)[i]);
-        bytes += cb;
-        if (written) *written = cb;
-        return S_OK;
-    }
-    HRESULT KX_STDCALL DrvXMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-    HRESULT KX_STDCALL DrvYMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-    HRESULT KX_STDCALL DrvGetStandardVariable(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvGetGPDData(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvUniTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*,
-                                     BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvWriteAbortBuf(PDEVOBJ, PVOID, DWORD, DWORD) override { return S_OK; }
-};
 
 void CheckRoundTrip(const std::uint8_t* data, std::size_t size)
 {
@@ -83,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Bildverarbeitung bv{};
     BYTE graphBuf[GRAPHBUF_SIZE]{};
     DEVOBJ devobj{};
-    Sink sink;
+    kxtest::SpoolSink sink{true};
 
     dm.FixedData.wMasterUnit = static_cast<WORD>(s[4] % 4 == 0 ? 0 : 150 + s[4]);
     dm.FixedData.wPrintHeadWidth = static_cast<WORD>(s[5] * 8);
