@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "diag/prnfile.h"
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 using kx::FmtArgs;

@@ -11,10 +11,10 @@
 
 #include <string>
 
-#include "diag/format.h"
+#include "core/format.h"
 #include "platform/unidrv.h"
-#include "plugin/oempdev.h"
-#include "settings/printerparam.h"
+#include "core/oempdev.h"
+#include "core/printerparam.h"
 
 class CLogFile {
 public:

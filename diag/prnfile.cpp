@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 namespace kx {

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "platform/kxtypes.h"
-#include "settings/prn_interface.h"
+#include "core/prn_interface.h"
 
 namespace kx {
 

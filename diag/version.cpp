@@ -4,11 +4,11 @@
 #include <string_view>
 #include <vector>
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "platform/platform.h"
-#include "plugin/oempdev.h"
-#include "settings/regvalues.h"
+#include "core/oempdev.h"
+#include "core/regvalues.h"
 
 namespace kx {
 

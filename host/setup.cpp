@@ -9,11 +9,11 @@
 #include "host/jsonnode.h"
 #include "host/records.h"
 #include "platform/platform.h"
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 #include "settings/gpd.h"
 #include "settings/models.h"
 #include "settings/registry.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 #include "settings/xmlreader.h"
 #include "settings/xmlsettings.h"
 

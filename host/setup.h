@@ -23,9 +23,9 @@
 
 #include "host/jobfile.h"
 #include "platform/unidrv.h"
-#include "settings/devmode.h"
-#include "settings/printerparam.h"
-#include "settings/prn_interface.h"
+#include "core/devmode.h"
+#include "core/printerparam.h"
+#include "core/prn_interface.h"
 
 namespace kxhost {
 

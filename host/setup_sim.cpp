@@ -6,7 +6,7 @@
 #include "host/setup.h"
 #include "platform/platform.h"
 #include "platform/sim.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 
 #ifndef KX_VERSION_MAJOR
 #define KX_VERSION_MAJOR 2

@@ -20,16 +20,16 @@
 #include <cstring>
 #include <string_view>
 
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "job/labellayout.h"
 #include "job/printstart.h"
-#include "job/record.h"
+#include "core/record.h"
 #include "options/deviceparam.h"
 #include "options/prefixsuffix.h"
 #include "raster/bandcapture.h"
-#include "settings/printerparam.h"
+#include "core/printerparam.h"
 
 namespace kx {
 

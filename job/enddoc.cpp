@@ -12,16 +12,16 @@
 //     "DAPageNr" are the pages counted since the last print start.
 #include <string>
 
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
-#include "job/printeroptions.h"
+#include "core/printeroptions.h"
 #include "job/printstart.h"
-#include "job/record.h"
+#include "core/record.h"
 #include "objects/passthrough.h"
 #include "options/prefixsuffix.h"
 #include "platform/platform.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 
 namespace kx {
 

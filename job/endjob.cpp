@@ -25,12 +25,12 @@
 //     the M record names the card file with ".prn", the MA record without.
 #include <string>
 
-#include "diag/trace.h"
-#include "job/jobheap.h"
+#include "core/trace.h"
+#include "core/jobheap.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "job/printstart.h"
-#include "job/record.h"
+#include "core/record.h"
 #include "objects/objectlist.h"
 #include "platform/platform.h"
 #include "raster/bandcapture.h"

@@ -20,12 +20,12 @@
 //     colour plane as well.
 #include <string>
 
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "job/printstart.h"
-#include "job/record.h"
-#include "job/units.h"
+#include "core/record.h"
+#include "core/units.h"
 #include "objects/barcodefont.h"
 #include "objects/cmdinterp.h"
 #include "objects/objectlist.h"
@@ -37,7 +37,7 @@
 #include "raster/jpeg.h"
 #include "raster/pageimage.h"
 #include "settings/models.h"
-#include "settings/printerparam.h"
+#include "core/printerparam.h"
 
 namespace kx {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "diag/format.h"
-#include "plugin/oempdev.h"
+#include "core/format.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

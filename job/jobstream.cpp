@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "diag/logfile.h"
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 namespace kx {

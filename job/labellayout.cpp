@@ -19,13 +19,13 @@
 #include <cmath>
 #include <cstdint>
 
-#include "diag/trace.h"
-#include "job/printeroptions.h"
-#include "job/record.h"
-#include "job/units.h"
+#include "core/trace.h"
+#include "core/printeroptions.h"
+#include "core/record.h"
+#include "core/units.h"
 #include "settings/models.h"
 #include "settings/registry.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 
 namespace kx {
 

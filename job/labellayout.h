@@ -4,7 +4,7 @@
 // mirroring), and the scaling of the page onto the label.
 #pragma once
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

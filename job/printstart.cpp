@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "diag/trace.h"
-#include "job/record.h"
-#include "job/units.h"
+#include "core/trace.h"
+#include "core/record.h"
+#include "core/units.h"
 #include "platform/platform.h"
 
 namespace kx {

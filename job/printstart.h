@@ -1,7 +1,7 @@
 // The print start of a label and the separator page.
 #pragma once
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

@@ -1,7 +1,7 @@
 // Barcode fonts: text drawn in a barcode font becomes a printer barcode.
 #pragma once
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

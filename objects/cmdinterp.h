@@ -2,7 +2,7 @@
 // records at page end.
 #pragma once
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

@@ -2,7 +2,7 @@
 // in list order with their corrections, then freed.
 #pragma once
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

@@ -2,11 +2,11 @@
 
 #include <string_view>
 
-#include "diag/format.h"
-#include "diag/trace.h"
-#include "job/jobheap.h"
+#include "core/format.h"
+#include "core/trace.h"
+#include "core/jobheap.h"
 #include "platform/platform.h"
-#include "plugin/output.h"
+#include "core/output.h"
 
 namespace kx {
 

@@ -6,7 +6,7 @@
 // its own (collation by re-sending, document end).
 #pragma once
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

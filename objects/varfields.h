@@ -2,7 +2,7 @@
 // whose placeholders become printer functions.
 #pragma once
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

@@ -29,8 +29,8 @@
 #include <cstring>
 
 #include "diag/logfile.h"
-#include "diag/trace.h"
-#include "job/record.h"
+#include "core/trace.h"
+#include "core/record.h"
 #include "platform/platform.h"
 
 namespace kx {

@@ -28,10 +28,10 @@
 
 #include <cstddef>
 
-#include "job/printeroptions.h"
-#include "plugin/oempdev.h"
-#include "settings/printerparam.h"
-#include "settings/prn_interface.h"
+#include "core/printeroptions.h"
+#include "core/oempdev.h"
+#include "core/printerparam.h"
+#include "core/prn_interface.h"
 
 // The printer parameter record (2352 bytes): what GetPrinterParam reads from
 // the registry, and what the automatic import builds from a settings file.

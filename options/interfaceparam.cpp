@@ -31,13 +31,13 @@
 #include <vector>
 
 #include "diag/logfile.h"
-#include "diag/trace.h"
-#include "job/record.h"
+#include "core/trace.h"
+#include "core/record.h"
 #include "options/deviceparam.h"
 #include "options/prefixsuffix.h"
 #include "platform/platform.h"
 #include "settings/registry.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 
 namespace kx {
 

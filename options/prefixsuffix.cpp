@@ -21,8 +21,8 @@
 #include <functional>
 
 #include "diag/logfile.h"
-#include "diag/trace.h"
-#include "job/record.h"
+#include "core/trace.h"
+#include "core/record.h"
 #include "platform/platform.h"
 
 namespace kx {

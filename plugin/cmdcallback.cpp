@@ -1,9 +1,9 @@
 #include "plugin/cmdcallback.h"
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "job/jobstream.h"
-#include "plugin/output.h"
+#include "core/output.h"
 
 namespace kx {
 

@@ -3,7 +3,7 @@
 // moves, form feed and memory-card switching are handled here.
 #pragma once
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

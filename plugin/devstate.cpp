@@ -4,11 +4,11 @@
 #include <cstring>
 #include <new>
 
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "job/jobstream.h"
 #include "objects/textout.h"
 #include "platform/platform.h"
-#include "plugin/engine.h"
+#include "platform/engine.h"
 #include "settings/devmodeops.h"
 
 namespace kx {

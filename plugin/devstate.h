@@ -2,7 +2,7 @@
 // the plug-in installs: text out, escape and start document.
 #pragma once
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

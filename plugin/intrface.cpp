@@ -3,12 +3,12 @@
 #include <cstring>
 #include <new>
 
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 #include "plugin/cmdcallback.h"
 #include "plugin/devstate.h"
 #include "raster/bandcapture.h"
-#include "settings/devmode.h"
+#include "core/devmode.h"
 #include "settings/devmodeops.h"
 
 namespace kx {

@@ -6,9 +6,9 @@
 #include <new>
 
 #include "diag/logfile.h"
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "platform/platform.h"
-#include "plugin/engine.h"
+#include "platform/engine.h"
 #include "raster/round16.h"
 
 namespace kx {

@@ -29,7 +29,7 @@
 //   - bFillColorTable reads at most the 256 entries of the page's table.
 #pragma once
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 #include "raster/pageimage.h"
 
 // The band parts of the page (pOp->pBildanteile): how many bands are stored

@@ -7,12 +7,12 @@
 #include <type_traits>
 #include <vector>
 
-#include "diag/trace.h"
+#include "core/jobheap.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 namespace kx {
 
-int iHAllocZaehlerUNI = 0;
 
 namespace {
 

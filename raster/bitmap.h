@@ -18,7 +18,7 @@
 
 #include <string_view>
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 #include "raster/pageimage.h"
 
 namespace kx {
@@ -52,10 +52,6 @@ constexpr BYTE BlueOf(DWORD c)
 {
     return BYTE(c >> 16);
 }
-
-// Process-wide count of live Bitmap and PCX pixel blocks (reported in the
-// trace only).
-extern int iHAllocZaehlerUNI;
 
 class Bitmap {
 public:

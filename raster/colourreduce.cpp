@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "raster/dither_internal.h"
 
 namespace kx {

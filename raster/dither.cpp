@@ -16,7 +16,8 @@
 
 #include <memory>
 
-#include "diag/trace.h"
+#include "core/jobheap.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 #include "raster/dither_internal.h"
 #include "settings/models.h"

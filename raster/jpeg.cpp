@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 namespace kx {

@@ -19,10 +19,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "platform/platform.h"
-#include "plugin/output.h"
+#include "core/output.h"
 #include "raster/bandcapture.h"
 #include "raster/rle.h"
 

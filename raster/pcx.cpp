@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "diag/format.h"
+#include "core/format.h"
+#include "core/jobheap.h"
 #include "diag/logfile.h"
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "platform/platform.h"
-#include "plugin/output.h"
+#include "core/output.h"
 #include "raster/bandcapture.h"
 #include "raster/rle.h"
 

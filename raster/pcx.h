@@ -48,7 +48,7 @@
 #include <span>
 #include <string>
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 #include "raster/bitmap.h"
 #include "raster/round16.h"
 

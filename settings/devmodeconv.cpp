@@ -1,6 +1,6 @@
 #include "settings/devmodeconv.h"
 
-#include "diag/trace.h"
+#include "core/trace.h"
 
 namespace kx {
 

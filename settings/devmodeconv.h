@@ -2,7 +2,7 @@
 // into the current layout.
 #pragma once
 
-#include "settings/devmode.h"
+#include "core/devmode.h"
 
 namespace kx {
 

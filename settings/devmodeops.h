@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/unidrv.h"
-#include "settings/devmode.h"
+#include "core/devmode.h"
 
 namespace kx {
 

@@ -5,10 +5,10 @@
 #include <new>
 #include <vector>
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "platform/platform.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 
 namespace kx {
 

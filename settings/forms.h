@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/kxtypes.h"
-#include "settings/devmode.h"
+#include "core/devmode.h"
 
 namespace kx {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 #include "settings/models.h"
 

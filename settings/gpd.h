@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "platform/kxtypes.h"
-#include "plugin/oempdev.h"
-#include "settings/devmode.h"
+#include "core/oempdev.h"
+#include "core/devmode.h"
 
 namespace kx {
 

@@ -28,8 +28,8 @@
 #include <iterator>
 #include <string_view>
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 namespace kx {

@@ -11,7 +11,7 @@
 #include <span>
 
 #include "platform/kxtypes.h"
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 // dwDocFeatures bits with a meaning of their own. The remaining bits of a
 // model's value are passed on unchanged to the code that tests them.

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "diag/format.h"
-#include "diag/trace.h"
-#include "settings/regvalues.h"
+#include "core/format.h"
+#include "core/trace.h"
+#include "core/regvalues.h"
 
 namespace kx {
 

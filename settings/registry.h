@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "platform/platform.h"
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <iterator>
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 namespace kx {

@@ -24,9 +24,9 @@
 #pragma once
 
 #include "platform/kxtypes.h"
-#include "settings/devmode.h"
-#include "settings/printerparam.h"
-#include "settings/prn_interface.h"
+#include "core/devmode.h"
+#include "core/printerparam.h"
+#include "core/prn_interface.h"
 #include "settings/xmlreader.h"
 
 namespace kx {

@@ -2,7 +2,7 @@
 // bounds, and arguments that do not match their conversions.
 #include <gtest/gtest.h>
 
-#include "diag/format.h"
+#include "core/format.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <string>
 
-#include "diag/format.h"
+#include "core/format.h"
 #include "diag/logfile.h"
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 #include "settings/devmodeops.h"
 #include "support/device.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "diag/format.h"
+#include "core/format.h"
 #include "diag/prnfile.h"
 #include "platform/platform.h"
 #include "support/harness.h"

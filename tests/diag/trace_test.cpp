@@ -1,7 +1,7 @@
 // The trace file: naming, the line rules, and silence while it is closed.
 #include <gtest/gtest.h>
 
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 #include "support/harness.h"
 

@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "diag/version.h"
 #include "platform/platform.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 #include "support/device.h"
 #include "support/harness.h"
 

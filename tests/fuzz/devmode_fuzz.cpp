@@ -17,9 +17,9 @@
 
 #include "platform/platform.h"
 #include "platform/sim.h"
-#include "settings/devmode.h"
+#include "core/devmode.h"
 #include "settings/devmodeops.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "diag/format.h"
+#include "core/format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -12,7 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim.h"
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 #include "settings/xmlsettings.h"
 
 namespace {

@@ -9,8 +9,8 @@
 
 #include "host_fixture.h"
 #include "platform/platform.h"
-#include "settings/devmode.h"
-#include "settings/prn_interface.h"
+#include "core/devmode.h"
+#include "core/prn_interface.h"
 
 namespace kxhosttest {
 namespace {

@@ -4,10 +4,10 @@
 // document start.
 #include <gtest/gtest.h>
 
-#include "diag/format.h"
+#include "core/format.h"
 #include "job/jobstream.h"
 #include "job/printstart.h"
-#include "settings/printerparam.h"
+#include "core/printerparam.h"
 #include "streamfixture.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "job/jobfixture.h"
 #include "objects/passthrough.h"
 #include "plugin/devstate.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 
 namespace {
 

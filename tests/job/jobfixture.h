@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "job/jobheap.h"
+#include "core/jobheap.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "platform/platform.h"

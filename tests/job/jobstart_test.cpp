@@ -6,9 +6,9 @@
 
 #include <filesystem>
 
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "job/jobfixture.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "job/labellayout.h"
-#include "job/printeroptions.h"
-#include "job/units.h"
+#include "core/printeroptions.h"
+#include "core/units.h"
 #include "settings/models.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 #include "streamfixture.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // records, and how a failure stops a step.
 #include <gtest/gtest.h>
 
-#include "job/record.h"
+#include "core/record.h"
 #include "support/device.h"
 
 namespace {

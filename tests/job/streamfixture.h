@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "plugin/output.h"
+#include "core/output.h"
 #include "raster/bandcapture.h"
 #include "support/device.h"
 

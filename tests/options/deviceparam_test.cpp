@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "options/deviceparam.h"
-#include "plugin/output.h"
+#include "core/output.h"
 #include "support/device.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <fstream>
 #include <string>
 
-#include "diag/format.h"
+#include "core/format.h"
 #include "diag/logfile.h"
 #include "options/deviceparam.h"
 #include "options/prefixsuffix.h"
-#include "plugin/output.h"
+#include "core/output.h"
 #include "settings/registry.h"
 #include "support/device.h"
 

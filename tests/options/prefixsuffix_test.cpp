@@ -6,9 +6,9 @@
 #include <fstream>
 #include <string>
 
-#include "diag/format.h"
+#include "core/format.h"
 #include "options/prefixsuffix.h"
-#include "plugin/output.h"
+#include "core/output.h"
 #include "support/device.h"
 
 namespace {

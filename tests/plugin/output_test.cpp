@@ -2,7 +2,7 @@
 // what the comment writer does, and the abort sequence after a failed write.
 #include <gtest/gtest.h>
 
-#include "plugin/output.h"
+#include "core/output.h"
 #include "support/device.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "capture_device.h"
 #include "platform/platform.h"
-#include "plugin/output.h"
+#include "core/output.h"
 #include "raster/bitmap.h"
 #include "raster/pcx.h"
 #include "raster/rle.h"

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <string>
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "settings/gpd.h"
 #include "settings/models.h"
 #include "support/harness.h"

@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "diag/format.h"
+#include "core/format.h"
 #include "platform/platform.h"
 #include "settings/models.h"
 #include "support/harness.h"

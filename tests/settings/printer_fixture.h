@@ -10,7 +10,7 @@
 
 #include "platform/platform.h"
 #include "settings/devmodeops.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 #include "support/harness.h"
 
 namespace kxtest {

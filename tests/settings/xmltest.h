@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "diag/format.h"
+#include "core/format.h"
 #include "settings/xmlsettings.h"
 #include "support/device.h"
 #include "support/harness.h"

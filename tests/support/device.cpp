@@ -1,6 +1,6 @@
 #include "support/device.h"
 
-#include "diag/format.h"
+#include "core/format.h"
 #include "platform/platform.h"
 
 namespace kxtest {

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 #include "support/harness.h"
 
 namespace kxtest {

@@ -3,7 +3,7 @@
 #include "platform/platform.h"
 #include "plugin/devstate.h"
 #include "settings/devmodeops.h"
-#include "settings/regvalues.h"
+#include "core/regvalues.h"
 
 namespace kxtest {
 

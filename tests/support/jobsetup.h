@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "job/printeroptions.h"
-#include "settings/printerparam.h"
+#include "core/printeroptions.h"
+#include "core/printerparam.h"
 #include "support/device.h"
 
 namespace kxtest {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "diag/version.h"
 #include "platform/platform.h"
 

@@ -12,7 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/unidrv.h"
-#include "settings/devmode.h"
+#include "core/devmode.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include <string_view>
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 

@@ -1,8 +1,8 @@
-#include "job/units.h"
+#include "core/units.h"
 
 #include <cstdint>
 
-#include "diag/trace.h"
+#include "core/trace.h"
 
 namespace kx {
 

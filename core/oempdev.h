@@ -2,9 +2,9 @@
 // DisablePDEV. The per-job structures hang off pOp while a job runs.
 #pragma once
 
-#include "job/jobdata.h"
+#include "core/jobdata.h"
 #include "platform/unidrv.h"
-#include "settings/devmode.h"
+#include "core/devmode.h"
 
 struct OEM_PDEV {
     PFN_DrvTextOut pfnUnidrvTextOut;  // the host's own entries, from its DRVENABLEDATA

@@ -11,7 +11,7 @@
 
 #include <string_view>
 
-#include "diag/format.h"
+#include "core/format.h"
 
 namespace kx::trace {
 

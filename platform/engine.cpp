@@ -1,4 +1,4 @@
-#include "plugin/engine.h"
+#include "platform/engine.h"
 
 #include "platform/platform.h"
 

@@ -1,12 +1,12 @@
-#include "job/jobheap.h"
+#include "core/jobheap.h"
 
-#include "diag/trace.h"
+#include "core/trace.h"
 #include "platform/platform.h"
-#include "raster/bitmap.h"
 
 namespace kx {
 
 int iNewZaehlerUNI = 0;
+int iHAllocZaehlerUNI = 0;
 
 namespace {
 

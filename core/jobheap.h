@@ -10,13 +10,16 @@
 // freed shows as a count that does not return to its start.
 #pragma once
 
-#include "plugin/oempdev.h"
+#include "core/oempdev.h"
 
 namespace kx {
 
 // Process-wide count of live worker objects (the job's log object among
 // them). Reported in the trace only.
 extern int iNewZaehlerUNI;
+// Process-wide count of live counted heap blocks: the job's blocks and the
+// pixel blocks of Bitmap and PCX. Reported in the trace only.
+extern int iHAllocZaehlerUNI;
 
 // The process heap as the job's blocks name it (never null).
 HANDLE GetProcessHeapHandle();

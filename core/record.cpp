@@ -1,6 +1,6 @@
-#include "job/record.h"
+#include "core/record.h"
 
-#include "diag/trace.h"
+#include "core/trace.h"
 
 namespace kx {
 

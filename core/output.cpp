@@ -1,10 +1,10 @@
-#include "plugin/output.h"
+#include "core/output.h"
 
 #include <exception>
 #include <string>
 
-#include "diag/format.h"
-#include "diag/trace.h"
+#include "core/format.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 namespace kx {

@@ -13,8 +13,8 @@
 // same step are not sent and the failure stays the step's result.
 #pragma once
 
-#include "diag/format.h"
-#include "plugin/output.h"
+#include "core/format.h"
+#include "core/output.h"
 
 namespace kx {
 

@@ -1,4 +1,4 @@
-#include "diag/trace.h"
+#include "core/trace.h"
 
 #include <atomic>
 #include <string>
