@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bitmap_fixture.h"
+#include "core/jobheap.h"
 #include "platform/platform.h"
 #include "support/harness.h"
 
