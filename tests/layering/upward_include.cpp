@@ -1,0 +1,2 @@
+// Compiled as part of raster/: must not build, raster/ sits below job/.
+#include "job/jobsteps.h"
