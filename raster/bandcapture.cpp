@@ -40,8 +40,8 @@ LONG PositiveHeight(LONG h)
     return h == INT32_MIN ? INT32_MAX : -h;
 }
 
-// Step 9 of the band: the band's bytes (or white for a blank band) behind
-// what is stored, then the band is counted.
+// Appends one band to the page buffer: its bytes (or white for a blank band)
+// behind what is stored, then the band is counted.
 void StoreBand(Bildverarbeitung* bv, Bildanteile* ba, const BYTE* pSrc,
                const BITMAPINFOHEADER& band, const IPPARAMS* pIPParams)
 {
