@@ -7,14 +7,14 @@
 #include <string_view>
 #include <vector>
 
-#include "diag/logfile.h"
-#include "core/trace.h"
 #include "core/record.h"
+#include "core/regvalues.h"
+#include "core/trace.h"
+#include "diag/logfile.h"
 #include "options/deviceparam.h"
 #include "options/prefixsuffix.h"
 #include "platform/platform.h"
 #include "settings/registry.h"
-#include "core/regvalues.h"
 
 namespace kx {
 

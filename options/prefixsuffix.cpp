@@ -8,9 +8,9 @@
 #include <functional>
 #include <iterator>
 
-#include "diag/logfile.h"
-#include "core/trace.h"
 #include "core/record.h"
+#include "core/trace.h"
+#include "diag/logfile.h"
 #include "platform/platform.h"
 
 namespace kx {
@@ -136,7 +136,8 @@ PrefixSuffixSection ReadSection(TextLines& in, DWORD dwSection)
 
 const char* PrefixSuffixKeyword(DWORD dwSection)
 {
-    return dwSection >= 1 && dwSection <= kPrefixSuffixSections ? kKeywords[dwSection - 1] : nullptr;
+    return dwSection >= 1 && dwSection <= kPrefixSuffixSections ? kKeywords[dwSection - 1]
+                                                                : nullptr;
 }
 
 PrefixSuffixSection ParsePrefixSuffix(std::string_view fileBytes, DWORD dwSection)
