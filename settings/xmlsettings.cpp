@@ -9,6 +9,7 @@
 
 #include "core/format.h"
 #include "core/trace.h"
+#include "core/units.h"
 #include "platform/platform.h"
 #include "settings/featuregroups.h"
 
@@ -433,8 +434,8 @@ BOOL GetFixedPrinterSettingsFromXML(OEM_PDEV* ctx, KX_DEVMODE* pKX_Devmode)
     Lookup r(ctx, u"Printer");
     bool bHeadWidth = r.Get(u"HeadWidthByte", nullptr, kRewind);
     if (bHeadWidth) fd.dwHeadWidthByte = XmlToInt(r.Value());
-    fd.wMasterUnit = static_cast<WORD>(r.Num(u"MasterUnit", nullptr, kResume, 300));
-    if (fd.wMasterUnit == 0) fd.wMasterUnit = 300;
+    fd.wMasterUnit = static_cast<WORD>(r.Num(u"MasterUnit", nullptr, kResume, kDefaultMasterUnit));
+    if (fd.wMasterUnit == 0) fd.wMasterUnit = kDefaultMasterUnit;
     // The maximum sizes keep only the low 16 bits of the number.
     if (r.Get(u"MaxSizeX", nullptr, kResume)) fd.lMaxSizeX = static_cast<WORD>(XmlToInt(r.Value()));
     if (r.Get(u"MaxSizeY", nullptr, kResume)) fd.lMaxSizeY = static_cast<WORD>(XmlToInt(r.Value()));
