@@ -44,7 +44,7 @@ struct Device {
         dd.cStart = '^';
         dd.cEnd = '_';
         dd.bCompress = 1;
-        dd.dwDocFeatures = kx::kDocFeatureQuality;
+        dd.dwDocFeatures = DOC_FEATURE_QUALITY;
         bv.prgbq = table;
         devobj.pPublicDM = &pub;
         devobj.pOEMDM = &dm;

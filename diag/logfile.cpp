@@ -2,13 +2,15 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <new>
 #include <span>
 #include <string>
 #include <string_view>
 
-#include "diag/prnfile.h"
+#include "core/regvalues.h"
 #include "core/trace.h"
+#include "diag/prnfile.h"
 #include "platform/platform.h"
 
 using kx::FmtArgs;
@@ -356,7 +358,8 @@ void CLogFile::WritePrivateDevMode(const WCHAR* pwszLabel, const KX_DEVMODE* pdm
     Item(u"Copies", u(dm.wAnzahlKopien));
     Item(u"AutoCollate", OnOff(dm.wAutoCollate));
     std::u16string perPage;
-    for (int i = 0; i < 10; ++i) perPage += F(i ? u" %u" : u"%u", {unsigned(dm.wKopieProSeite[i])});
+    for (std::size_t i = 0; i < std::size(dm.wKopieProSeite); ++i)
+        perPage += F(i ? u" %u" : u"%u", {unsigned(dm.wKopieProSeite[i])});
     Item(u"CopiesPerPage", perPage);
     Item(u"PrintOrder", text(dm.szPrintOrder, sizeof(dm.szPrintOrder)));
 
@@ -503,7 +506,7 @@ void CLogFile::WriteBarcodeSettings(const WCHAR* pwszLabel, const BYTE* p)
     }
     // 2-D: each code's automatic switch (non-zero: automatic) at its place.
     Group(u"2-D");
-    const BYTE* p2 = p + 824;
+    const BYTE* p2 = p + kx::reg::kBarCodes1DSize;
     struct Code2D {
         const char16_t* pwszName;
         std::size_t offset;

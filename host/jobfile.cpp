@@ -5,9 +5,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/regvalues.h"
 #include "host/jsonnode.h"
 #include "host/records.h"
 #include "platform/platform.h"
+#include "settings/cmdids.h"
 
 namespace kxhost {
 
@@ -18,87 +20,51 @@ using nlohmann::json;
 
 namespace {
 
-struct NamedId {
-    const char* name;
-    std::uint32_t id;
-};
-// The command callback ids of the printer description.
-constexpr NamedId kCallbacks[] = {
-    {"START_JOB", 1},
-    {"START_DOC", 2},
-    {"START_PAGE", 3},
-    {"END_PAGE", 4},
-    {"END_DOC", 5},
-    {"END_JOB", 6},
-    {"COPIES", 7},
-    {"PORTRAIT", 8},
-    {"LANDSCAPE", 9},
-    {"YMOVE_ABS", 10},
-    {"YMOVE_RELUP", 11},
-    {"YMOVE_RELDOWN", 12},
-    {"XMOVE_ABS", 13},
-    {"XMOVE_RELLEFT", 14},
-    {"XMOVE_RELRIGHT", 15},
-    {"CR", 16},
-    {"LF", 17},
-    {"FF", 18},
-    {"PAPERSIZE", 19},
-    {"CUSTOM_PAPERSIZE", 20},
-    {"RIGHT_MODULE", 21},
-    {"LEFT_MODULE", 22},
-    {"RESOLUTION", 30},
-    {"SEND_MAGENTA", 31},
-    {"SEND_YELLOW", 32},
-    {"SEND_CYAN", 33},
-    {"SEND_BLACK", 34},
-    {"SEND_RED", 35},
-    {"SEND_GREEN", 36},
-    {"SEND_BLUE", 37},
-    {"MEMCARD_OFF", 50},
-    {"MEMCARD_ON", 51},
-};
-
+// The plug-in's HRESULT values by name, with what a message says of them.
 struct NamedResult {
     const char* name;
-    std::uint32_t hr;
+    HRESULT hr;
     const char* meaning;
 };
 constexpr NamedResult kResults[] = {
-    {"S_OK", 0x0, "success"},
-    {"S_FALSE", 0x1, "false"},
-    {"E_NOTIMPL", 0x80004001u, "not implemented"},
-    {"E_NOINTERFACE", 0x80004002u, "no such interface"},
-    {"E_POINTER", 0x80004003u, "invalid pointer"},
-    {"E_FAIL", 0x80004005u, "unspecified failure"},
-    {"E_OUTOFMEMORY", 0x8007000Eu, "out of memory"},
-    {"E_INVALIDARG", 0x80070057u, "invalid argument"},
-    {"CLASS_E_NOAGGREGATION", 0x80040110u, "no aggregation"},
-    {"CLASS_E_CLASSNOTAVAILABLE", 0x80040111u, "class not available"},
-    {"STRSAFE_E_INSUFFICIENT_BUFFER", 0x8007007Au, "buffer too small"},
+    {"S_OK", S_OK, "success"},
+    {"S_FALSE", S_FALSE, "false"},
+    {"E_NOTIMPL", E_NOTIMPL, "not implemented"},
+    {"E_NOINTERFACE", E_NOINTERFACE, "no such interface"},
+    {"E_POINTER", E_POINTER, "invalid pointer"},
+    {"E_FAIL", E_FAIL, "unspecified failure"},
+    {"E_OUTOFMEMORY", E_OUTOFMEMORY, "out of memory"},
+    {"E_INVALIDARG", E_INVALIDARG, "invalid argument"},
+    {"CLASS_E_NOAGGREGATION", CLASS_E_NOAGGREGATION, "no aggregation"},
+    {"CLASS_E_CLASSNOTAVAILABLE", CLASS_E_CLASSNOTAVAILABLE, "class not available"},
+    {"STRSAFE_E_INSUFFICIENT_BUFFER", STRSAFE_E_INSUFFICIENT_BUFFER, "buffer too small"},
 };
+
+// Job files name a callback with or without the "CMDID_" of the plug-in's
+// names; messages name it without.
+constexpr std::string_view kCmdIdPrefix = "CMDID_";
 
 }  // namespace
 
 std::optional<std::uint32_t> CallbackId(const std::string& name)
 {
-    std::string bare = name.rfind("CMDID_", 0) == 0 ? name.substr(6) : name;
-    for (const NamedId& c : kCallbacks)
-        if (bare == c.name) return c.id;
+    std::string_view bare = name;
+    if (bare.starts_with(kCmdIdPrefix)) bare.remove_prefix(kCmdIdPrefix.size());
+    for (const kx::CommandCallbackName& c : kx::kCommandCallbackNames)
+        if (std::string_view(c.name).substr(kCmdIdPrefix.size()) == bare) return c.id;
     return std::nullopt;
 }
 
 std::string CallbackName(std::uint32_t id)
 {
-    for (const NamedId& c : kCallbacks)
-        if (c.id == id) return c.name;
+    for (const kx::CommandCallbackName& c : kx::kCommandCallbackNames)
+        if (c.id == id) return std::string(c.name + kCmdIdPrefix.size());
     return "callback " + std::to_string(id);
 }
 
 bool IsCallbackId(std::uint32_t id)
 {
-    // The printer description numbers its callbacks 1 to 37 (23 to 29
-    // unnamed), and 50 and 51 for the memory card.
-    return (id >= 1 && id <= 37) || id == 50 || id == 51;
+    return kx::IsCommandCallbackId(id);
 }
 
 std::string HResultName(std::int32_t hr)
@@ -106,15 +72,16 @@ std::string HResultName(std::int32_t hr)
     char hex[16];
     std::snprintf(hex, sizeof(hex), "0x%08X", static_cast<std::uint32_t>(hr));
     for (const NamedResult& r : kResults)
-        if (static_cast<std::int32_t>(r.hr) == hr)
-            return r.hr <= 1 ? std::string(r.name) : std::string(hex) + " (" + r.meaning + ")";
+        if (r.hr == hr)
+            return SUCCEEDED(r.hr) ? std::string(r.name)
+                                   : std::string(hex) + " (" + r.meaning + ")";
     return hex;
 }
 
 std::optional<std::int32_t> HResultFromName(const std::string& name)
 {
     for (const NamedResult& r : kResults)
-        if (name == r.name) return static_cast<std::int32_t>(r.hr);
+        if (name == r.name) return r.hr;
     return std::nullopt;
 }
 
@@ -258,8 +225,8 @@ std::uint32_t CallbackValue(const Node& n)
         std::string name = n.Str();
         if (auto id = CallbackId(name)) return *id;
         std::string known;
-        for (const NamedId& c : kCallbacks)
-            known += (known.empty() ? "" : ", ") + std::string(c.name);
+        for (const kx::CommandCallbackName& c : kx::kCommandCallbackNames)
+            known += (known.empty() ? "" : ", ") + CallbackName(c.id);
         n.Fail("unknown callback \"" + name + "\" (known: " + known + ")");
     }
     auto id = static_cast<std::uint32_t>(n.Int(0, UINT32_MAX));
@@ -415,26 +382,10 @@ std::string ClockValue(const Node& n)
     return s;
 }
 
-}  // namespace
-
-Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
+// The printer: its name, model, description files and the store of its
+// settings.
+void ReadPrinter(const Node& root, const fs::path& dir, Job& job)
 {
-    json doc;
-    try {
-        doc = json::parse(text);
-    } catch (const json::parse_error& e) {
-        throw JobError(std::string("not valid JSON: ") + e.what());
-    }
-    Job job;
-    job.file = file;
-    job.dir = dir;
-    Node root(doc, "");
-    root.ExpectObject({"printer", "interface", "features", "printer_options", "barcodes_1d",
-                       "barcodes_2d", "devmode", "devmode_marker", "devmode_ftkn", "public_devmode",
-                       "registry", "files", "environment", "render", "pages", "events", "on_error",
-                       "faults", "comment"});
-
-    // printer
     Node printer = root.Need("printer");
     printer.ExpectObject({"name", "model", "gpd", "settings", "provider", "port", "xml_devmode",
                           "settings_store", "store_devmode", "driver_version"});
@@ -479,8 +430,13 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
             static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(b),
             static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(d)};
     }
+}
 
-    // settings records: checked on scratch records now, applied later
+// The settings records. Each is checked now on a scratch record, so that a
+// bad value fails before anything runs, and kept as JSON to be applied when
+// the printer is installed.
+void ReadSettingsRecords(const Node& root, Job& job)
+{
     if (auto n = root.Get("interface")) {
         PRN_INTERFACE scratch{};
         ApplyInterface(n->json(), n->where(), &scratch);
@@ -499,11 +455,15 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
     }
     if (auto n = root.Get("barcodes_1d")) {
         job.barcodes1D = n->Bytes();
-        if (job.barcodes1D->size() > 824) n->Fail("is longer than the record's 824 bytes");
+        if (job.barcodes1D->size() > kx::reg::kBarCodes1DSize)
+            n->Fail("is longer than the record's " + std::to_string(kx::reg::kBarCodes1DSize) +
+                    " bytes");
     }
     if (auto n = root.Get("barcodes_2d")) {
         job.barcodes2D = n->Bytes();
-        if (job.barcodes2D->size() > 300) n->Fail("is longer than the record's 300 bytes");
+        if (job.barcodes2D->size() > kx::reg::kBarCodes2DSize)
+            n->Fail("is longer than the record's " + std::to_string(kx::reg::kBarCodes2DSize) +
+                    " bytes");
     }
     if (auto n = root.Get("devmode")) {
         KX_DEVMODE scratch{};
@@ -527,42 +487,58 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
         ApplyPublicDevmode(n->json(), n->where(), &scratch);
         job.publicDevmode = n->json();
     }
-    if (auto n = root.Get("registry")) {
-        n->ExpectObject({"user", "machine"});
-        if (auto u = n->Get("user")) ReadRegistry(*u, &job.userValues);
-        if (auto m = n->Get("machine")) ReadRegistry(*m, &job.machineValues);
-    }
-    if (auto n = root.Get("files")) {
-        for (const auto& [path, v] : n->Members()) {
-            if (path.size() < 3 || path[1] != ':' || (path[2] != '\\' && path[2] != '/'))
-                v.Fail("must be a Windows path with a drive letter (\"C:\\\\...\")");
-            if (path.back() == '\\' || path.back() == '/') {
-                job.directories.push_back(path);
-                continue;
-            }
-            if (v.IsString()) {
-                std::string s = v.Str();
-                job.files[path] = std::vector<std::uint8_t>(s.begin(), s.end());
-            } else {
-                v.ExpectObject({"text", "hex", "copy"});
-                if (auto t = v.Get("text")) {
-                    std::string s = t->Str();
-                    job.files[path] = std::vector<std::uint8_t>(s.begin(), s.end());
-                } else if (auto h = v.Get("hex")) {
-                    job.files[path] = h->Bytes();
-                } else {
-                    Node c = v.Need("copy");
-                    fs::path from = FilePath(c, dir);
-                    NeedFile(c, from);
-                    std::ifstream in(from, std::ios::binary);
-                    job.files[path] = std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
-                                                                std::istreambuf_iterator<char>());
-                }
-            }
+}
+
+// Registry values the job finds in place.
+void ReadRegistrySection(const Node& root, Job& job)
+{
+    auto n = root.Get("registry");
+    if (!n) return;
+    n->ExpectObject({"user", "machine"});
+    if (auto u = n->Get("user")) ReadRegistry(*u, &job.userValues);
+    if (auto m = n->Get("machine")) ReadRegistry(*m, &job.machineValues);
+}
+
+// Files and directories the job finds on the drives: a path ending in a
+// separator is a directory; a file is given as text, hex bytes or a copy of
+// a file beside the job.
+void ReadDriveFiles(const Node& root, const fs::path& dir, Job& job)
+{
+    auto n = root.Get("files");
+    if (!n) return;
+    for (const auto& [path, v] : n->Members()) {
+        if (path.size() < 3 || path[1] != ':' || (path[2] != '\\' && path[2] != '/'))
+            v.Fail("must be a Windows path with a drive letter (\"C:\\\\...\")");
+        if (path.back() == '\\' || path.back() == '/') {
+            job.directories.push_back(path);
+            continue;
+        }
+        if (v.IsString()) {
+            std::string s = v.Str();
+            job.files[path] = std::vector<std::uint8_t>(s.begin(), s.end());
+            continue;
+        }
+        v.ExpectObject({"text", "hex", "copy"});
+        if (auto t = v.Get("text")) {
+            std::string s = t->Str();
+            job.files[path] = std::vector<std::uint8_t>(s.begin(), s.end());
+        } else if (auto h = v.Get("hex")) {
+            job.files[path] = h->Bytes();
+        } else {
+            Node c = v.Need("copy");
+            fs::path from = FilePath(c, dir);
+            NeedFile(c, from);
+            std::ifstream in(from, std::ios::binary);
+            job.files[path] = std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                                        std::istreambuf_iterator<char>());
         }
     }
+}
 
-    // environment
+// The machine around the job: clock, user, computer, document and system
+// names, with their defaults.
+void ReadEnvironment(const Node& root, const fs::path& file, Job& job)
+{
     if (auto env = root.Get("environment")) {
         env->ExpectObject({"clock", "user", "computer", "document", "job_id", "os_name",
                            "os_version", "windows_build"});
@@ -580,35 +556,43 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
     if (job.document.empty()) job.document = Utf16(file.filename().string());
     if (job.osName.empty()) job.osName = u"Windows 10 Pro";
     if (job.osVersion.empty()) job.osVersion = u"22H2";
+}
 
-    // rendering
-    if (auto r = root.Get("render")) {
-        r->ExpectObject(
-            {"path", "bits", "band_height", "ip_callback_id", "line_y_moves", "device_fonts"});
-        if (auto p = r->Get("path")) {
-            std::string s = p->Str();
-            if (s == "auto")
-                job.path = RasterPath::Auto;
-            else if (s == "image")
-                job.path = RasterPath::Image;
-            else if (s == "lines")
-                job.path = RasterPath::Lines;
-            else
-                p->Fail("must be \"auto\", \"image\" or \"lines\"");
-        }
-        if (auto b = r->Get("bits")) job.surfaceBits = Bits(*b);
-        if (auto h = r->Get("band_height")) job.bandHeight = static_cast<int>(h->Int(1, 65535));
-        if (auto c = r->Get("ip_callback_id"))
-            job.ipCallbackId = static_cast<std::uint32_t>(c->Int(0, UINT32_MAX));
-        if (auto y = r->Get("line_y_moves")) {
-            std::string s = y->Str();
-            if (s != "relative" && s != "absolute") y->Fail("must be \"relative\" or \"absolute\"");
-            job.lineYAbsolute = s == "absolute";
-        }
-        if (auto d = r->Get("device_fonts"))
-            job.deviceFonts = static_cast<std::uint32_t>(d->Int(0, 1000));
+// How the host renders: raster path, surface depth, bands, device fonts.
+void ReadRender(const Node& root, Job& job)
+{
+    auto r = root.Get("render");
+    if (!r) return;
+    r->ExpectObject(
+        {"path", "bits", "band_height", "ip_callback_id", "line_y_moves", "device_fonts"});
+    if (auto p = r->Get("path")) {
+        std::string s = p->Str();
+        if (s == "auto")
+            job.path = RasterPath::Auto;
+        else if (s == "image")
+            job.path = RasterPath::Image;
+        else if (s == "lines")
+            job.path = RasterPath::Lines;
+        else
+            p->Fail("must be \"auto\", \"image\" or \"lines\"");
     }
+    if (auto b = r->Get("bits")) job.surfaceBits = Bits(*b);
+    if (auto h = r->Get("band_height")) job.bandHeight = static_cast<int>(h->Int(1, 65535));
+    if (auto c = r->Get("ip_callback_id"))
+        job.ipCallbackId = static_cast<std::uint32_t>(c->Int(0, UINT32_MAX));
+    if (auto y = r->Get("line_y_moves")) {
+        std::string s = y->Str();
+        if (s != "relative" && s != "absolute") y->Fail("must be \"relative\" or \"absolute\"");
+        job.lineYAbsolute = s == "absolute";
+    }
+    if (auto d = r->Get("device_fonts"))
+        job.deviceFonts = static_cast<std::uint32_t>(d->Int(0, 1000));
+}
 
+// What the host calls: whole pages or single events, what to do when a call
+// fails, and the faults to inject.
+void ReadCalls(const Node& root, const fs::path& dir, Job& job)
+{
     auto pages = root.Get("pages");
     auto events = root.Get("events");
     if (pages && events) events->Fail("give either \"pages\" or \"events\", not both");
@@ -630,6 +614,33 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
     if (auto f = root.Get("faults"))
         for (const Node& item : f->Items())
             job.faults.push_back(ReadFault(item, {"write", "count", "error", "hresult"}));
+}
+
+}  // namespace
+
+Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
+{
+    json doc;
+    try {
+        doc = json::parse(text);
+    } catch (const json::parse_error& e) {
+        throw JobError(std::string("not valid JSON: ") + e.what());
+    }
+    Job job;
+    job.file = file;
+    job.dir = dir;
+    Node root(doc, "");
+    root.ExpectObject({"printer", "interface", "features", "printer_options", "barcodes_1d",
+                       "barcodes_2d", "devmode", "devmode_marker", "devmode_ftkn", "public_devmode",
+                       "registry", "files", "environment", "render", "pages", "events", "on_error",
+                       "faults", "comment"});
+    ReadPrinter(root, dir, job);
+    ReadSettingsRecords(root, job);
+    ReadRegistrySection(root, job);
+    ReadDriveFiles(root, dir, job);
+    ReadEnvironment(root, file, job);
+    ReadRender(root, job);
+    ReadCalls(root, dir, job);
     return job;
 }
 

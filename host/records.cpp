@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "host/jsonnode.h"
+#include "settings/featuregroups.h"
 #include "settings/models.h"
 
 namespace kxhost {
@@ -315,94 +316,6 @@ struct Bit {
     const char* name;
     DWORD bit;
 };
-struct FeatureGroup {
-    const char* name;
-    int index;
-    std::span<const Bit> bits;
-};
-constexpr Bit kInterfaceBits[] = {
-    {"Compression", FEATURE_INTERFACE_COMPRESSION},
-    {"Extended_Prot", FEATURE_INTERFACE_EXTENDED_PROT},
-    {"Queue_Job", FEATURE_INTERFACE_QUEUE_JOB},
-    {"Jobname", FEATURE_INTERFACE_JOBNAME},
-    {"Codepage", FEATURE_INTERFACE_CODEPAGE},
-    {"Clear_Print_Mem", FEATURE_INTERFACE_CLEAR_PRINT_MEM},
-    {"ContLabel", FEATURE_INTERFACE_CONTLABEL},
-    {"Userdef_SOHETB", FEATURE_INTERFACE_USERDEF_SOHETB},
-    {"Extended_Codepage", FEATURE_INTERFACE_EXTENDED_CODEPAGE},
-    {"BM_Jobname", FEATURE_INTERFACE_BM_JOBNAME},
-};
-constexpr Bit kPrintBits[] = {
-    {"Y_Offset", FEATURE_PRINT_Y_OFFSET},
-    {"X_Offset", FEATURE_PRINT_X_OFFSET},
-    {"Tearoff_Offset", FEATURE_PRINT_TEAROFF_OFFSET},
-    {"Contrast", FEATURE_PRINT_CONTRAST},
-    {"Speed", FEATURE_PRINT_SPEED},
-    {"Speed_10_Step", FEATURE_PRINT_SPEED_10_STEP},
-    {"Labelchange", FEATURE_PRINT_LABELCHANGE},
-};
-constexpr Bit kPhotocellBits[] = {
-    {"Type", FEATURE_PHOTOCELL_TYPE},
-    {"Ribbon_Control", FEATURE_PHOTOCELL_RIBBON_CONTROL},
-    {"Sensibility", FEATURE_PHOTOCELL_SENSIBILITY},
-    {"Scanposition", FEATURE_PHOTOCELL_SCANPOSITION},
-    {"Ribbon_Cont_2", FEATURE_PHOTOCELL_RIBBON_CONT_2},
-    {"Normal_2", FEATURE_PHOTOCELL_NORMAL_2},
-    {"Ultrasonic", FEATURE_PHOTOCELL_ULTRASONIC},
-    {"Reflexion", FEATURE_PHOTOCELL_REFLEXION},
-    {"Ribbon_Save", FEATURE_PHOTOCELL_RIBBON_SAVE},
-};
-constexpr Bit kDispenserBits[] = {
-    {"On", FEATURE_DISPENSER_ON},
-    {"IO_Static", FEATURE_DISPENSER_IO_STATIC},
-    {"IO_Dynamic", FEATURE_DISPENSER_IO_DYNAMIC},
-    {"Photocell", FEATURE_DISPENSER_PHOTOCELL},
-    {"Continous", FEATURE_DISPENSER_CONTINOUS},
-    {"Separate_Offset", FEATURE_DISPENSER_SEPARATE_OFFSET},
-    {"No_Offset", FEATURE_DISPENSER_NO_OFFSET},
-    {"No_Level", FEATURE_DISPENSER_NO_LEVEL},
-};
-constexpr Bit kCutterBits[] = {
-    {"Mode", FEATURE_CUTTER_MODE},           {"Double_Cut", FEATURE_CUTTER_DOUBLE_CUT},
-    {"Cut_Width", FEATURE_CUTTER_CUT_WIDTH}, {"Separate_Offset", FEATURE_CUTTER_SEPARATE_OFFSET},
-    {"Control", FEATURE_CUTTER_CONTROL},
-};
-constexpr Bit kScannerBits[] = {{"Mode", FEATURE_SCANNER_MODE},
-                                {"Ports_2", FEATURE_SCANNER_PORTS_2}};
-constexpr Bit kKrmBits[] = {
-    {"ServicePnt", FEATURE_KRM_SERVICEPNT},
-    {"Backspeed", FEATURE_KRM_BACKSPEED},
-    {"Mode", FEATURE_KRM_MODE},
-    {"Condition", FEATURE_KRM_CONDITION},
-    {"Cycle", FEATURE_KRM_CYCLE},
-    {"Offset", FEATURE_KRM_OFFSET},
-    {"Ribbonspeed", FEATURE_KRM_RIBBONSPEED},
-    {"Printposition", FEATURE_KRM_PRINTPOSITION},
-};
-constexpr Bit kKrmcBits[] = {
-    {"IO_Static", FEATURE_KRMC_IO_STATIC}, {"IO_Dynamic", FEATURE_KRMC_IO_DYNAMIC},
-    {"Continous", FEATURE_KRMC_CONTINOUS}, {"Offset", FEATURE_KRMC_OFFSET},
-    {"Cycle", FEATURE_KRMC_CYCLE},
-};
-constexpr Bit kApplicatorBits[] = {{"Mode", FEATURE_APPLICATOR_MODE}};
-constexpr Bit kShiftoptimBits[] = {
-    {"Mode", FEATURE_SHIFTOPTIM_MODE},     {"RCorrection", FEATURE_SHIFTOPTIM_RCORRECTION},
-    {"XShift", FEATURE_SHIFTOPTIM_XSHIFT}, {"YShift", FEATURE_SHIFTOPTIM_YSHIFT},
-    {"Lanes", FEATURE_SHIFTOPTIM_LANES},   {"RShift", FEATURE_SHIFTOPTIM_RSHIFT},
-};
-const FeatureGroup kFeatureGroups[] = {
-    {"Interface", FEATURE_INTERFACE, kInterfaceBits},
-    {"Print", FEATURE_PRINT, kPrintBits},
-    {"Photocell", FEATURE_PHOTOCELL, kPhotocellBits},
-    {"Dispenser", FEATURE_DISPENSER, kDispenserBits},
-    {"Cutter", FEATURE_CUTTER, kCutterBits},
-    {"Scanner", FEATURE_SCANNER, kScannerBits},
-    {"KRM", FEATURE_KRM, kKrmBits},
-    {"KRMC", FEATURE_KRMC, kKrmcBits},
-    {"Applicator", FEATURE_APPLICATOR, kApplicatorBits},
-    {"Shiftoptim", FEATURE_SHIFTOPTIM, kShiftoptimBits},
-};
-
 #define FLAG(f) \
     Bit         \
     {           \
@@ -570,25 +483,30 @@ void ApplyFeatures(const nlohmann::json& values, const std::string& where,
 {
     Node root(values, where);
     for (const auto& [groupName, group] : root.Members()) {
-        const std::string& name = groupName;
-        auto g = std::find_if(std::begin(kFeatureGroups), std::end(kFeatureGroups),
-                              [&](const FeatureGroup& fg) { return name == fg.name; });
-        if (g == std::end(kFeatureGroups)) {
+        const std::u16string name = Utf16(groupName);
+        auto g = std::find_if(std::begin(kx::kFeatureGroups), std::end(kx::kFeatureGroups),
+                              [&](const kx::FeatureGroup& fg) { return name == fg.pwSection; });
+        if (g == std::end(kx::kFeatureGroups)) {
             std::string known;
-            for (const FeatureGroup& fg : kFeatureGroups)
-                known += (known.empty() ? "" : ", ") + std::string(fg.name);
+            for (const kx::FeatureGroup& fg : kx::kFeatureGroups)
+                known += (known.empty() ? "" : ", ") + Utf8(fg.pwSection);
             group.Fail("not a feature group (known: " + known + ")");
         }
         for (const auto& [element, n] : group.Members()) {
-            const std::string& elementName = element;
-            auto b = std::find_if(g->bits.begin(), g->bits.end(),
-                                  [&](const Bit& bit) { return elementName == bit.name; });
-            if (b == g->bits.end())
-                n.Fail("not an element of " + groupName + " (known: " + Names(g->bits) + ")");
+            const std::u16string elementName = Utf16(element);
+            auto b = std::find_if(g->bits.begin(), g->bits.end(), [&](const kx::FeatureBit& bit) {
+                return elementName == bit.pwElement;
+            });
+            if (b == g->bits.end()) {
+                std::string known;
+                for (const kx::FeatureBit& bit : g->bits)
+                    known += (known.empty() ? "" : ", ") + Utf8(bit.pwElement);
+                n.Fail("not an element of " + groupName + " (known: " + known + ")");
+            }
             if (n.Bool())
-                features[g->index] |= b->bit;
+                features[g->index] |= b->dwBit;
             else
-                features[g->index] &= ~b->bit;
+                features[g->index] &= ~b->dwBit;
         }
     }
 }

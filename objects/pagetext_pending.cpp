@@ -1,7 +1,8 @@
-// Until the text module lands, no text is collected and no field object is
-// created: the page end's calls into it find nothing to send. This file goes
-// when objectlist.cpp, barcodefont.cpp, varfields.cpp and cmdinterp.cpp
-// define these functions.
+// The page end's calls into the device-font objects. No text is collected
+// and no field object is created yet (InterceptTextOut hands every text
+// back), so there is nothing to send: each call does nothing. This file goes
+// when objectlist.cpp, barcodefont.cpp, varfields.cpp and cmdinterp.cpp are
+// built.
 #include "objects/barcodefont.h"
 #include "objects/cmdinterp.h"
 #include "objects/objectlist.h"

@@ -1,4 +1,7 @@
-// Text interception: text drawn in device fonts becomes printer fields.
+// Text interception: the plug-in's hook for text drawn in device fonts.
+// No font class is recognised yet: every call answers HandBack, so all text
+// prints through the driver host as part of the raster. Printer-resident,
+// vector, barcode and command-font text come with later work.
 #pragma once
 
 #include "platform/unidrv.h"

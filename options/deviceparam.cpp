@@ -1,25 +1,24 @@
-// The device parameter senders (module SendPrinterParam).
+// The device parameter senders (module SendPrinterParam): one command group
+// per peripheral, each sent only when the model has the feature.
 //
-// Decisions of this module:
 // - The senders work on copies of the settings (DISPENSER_PARAM, ...), so
 //   forced and adjusted modes never change the host's devmode.
-// - Photocell type and ribbon control are taken as unsigned: a type above 5
-//   or a negative ribbon setting is not sent.
-// - "The job flags hold 0x8000" is read as the job's document features
-//   (DOC_FEATURE_NO_RIBBON_CONTROL): such a model gets both ribbon digits 0.
+// - Photocell type and ribbon control are unsigned: a type above 5 or a
+//   negative ribbon setting is not sent. A model whose document features
+//   hold DOC_FEATURE_NO_RIBBON_CONTROL gets both ribbon digits 0.
 // - Dispenser: mode 0 (off, or forced off by an active cutter) sends only the
 //   mode, so that its common offset record "FCCC" never overwrites the
 //   cutter's offset; the photocell level is left out with the feature
 //   "No_Level", the offset with "No_Offset"; "Separate_Offset" selects the
 //   dispenser's own offset record "FCSDA".
-// - The print-module and bellmark skip flags of a recall job apply as the
-//   gating lists them: KRM-i and bellmark test them, KRM-c does not.
+// - A recall job skips the print modules KRM-i and the bellmark; KRM-c does
+//   not test the skip flag.
 // - KRM-c: the mode always, the offset with its feature "Offset", the cycle
 //   with "Cycle", and "FCADO r1" in the print-module family form only.
 // - Device settings: the label scan position needs the photocell feature
 //   "Scanposition", the tear-off offset the print feature "Tearoff_Offset";
-//   the tear-off offset is taken as a signed 16-bit value (the settings file
-//   stores only the low 16 bits of the field).
+//   the tear-off offset is a signed 16-bit value (the settings file stores
+//   only the low 16 bits of the field).
 // - The PWM value of the light sensor is sent on the first page only, like
 //   the rest of SendPrinterParam.
 #include "options/deviceparam.h"

@@ -28,10 +28,11 @@
 
 #include <cstddef>
 
-#include "core/printeroptions.h"
 #include "core/oempdev.h"
+#include "core/printeroptions.h"
 #include "core/printerparam.h"
 #include "core/prn_interface.h"
+#include "settings/models.h"
 
 // The printer parameter record (2352 bytes): what GetPrinterParam reads from
 // the registry, and what the automatic import builds from a settings file.
@@ -70,13 +71,6 @@ constexpr DWORD BMFLAG_REQUIRED = BMFLAG_SEND | BMFLAG_LANES;
 
 // dwAusstattung: the scanner mode may be set (else the mode digit is 0).
 constexpr DWORD P_OPTIONS_SCANNER_MODE = 0x100000;
-
-// dwDeviceOptionFlags bits the senders test.
-constexpr DWORD DEVOPTFLAG_RIBBON_SAVE = 0x400;
-constexpr DWORD DEVOPTFLAG_CUTTER_DISPENSER = 0x40000;  // cutter and dispenser work together
-
-// dwDocFeatures: the model has no ribbon control (both ribbon digits 0).
-constexpr DWORD DOC_FEATURE_NO_RIBBON_CONTROL = 0x8000;
 
 // dwDialogeEnable: the peripherals that the device parameters set up.
 constexpr DWORD DIALOG_PHOTOCELL = 0x2;

@@ -1,28 +1,5 @@
 // Interface parameters: the job-start step SendParam and the printer
 // parameter record that the device parameter senders read.
-//
-// Decisions of this module:
-// - SendParam without a devmode (the job start's first call) only reads the
-//   job: its information, total pages and names, and recalls by the word
-//   "recall"/"Recall" in the document name. The job information block, the
-//   commands and the device parameters belong to the call with the devmode,
-//   so that nothing is sent twice.
-// - A recall job sets dwSendGerParam (no device parameters at job or page
-//   start), both skip flags and bRecallDirekt; a later call never clears them.
-// - The clear-memory switch counts when it is exactly 1, like every switch of
-//   the interface settings.
-// - The user's "DriverVersion" matches when it contains the version number of
-//   the plug-in's version text (the part before " - ", which is the build
-//   time); an empty version text never matches.
-// - A registry value longer than its record counts as read (its first bytes
-//   are taken), a shorter one fills the beginning of the record; a value
-//   that cannot be read per user is looked for in the printer's data.
-// - A photocell or shift-optimisation record that cannot be read at all
-//   clears its feature word in the printer parameter record: the printer
-//   keeps its own settings instead of receiving zeros.
-// - Short name of the document: the part after " - " of an application title
-//   "Microsoft ... - name", without folder, without extension; the extension
-//   is cut at a point four characters from the end, else at the first point.
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -30,14 +7,14 @@
 #include <string_view>
 #include <vector>
 
-#include "diag/logfile.h"
-#include "core/trace.h"
 #include "core/record.h"
+#include "core/regvalues.h"
+#include "core/trace.h"
+#include "diag/logfile.h"
 #include "options/deviceparam.h"
 #include "options/prefixsuffix.h"
 #include "platform/platform.h"
 #include "settings/registry.h"
-#include "core/regvalues.h"
 
 namespace kx {
 
@@ -62,6 +39,8 @@ std::u16string_view CutExtension(std::u16string_view name)
     return dot == std::u16string_view::npos ? name : name.substr(0, dot);
 }
 
+// Short name of the document: the part after " - " of an application title
+// "Microsoft ... - name", without folder, without extension.
 std::u16string_view ShortName(std::u16string_view doc)
 {
     const std::size_t dash = doc.find(u" - ");
@@ -118,7 +97,9 @@ void WriteJobInformation(const OEM_PDEV* pdev, HANDLE hPrinter, const plat::JobI
 
 // One record value for GetPrinterParam: the user's key when allowed, else
 // the printer's data (through the handle, or the machine's key without one).
-// Copies at most cbRecord bytes; 0 or the registry error.
+// A value longer than its record counts as read (its first cbRecord bytes
+// are taken); a shorter one fills the beginning of the record. 0 or the
+// registry error.
 DWORD ReadParamValue(bool bUserAllowed, const std::u16string& userKey,
                      const std::u16string& machineKey, HANDLE hPrinter, const char16_t* pszName,
                      void* pRecord, DWORD cbRecord, DWORD* pcbValue)
@@ -189,7 +170,10 @@ BOOL GetPrinterParam(OEM_PDEV* pOemPDev, HANDLE hPrinter, PRINTER_PARAM* pPrinte
         machineKey = MachineRegKey(name);
     }
 
-    // Per-user values are used only when they were written for this version.
+    // Per-user values are used only when they were written for this version:
+    // the user's "DriverVersion" holds the version number of the plug-in's
+    // version text (the part before " - ", which is the build time). An
+    // empty version text never matches.
     bool bUserAllowed = false;
     std::vector<BYTE> version;
     if (ReadRegistryValue(plat::Hive::CurrentUser, userKey, reg::kDriverVersion, &version) !=
@@ -255,13 +239,15 @@ HRESULT SendParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DEVMODE* pKX_
         return E_FAIL;
     }
 
-    // 1. The job as the spooler knows it.
+    // The job as the spooler knows it.
     plat::JobInfo ji;
     const bool bJob = plat::GetJob(pdevobj->hPrinter, pdev->dwJobId, &ji);
     if (!bJob) Trace(u"SendParam(GetJob 2) ERROR: %u \r\n", plat::GetLastError());
 
-    // 2. A direct-output recall of a memory-card file sends no device
-    // parameters.
+    // A direct-output recall of a memory-card file sends no device
+    // parameters: it sets dwSendGerParam (none at job or page start), both
+    // skip flags and bRecallDirekt, and no later call clears them. Without a
+    // devmode the document name is searched for "recall"/"Recall".
     if (bJob) {
         bool bRecall = false;
         if (pKX_Devmode) {
@@ -281,11 +267,12 @@ HRESULT SendParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DEVMODE* pKX_
         }
     }
 
-    // 3. The job information block of the log, once per job.
+    // The job information block of the log, once per job, in the call with
+    // the devmode only.
     if (pKX_Devmode && bJob && dd->dwPage < 2 && !ts->bDisablePDEV)
         WriteJobInformation(pdev, pdevobj->hPrinter, ji);
 
-    // 4. Names and total pages.
+    // Names and total pages.
     if (bJob) {
         Copy(files->wcDocName, KX_MAX_PATH, ji.document);
         Copy(files->wcKurzName, KX_MAX_PATH, ShortName(ji.document));
@@ -293,7 +280,9 @@ HRESULT SendParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DEVMODE* pKX_
         files->dwTotalPages = ji.totalPages;
     }
 
-    // 5. The commands of the job start.
+    // The commands of the job start. The job start calls SendParam twice;
+    // the first call has no devmode yet and only reads the job, so that
+    // nothing is sent twice.
     if (!pKX_Devmode) return S_OK;
     if (dd->dwSendGerParam != 0) {
         Trace(
@@ -309,6 +298,8 @@ HRESULT SendParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DEVMODE* pKX_
                        RecordWriter::kBuffer, "%cFBF---r%c", {w.cStart(), w.cEnd()});
         return w.Result();
     }
+    // Like every switch of the interface settings, the clear-memory switch
+    // counts when it is exactly 1.
     if (ts->prnInterface.dwClearPrintMemory == 1)
         w.Separate("\t// delete print memory ", "%cFGA---r--------%c", {w.cStart(), w.cEnd()});
     if (FAILED(w.Result())) return w.Result();

@@ -1,43 +1,38 @@
-// Prefix and suffix files (module SendPrinterParam).
-//
-// Decisions of this module:
-// - Each line is sent as it stands between the start and end characters; it
-//   is passed to the formatter as an argument, so a percent sign in a line is
-//   an ordinary character.
-// - The file is read as the C runtime reads a text file on Windows (fopen
-//   "r", fgets into 260 characters), so that a file behaves the same on
-//   every platform: "\r\n" becomes "\n", a Ctrl-Z ends the file, a line of
-//   more than 259 characters arrives in pieces of 259, and a NUL ends the
-//   text of its line. Reading stops with the section, so a large file costs
-//   only what precedes its section.
-// - A line that contains the section's own keyword again is an ordinary
-//   command line; only another section's keyword ends the section.
-// - The lines of a section are sent as print data, like the device commands.
+// Prefix and suffix files: the user's command lines, copied into the stream
+// at the five points of a job that options/prefixsuffix.h lists.
 #include "options/prefixsuffix.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <iterator>
 
-#include "diag/logfile.h"
-#include "core/trace.h"
 #include "core/record.h"
+#include "core/trace.h"
+#include "diag/logfile.h"
 #include "platform/platform.h"
 
 namespace kx {
 
 namespace {
 
+// Indexed by section - 1.
 constexpr const char* kKeywords[] = {"POST_DEVICE", "POST_DOCUMENT", "POST_DATA", "PRE_PRINTSTART",
                                      "POST_PRINTSTART"};
 constexpr const char* kComments[] = {"\t// PS POST_DEVICE \n", "\t// PS POST_DOCUMENT \n",
                                      "\t// PS POST_DATA \n", "\t// PS PRE_PRINTSTART \n",
                                      "\t// PS POST_PRINTSTART \n"};
-constexpr DWORD kSections = 5;
+static_assert(std::size(kKeywords) == kPrefixSuffixSections &&
+              std::size(kComments) == kPrefixSuffixSections);
 constexpr char kCtrlZ = 0x1A;
 
-// fgets over a text-mode stream fed by a block reader.
+// fgets over a text-mode stream fed by a block reader. A file is read the way
+// the C runtime on Windows reads a text file with fgets into 260 characters,
+// so that one file behaves alike on every platform: "\r\n" becomes "\n", a
+// Ctrl-Z ends the file, a line of more than 259 characters arrives in pieces
+// of 259, and a NUL ends the text of its line (CText). Reading stops with the
+// section, so a large file costs only what precedes the section.
 class TextLines {
 public:
     // read(buffer, size) returns the bytes read, 0 at the end.
@@ -100,9 +95,11 @@ std::string_view CText(const std::string& line)
     return std::string_view(line.c_str());
 }
 
+// Only another section's keyword ends a section: a line that holds the
+// section's own keyword again is an ordinary command line.
 bool HasOtherKeyword(std::string_view text, DWORD dwSection)
 {
-    for (DWORD i = 1; i <= kSections; ++i)
+    for (DWORD i = 1; i <= kPrefixSuffixSections; ++i)
         if (i != dwSection && text.find(kKeywords[i - 1]) != std::string_view::npos) return true;
     return false;
 }
@@ -139,7 +136,8 @@ PrefixSuffixSection ReadSection(TextLines& in, DWORD dwSection)
 
 const char* PrefixSuffixKeyword(DWORD dwSection)
 {
-    return dwSection >= 1 && dwSection <= kSections ? kKeywords[dwSection - 1] : nullptr;
+    return dwSection >= 1 && dwSection <= kPrefixSuffixSections ? kKeywords[dwSection - 1]
+                                                                : nullptr;
 }
 
 PrefixSuffixSection ParsePrefixSuffix(std::string_view fileBytes, DWORD dwSection)
@@ -188,6 +186,7 @@ HRESULT ReadPrefixSuffix(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, DWORD dwS
         return S_OK;
     }
 
+    // The lines count as print data, like the device commands around them.
     RecordWriter w(pdevobj, pUniDrv);
     w.SetPrintData(TRUE);
     const char* comment = w.CommentsOn() ? kComments[dwSection - 1] : "";
@@ -196,6 +195,8 @@ HRESULT ReadPrefixSuffix(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, DWORD dwS
         if (bFirst) WriteJobLog(pdev, u"Prefix/Suffix [%s]", path);
         bFirst = false;
         WriteJobLog(pdev, u"Prefix/Suffix [%d]: %s", dwSection, line);
+        // The line is an argument of the formatter, not its format: a percent
+        // sign in it is an ordinary character.
         if (FAILED(w.Bare(400, "%c%s%c%s", {w.cStart(), line, w.cEnd(), comment}))) break;
     }
     return w.Result();

@@ -21,12 +21,16 @@
 
 namespace kx {
 
-// Section numbers and where the callers send them.
-constexpr DWORD PS_POST_DEVICE = 1;      // job start, after the device parameters (SendParam)
-constexpr DWORD PS_POST_DOCUMENT = 2;    // start of the first page of a label, after its set-up
-constexpr DWORD PS_POST_DATA = 3;        // page end, after the page's objects and graphic
-constexpr DWORD PS_PRE_PRINTSTART = 4;   // page end, before the print start
-constexpr DWORD PS_POST_PRINTSTART = 5;  // document end, after the print start
+// The sections of a file, numbered as the file's keywords are, and where the
+// callers send them. Callers pass these names, never the bare numbers.
+enum PrefixSuffixPoint : DWORD {
+    PS_POST_DEVICE = 1,      // job start, after the device parameters (SendParam)
+    PS_POST_DOCUMENT = 2,    // start of the first page of a label, after its set-up
+    PS_POST_DATA = 3,        // page end, after the page's objects and graphic
+    PS_PRE_PRINTSTART = 4,   // page end, before the print start
+    PS_POST_PRINTSTART = 5,  // document end, after the print start
+};
+constexpr DWORD kPrefixSuffixSections = PS_POST_PRINTSTART;
 
 // "POST_DEVICE" ... "POST_PRINTSTART" for 1 to 5, else null.
 const char* PrefixSuffixKeyword(DWORD dwSection);

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <new>
 
-#include "diag/logfile.h"
 #include "core/trace.h"
-#include "platform/platform.h"
+#include "diag/logfile.h"
 #include "platform/engine.h"
+#include "platform/platform.h"
 #include "raster/round16.h"
 
 namespace kx {
@@ -40,8 +40,8 @@ LONG PositiveHeight(LONG h)
     return h == INT32_MIN ? INT32_MAX : -h;
 }
 
-// Step 9 of the band: the band's bytes (or white for a blank band) behind
-// what is stored, then the band is counted.
+// Appends one band to the page buffer: its bytes (or white for a blank band)
+// behind what is stored, then the band is counted.
 void StoreBand(Bildverarbeitung* bv, Bildanteile* ba, const BYTE* pSrc,
                const BITMAPINFOHEADER& band, const IPPARAMS* pIPParams)
 {
@@ -459,7 +459,7 @@ HRESULT CaptureBand(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmap
                 if (!bFillColorTable(pdevobj)) return E_FAIL;
             }
         }
-        if (d->dwDocFeatures & kDocFeatureColourPrint) {
+        if (d->dwDocFeatures & DOC_FEATURE_COLORPRINT) {
             pOemPDev->cPalColors = 256;
             if (bv->prgbqSaved) std::memcpy(bv->prgbq, bv->prgbqSaved, 256 * sizeof(RGBQUAD));
         }
@@ -512,7 +512,7 @@ HRESULT CaptureBand(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmap
     fh.bfOffBits = kBmpHeadersSize + (bv->bPaletteValid ? 4 * pOemPDev->cPalColors : 0);
 
     fixed.bQuality = 1;
-    d->dwDocFeatures |= kDocFeatureQuality;
+    d->dwDocFeatures |= DOC_FEATURE_QUALITY;
     Trace(
         u"UNI(GraphicsUni):  ImageProcessing() Ende - wBildTeile: %d, biWidth: %d, biHeight: %d, "
         u"dwBufSize: %u \r\n",

@@ -8,7 +8,7 @@
 // its BMP headers, top row first. In landscape the host delivers vertical
 // strips, which are joined to the right of what is stored.
 //
-// Choices of this module, where the host's input leaves room:
+// How it treats unusual input from the host:
 //   - A page buffer never exceeds MaxPageBufferSize (the model's largest page
 //     at 32 bits per pixel, at most 1 GiB). A band that would take it beyond
 //     is refused and the partial page dropped, without the out-of-memory
@@ -31,6 +31,7 @@
 
 #include "core/oempdev.h"
 #include "raster/pageimage.h"
+#include "settings/models.h"
 
 // The band parts of the page (pOp->pBildanteile): how many bands are stored
 // and, per band, the page height reached after it and the page width at it.
@@ -49,10 +50,6 @@ namespace kx {
 // The callback identifier under which the host asks for the band without a
 // colour table of its own.
 constexpr DWORD kBandCallbackNoPalette = 5;
-
-// Job feature bits read and set here (pDruckDaten->dwDocFeatures).
-constexpr DWORD kDocFeatureColourPrint = 0x800;  // DOC_FEATURE_COLORPRINT
-constexpr DWORD kDocFeatureQuality = 0x1000;     // bGrafikFaehig: the page holds raster graphics
 
 // The largest page buffer band capture builds: the model's largest page
 // (the longer of FixedData.lMaxSizeX and lMaxSizeY, squared) at 32 bits per

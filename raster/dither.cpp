@@ -36,17 +36,23 @@ void SetEntry(RGBQUAD* t, int i, BYTE r, BYTE g, BYTE b)
     t[i].rgbReserved = 0;
 }
 
+// The ribbon colours of the settings wFarbband 1 to 5, as 0x00BBGGRR. Black
+// (0 and 7) and the custom colour (6) are not in the table.
+constexpr DWORD kRibbonColours[] = {0x3641EF, 0x00F2FF, 0x5AB200, 0xDB9F00, 0x2894F7};
+constexpr WORD kFirstRibbon = 1;
+constexpr WORD kLastRibbon = 5;
+constexpr WORD kCustomRibbon = 6;
+
 // Entries 0..8 shared by the two colour-printing tables: black and the
 // ribbon colours in the order of their class indexes (entry 8 is the custom
 // colour's slot, light grey until job start patches the custom colour in).
 void SetRibbonEntries(RGBQUAD* t)
 {
     SetEntry(t, 1, 0, 0, 0);
-    SetEntry(t, 2, 239, 65, 54);
-    SetEntry(t, 3, 255, 242, 0);
-    SetEntry(t, 4, 0, 178, 90);
-    SetEntry(t, 5, 0, 159, 219);
-    SetEntry(t, 6, 247, 148, 40);
+    for (WORD w = kFirstRibbon; w <= kLastRibbon; ++w) {
+        const DWORD c = kRibbonColours[w - kFirstRibbon];
+        SetEntry(t, RibbonColourIndex(w), RedOf(c), GreenOf(c), BlueOf(c));
+    }
     SetEntry(t, 7, 0, 0, 0);
     SetEntry(t, 8, 245, 245, 245);
 }
@@ -101,22 +107,10 @@ int RibbonColourIndex(WORD wFarbband)
 
 DWORD RibbonColourValue(WORD wFarbband, DWORD dwCustomColour)
 {
-    switch (wFarbband) {
-        case 1:
-            return 0x3641EF;
-        case 2:
-            return 0x00F2FF;
-        case 3:
-            return 0x5AB200;
-        case 4:
-            return 0xDB9F00;
-        case 5:
-            return 0x2894F7;
-        case 6:
-            return dwCustomColour & 0xFFFFFF;
-        default:
-            return 0x000000;
-    }
+    if (wFarbband >= kFirstRibbon && wFarbband <= kLastRibbon)
+        return kRibbonColours[wFarbband - kFirstRibbon];
+    if (wFarbband == kCustomRibbon) return dwCustomColour & 0xFFFFFF;
+    return 0x000000;
 }
 
 // ------------------------------------------------------------ matrices

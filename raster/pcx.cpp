@@ -113,7 +113,7 @@ HRESULT SendTurnedLabel(const Context& c, std::int64_t lLength, std::int64_t lWi
 HRESULT SendRibbon(const Context& c, BOOL bColourPlane, bool bDForm)
 {
     const Bildverarbeitung* bv = c.op.pBildverarbeitung;
-    if (!(c.d.dwDocFeatures & kDocFeatureColourPrint) || !bv || bv->bmInfoHeader.biBitCount < 2)
+    if (!(c.d.dwDocFeatures & DOC_FEATURE_COLORPRINT) || !bv || bv->bmInfoHeader.biBitCount < 2)
         return S_OK;
     const bool bColour = bColourPlane || c.dm.wFarbband >= 7;
     const bool bSwap = c.dm.wChangeColorRibbon != 0;
@@ -293,7 +293,7 @@ HRESULT PCX::SendPCXDataToPrinter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, 
     std::int64_t X = wX - std::int64_t{d.iBitmapOffset} * 2540 / mu;
     const std::int64_t Y = wY - std::int64_t{d.iBitmapOffsetLinks} * 2540 / mu;
     // Lanes of a multi-lane material: the graphic goes to the last lane.
-    if ((dm.FixedData.dwDocFeatures & kDocFeatureMultiLane) && (dm.dwFlags & PDMFLAG_MULTICOL) &&
+    if ((dm.FixedData.dwDocFeatures & DOC_FEATURE_UTF8) && (dm.dwFlags & PDMFLAG_MULTICOL) &&
         dm.sMultiColNumber > 1) {
         X += (std::int64_t{dm.dwMultiLabelWidth} + dm.dwMultiGapWidth) * (dm.sMultiColNumber - 1) *
              10;
@@ -537,7 +537,7 @@ DWORD SendDSatz(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const MonoImage& i
     }
 
     HRESULT hr = S_OK;
-    if (!(d.dwDocFeatures & kDocFeatureColourPrint) && LabelTurned(dm, d)) {
+    if (!(d.dwDocFeatures & DOC_FEATURE_COLORPRINT) && LabelTurned(dm, d)) {
         std::int64_t lLength = 0;
         if (pub)
             lLength = std::int64_t{(dm.dwFlags & PDMFLAG_LANDSCAPE_DISABLE) ? pub->dmPaperWidth

@@ -55,7 +55,6 @@
 namespace kx {
 
 constexpr DWORD PDMFLAG_DREHEN_O_FORMAT = 0x100000;  // turned without changing the format
-constexpr DWORD kDocFeatureMultiLane = 0x20000;      // model feature: newer multi-lane handling
 
 // Inner blank stretches of at least this many rows split the graphic.
 constexpr int kMinGapRows = 21;

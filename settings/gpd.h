@@ -13,9 +13,10 @@
 
 #include <memory>
 
-#include "platform/kxtypes.h"
-#include "core/oempdev.h"
 #include "core/devmode.h"
+#include "core/oempdev.h"
+#include "core/units.h"
+#include "platform/kxtypes.h"
 
 namespace kx {
 
@@ -28,7 +29,7 @@ constexpr DWORD kMaxGPDFileSize = 4u * 1024u * 1024u;
 constexpr LONG kGPDDefaultMaxSizeX = 1370;
 constexpr LONG kGPDDefaultMaxSizeY = 14173;
 constexpr LONG kGPDDefaultHeadWidthByte = 160;
-constexpr LONG kGPDDefaultMasterUnit = 300;
+constexpr LONG kGPDDefaultMasterUnit = kDefaultMasterUnit;
 
 // The GPD text lives on the process heap (counted by the heap statistics).
 struct GPDTextFree {

@@ -36,7 +36,7 @@ constexpr int XML_NO_SECTION = 7;  // section (item 1) not found within the root
 constexpr int XML_NO_ELEMENT = 8;  // element (item 2) not found within the root
 
 // A line is read with at most this many characters; the rest of a longer
-// line is read as the next line.
+// line comes back as the next line.
 constexpr int XML_LINE_CHARS = 259;
 // Size of the value buffer of ReadXML, in characters with the terminator.
 constexpr int XML_VALUE_CHARS = 260;

@@ -9,7 +9,9 @@
 
 #include "core/format.h"
 #include "core/trace.h"
+#include "core/units.h"
 #include "platform/platform.h"
+#include "settings/featuregroups.h"
 
 namespace kx {
 
@@ -94,103 +96,6 @@ std::uint64_t RoundDiv(std::uint64_t a, std::uint64_t b)
 
 // ------------------------------------------------------------ features
 
-struct FeatureBit {
-    const WCHAR* pwElement;
-    DWORD dwBit;
-    bool bSetWhenMissing;
-};
-
-struct FeatureGroup {
-    int index;
-    const WCHAR* pwSection;
-    FeatureBit bits[10];  // ends at the first empty entry
-};
-
-// Sections are found as substrings: "KRM" must stand before "KRMC" in the
-// file, or the KRM group reads the KRMC section.
-const FeatureGroup kFeatureGroups[] = {
-    {FEATURE_INTERFACE,
-     u"Interface",
-     {{u"Compression", FEATURE_INTERFACE_COMPRESSION, false},
-      {u"Extended_Prot", FEATURE_INTERFACE_EXTENDED_PROT, false},
-      {u"Queue_Job", FEATURE_INTERFACE_QUEUE_JOB, false},
-      {u"Jobname", FEATURE_INTERFACE_JOBNAME, false},
-      {u"Codepage", FEATURE_INTERFACE_CODEPAGE, false},
-      {u"Clear_Print_Mem", FEATURE_INTERFACE_CLEAR_PRINT_MEM, false},
-      {u"ContLabel", FEATURE_INTERFACE_CONTLABEL, false},
-      {u"Userdef_SOHETB", FEATURE_INTERFACE_USERDEF_SOHETB, false},
-      // The one bit that a group which is there has even without its
-      // element: only an explicit value other than 1 clears it.
-      {u"Extended_Codepage", FEATURE_INTERFACE_EXTENDED_CODEPAGE, true},
-      {u"BM_Jobname", FEATURE_INTERFACE_BM_JOBNAME, false}}},
-    {FEATURE_PRINT,
-     u"Print",
-     {{u"Y_Offset", FEATURE_PRINT_Y_OFFSET, false},
-      {u"X_Offset", FEATURE_PRINT_X_OFFSET, false},
-      {u"Tearoff_Offset", FEATURE_PRINT_TEAROFF_OFFSET, false},
-      {u"Contrast", FEATURE_PRINT_CONTRAST, false},
-      {u"Speed", FEATURE_PRINT_SPEED, false},
-      {u"Speed_10_Step", FEATURE_PRINT_SPEED_10_STEP, false},
-      {u"Labelchange", FEATURE_PRINT_LABELCHANGE, false}}},
-    {FEATURE_PHOTOCELL,
-     u"Photocell",
-     {{u"Type", FEATURE_PHOTOCELL_TYPE, false},
-      {u"Ribbon_Control", FEATURE_PHOTOCELL_RIBBON_CONTROL, false},
-      {u"Sensibility", FEATURE_PHOTOCELL_SENSIBILITY, false},
-      {u"Scanposition", FEATURE_PHOTOCELL_SCANPOSITION, false},
-      {u"Ribbon_Cont_2", FEATURE_PHOTOCELL_RIBBON_CONT_2, false},
-      {u"Normal_2", FEATURE_PHOTOCELL_NORMAL_2, false},
-      {u"Ultrasonic", FEATURE_PHOTOCELL_ULTRASONIC, false},
-      {u"Reflexion", FEATURE_PHOTOCELL_REFLEXION, false},
-      {u"Ribbon_Save", FEATURE_PHOTOCELL_RIBBON_SAVE, false}}},
-    {FEATURE_DISPENSER,
-     u"Dispenser",
-     {{u"On", FEATURE_DISPENSER_ON, false},
-      {u"IO_Static", FEATURE_DISPENSER_IO_STATIC, false},
-      {u"IO_Dynamic", FEATURE_DISPENSER_IO_DYNAMIC, false},
-      {u"Photocell", FEATURE_DISPENSER_PHOTOCELL, false},
-      {u"Continous", FEATURE_DISPENSER_CONTINOUS, false},
-      {u"Separate_Offset", FEATURE_DISPENSER_SEPARATE_OFFSET, false},
-      {u"No_Offset", FEATURE_DISPENSER_NO_OFFSET, false},
-      {u"No_Level", FEATURE_DISPENSER_NO_LEVEL, false}}},
-    {FEATURE_CUTTER,
-     u"Cutter",
-     {{u"Mode", FEATURE_CUTTER_MODE, false},
-      {u"Double_Cut", FEATURE_CUTTER_DOUBLE_CUT, false},
-      {u"Cut_Width", FEATURE_CUTTER_CUT_WIDTH, false},
-      {u"Separate_Offset", FEATURE_CUTTER_SEPARATE_OFFSET, false},
-      {u"Control", FEATURE_CUTTER_CONTROL, false}}},
-    {FEATURE_SCANNER,
-     u"Scanner",
-     {{u"Mode", FEATURE_SCANNER_MODE, false}, {u"Ports_2", FEATURE_SCANNER_PORTS_2, false}}},
-    {FEATURE_KRM,
-     u"KRM",
-     {{u"ServicePnt", FEATURE_KRM_SERVICEPNT, false},
-      {u"Backspeed", FEATURE_KRM_BACKSPEED, false},
-      {u"Mode", FEATURE_KRM_MODE, false},
-      {u"Condition", FEATURE_KRM_CONDITION, false},
-      {u"Cycle", FEATURE_KRM_CYCLE, false},
-      {u"Offset", FEATURE_KRM_OFFSET, false},
-      {u"Ribbonspeed", FEATURE_KRM_RIBBONSPEED, false},
-      {u"Printposition", FEATURE_KRM_PRINTPOSITION, false}}},
-    {FEATURE_KRMC,
-     u"KRMC",
-     {{u"IO_Static", FEATURE_KRMC_IO_STATIC, false},
-      {u"IO_Dynamic", FEATURE_KRMC_IO_DYNAMIC, false},
-      {u"Continous", FEATURE_KRMC_CONTINOUS, false},
-      {u"Offset", FEATURE_KRMC_OFFSET, false},
-      {u"Cycle", FEATURE_KRMC_CYCLE, false}}},
-    {FEATURE_APPLICATOR, u"Applicator", {{u"Mode", FEATURE_APPLICATOR_MODE, false}}},
-    {FEATURE_SHIFTOPTIM,
-     u"Shiftoptim",
-     {{u"Mode", FEATURE_SHIFTOPTIM_MODE, false},
-      {u"RCorrection", FEATURE_SHIFTOPTIM_RCORRECTION, false},
-      {u"XShift", FEATURE_SHIFTOPTIM_XSHIFT, false},
-      {u"YShift", FEATURE_SHIFTOPTIM_YSHIFT, false},
-      {u"Lanes", FEATURE_SHIFTOPTIM_LANES, false},
-      {u"RShift", FEATURE_SHIFTOPTIM_RSHIFT, false}}},
-};
-
 // ------------------------------------------------------------ data transmission
 
 // A path element: kept only when it names an existing file or directory.
@@ -263,7 +168,7 @@ int GetFeaturesFromXML(OEM_PDEV* ctx, ULONG* pulSize, DWORD* pFeatures)
         // Without the group's first element the printer has none of it.
         if (!r.Get(group.pwSection, group.bits[0].pwElement, kRewind)) continue;
         DWORD dwWord = XmlToInt(r.Value()) == 1 ? group.bits[0].dwBit : 0;
-        for (std::size_t b = 1; b < std::size(group.bits) && group.bits[b].pwElement; ++b) {
+        for (std::size_t b = 1; b < group.bits.size(); ++b) {
             const FeatureBit& bit = group.bits[b];
             if (r.Get(group.pwSection, bit.pwElement, kResume)) {
                 if (XmlToInt(r.Value()) == 1) dwWord |= bit.dwBit;
@@ -529,8 +434,8 @@ BOOL GetFixedPrinterSettingsFromXML(OEM_PDEV* ctx, KX_DEVMODE* pKX_Devmode)
     Lookup r(ctx, u"Printer");
     bool bHeadWidth = r.Get(u"HeadWidthByte", nullptr, kRewind);
     if (bHeadWidth) fd.dwHeadWidthByte = XmlToInt(r.Value());
-    fd.wMasterUnit = static_cast<WORD>(r.Num(u"MasterUnit", nullptr, kResume, 300));
-    if (fd.wMasterUnit == 0) fd.wMasterUnit = 300;
+    fd.wMasterUnit = static_cast<WORD>(r.Num(u"MasterUnit", nullptr, kResume, kDefaultMasterUnit));
+    if (fd.wMasterUnit == 0) fd.wMasterUnit = kDefaultMasterUnit;
     // The maximum sizes keep only the low 16 bits of the number.
     if (r.Get(u"MaxSizeX", nullptr, kResume)) fd.lMaxSizeX = static_cast<WORD>(XmlToInt(r.Value()));
     if (r.Get(u"MaxSizeY", nullptr, kResume)) fd.lMaxSizeY = static_cast<WORD>(XmlToInt(r.Value()));

@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dm.FixedData.lMaxSizeX = in.U16() & 0x3FF;
     dm.FixedData.lMaxSizeY = in.U16() & 0x3FF;
     const std::uint8_t flags = in.U8();
-    if (flags & 1) dd.dwDocFeatures |= kx::kDocFeatureColourPrint;
+    if (flags & 1) dd.dwDocFeatures |= DOC_FEATURE_COLORPRINT;
     if (flags & 2) bv.prgbqSaved = saved;
     if (!(flags & 4)) bv.prgbq = table;
 

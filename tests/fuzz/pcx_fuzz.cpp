@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dm.FixedData.wMasterUnit = static_cast<WORD>(s[4] % 4 == 0 ? 0 : 150 + s[4]);
     dm.FixedData.wPrintHeadWidth = static_cast<WORD>(s[5] * 8);
     dm.FixedData.dwHeadWidthByte = s[5];
-    dm.FixedData.dwDocFeatures = (s[6] & 1) ? kx::kDocFeatureMultiLane : 0;
+    dm.FixedData.dwDocFeatures = (s[6] & 1) ? DOC_FEATURE_UTF8 : 0;
     dm.dwFlags = ((s[6] & 2) ? PDMFLAG_DREHEN : 0) | ((s[6] & 4) ? PDMFLAG_MULTICOL : 0) |
                  ((s[6] & 8) ? kx::PDMFLAG_DREHEN_O_FORMAT : 0);
     dm.wMehrereSeiten = s[7] % 4;
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dd.bCompress = s[12] & 1;
     dd.bLandscape_CC = (s[12] >> 1) & 1;
     dd.dwWinkel_CC = ((s[12] >> 2) & 3) * 90;
-    dd.dwDocFeatures = kx::kDocFeatureQuality | ((s[12] & 16) ? kx::kDocFeatureColourPrint : 0);
+    dd.dwDocFeatures = DOC_FEATURE_QUALITY | ((s[12] & 16) ? DOC_FEATURE_COLORPRINT : 0);
     dd.iBitmapOffset = static_cast<std::int8_t>(s[13]) * 1000;
     dd.iBitmapOffsetLinks = static_cast<std::int8_t>(s[14]) * 1000;
     dd.wSeitennummer = s[13] % 4;

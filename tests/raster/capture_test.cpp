@@ -78,7 +78,7 @@ TEST_F(CaptureTest, BandsAreAppendedAndTheHeadersAccumulate)
     EXPECT_EQ(DWORD{fh.bfSize}, 20u + 54 + 8);
     EXPECT_EQ(DWORD{fh.bfOffBits}, 54u + 8);
     EXPECT_EQ(d.devmode.FixedData.bQuality, 1u);
-    EXPECT_TRUE(d.data.dwDocFeatures & kx::kDocFeatureQuality);
+    EXPECT_TRUE(d.data.dwDocFeatures & DOC_FEATURE_QUALITY);
     EXPECT_EQ(d.pdev.iHAllocZaehler, 1);
 
     // The next page starts afresh: its first band gives the headers again.
@@ -160,7 +160,7 @@ TEST_F(CaptureTest, EightBitBandsTakeTheDevicePaletteWithWhiteLast)
 
     // Colour printing takes the job's saved table.
     RasterDevice c;
-    c.data.dwDocFeatures = kx::kDocFeatureColourPrint;
+    c.data.dwDocFeatures = DOC_FEATURE_COLORPRINT;
     c.bv.prgbqSaved = c.saved;
     c.saved[3] = RGBQUAD{1, 2, 3, 4};
     auto h1 = BandHeader(8, 1, 1, 4);

@@ -87,7 +87,7 @@ std::string Sent(const TestImage& img, Setup setup, BOOL colour = FALSE)
 {
     RasterDevice d;
     d.data.bCompress = 1;
-    d.data.dwDocFeatures = kx::kDocFeatureQuality;
+    d.data.dwDocFeatures = DOC_FEATURE_QUALITY;
     setup(d);
     kx::SendPCX(d.dev(), &d.uni, img.Mono(), colour);
     return d.uni.spool;
@@ -183,7 +183,7 @@ TEST_F(PcxSendTest, WhereTheGraphicGoes)
     // The last of three lanes of 50.0 mm with gaps of 2.0 mm.
     EXPECT_EQ(Records(Sent(SmallImage(),
                            [](RasterDevice& d) {
-                               d.devmode.FixedData.dwDocFeatures = kx::kDocFeatureMultiLane;
+                               d.devmode.FixedData.dwDocFeatures = DOC_FEATURE_UTF8;
                                d.devmode.dwFlags = PDMFLAG_MULTICOL;
                                d.devmode.sMultiColNumber = 3;
                                d.devmode.dwMultiLabelWidth = 500;
@@ -237,7 +237,7 @@ TEST_F(PcxSendTest, RibbonSelectionOfColourPages)
             SmallImage(),
             [&c](RasterDevice& d) {
                 d.iface().dwPrnFileComment = 1;
-                d.data.dwDocFeatures = kx::kDocFeatureColourPrint;
+                d.data.dwDocFeatures = DOC_FEATURE_COLORPRINT;
                 d.bv.bmInfoHeader.biBitCount = c.bits;
                 d.devmode.wChangeColorRibbon = c.swap;
                 d.devmode.wFarbband = c.ribbon;
@@ -252,7 +252,7 @@ TEST_F(PcxSendTest, ColourPlaneGoesToTheColourFileAndCommandsToBoth)
     RasterDevice d;
     d.data.bCompress = 1;
     d.devmode.wSplitPrnFile = 1;
-    d.data.dwDocFeatures = kx::kDocFeatureColourPrint;
+    d.data.dwDocFeatures = DOC_FEATURE_COLORPRINT;
     d.bv.bmInfoHeader.biBitCount = 24;
     d.SetPrnFileName(u"C:\\out\\job");
     ASSERT_TRUE(kx::plat::CreateDirectory(u"C:\\out"));
@@ -267,7 +267,7 @@ TEST_F(PcxSendTest, ACancelledJobStopsTheGraphic)
 {
     RasterDevice d;
     d.data.bCompress = 1;
-    d.data.dwDocFeatures = kx::kDocFeatureQuality;
+    d.data.dwDocFeatures = DOC_FEATURE_QUALITY;
     TestImage img(8, 29);
     for (int y : {0, 1, 27, 28}) img.SetRow(y, {0x00});
     d.uni.failWrites = true;
