@@ -30,14 +30,15 @@
 #include <string_view>
 #include <vector>
 
-#include "diag/logfile.h"
-#include "core/trace.h"
+#include "core/jobcontext.h"
 #include "core/record.h"
+#include "core/regvalues.h"
+#include "core/trace.h"
+#include "diag/logfile.h"
 #include "options/deviceparam.h"
 #include "options/prefixsuffix.h"
 #include "platform/platform.h"
 #include "settings/registry.h"
-#include "core/regvalues.h"
 
 namespace kx {
 
@@ -173,9 +174,9 @@ BOOL GetPrinterParam(OEM_PDEV* pOemPDev, HANDLE hPrinter, PRINTER_PARAM* pPrinte
     std::memset(pPrinterParam, 0, sizeof(*pPrinterParam));
     pPrinterParam->dwSize = PRINTER_PARAM_SIZE;
     pPrinterParam->dwVersion = PRINTER_PARAM_VERSION;
-    KX_POP* op = pOemPDev->pOp;
-    TreiberPfadDatei* files = op ? op->pTreiberPfadDatei : nullptr;
-    Treiberstrukturen* ts = op ? op->pTreiberstrukturen : nullptr;
+    const JobContext ctx(pOemPDev);
+    TreiberPfadDatei* files = ctx.Files();
+    Treiberstrukturen* ts = ctx.Settings();
 
     // The keys: the job's, or, before it has any, those of the printer name.
     std::u16string userKey, machineKey;
@@ -245,22 +246,21 @@ BOOL GetPrinterParam(OEM_PDEV* pOemPDev, HANDLE hPrinter, PRINTER_PARAM* pPrinte
 
 HRESULT SendParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DEVMODE* pKX_Devmode)
 {
-    OEM_PDEV* pdev = GetOemPDev(pdevobj);
-    KX_POP* op = pdev ? pdev->pOp : nullptr;
-    TreiberPfadDatei* files = op ? op->pTreiberPfadDatei : nullptr;
-    Treiberstrukturen* ts = op ? op->pTreiberstrukturen : nullptr;
-    DruckDaten* dd = op ? op->pDruckDaten : nullptr;
-    if (!files || !ts || !dd) {
-        Trace(u"ERROR UNI(SendPrinterParam):  SendParam() Strukturen fehlen \r\n");
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!ctx.Require(kNeedFiles | kNeedSettings | kNeedData,
+                     u"ERROR UNI(SendPrinterParam):  SendParam() Strukturen fehlen \r\n"))
         return E_FAIL;
-    }
+    OEM_PDEV* pdev = ctx.Device();
+    TreiberPfadDatei* files = ctx.Files();
+    Treiberstrukturen* ts = ctx.Settings();
+    DruckDaten* dd = ctx.Data();
 
-    // 1. The job as the spooler knows it.
+    // The job as the spooler knows it.
     plat::JobInfo ji;
     const bool bJob = plat::GetJob(pdevobj->hPrinter, pdev->dwJobId, &ji);
     if (!bJob) Trace(u"SendParam(GetJob 2) ERROR: %u \r\n", plat::GetLastError());
 
-    // 2. A direct-output recall of a memory-card file sends no device
+    // A direct-output recall of a memory-card file sends no device
     // parameters.
     if (bJob) {
         bool bRecall = false;
@@ -281,11 +281,11 @@ HRESULT SendParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DEVMODE* pKX_
         }
     }
 
-    // 3. The job information block of the log, once per job.
+    // The job information block of the log, once per job.
     if (pKX_Devmode && bJob && dd->dwPage < 2 && !ts->bDisablePDEV)
         WriteJobInformation(pdev, pdevobj->hPrinter, ji);
 
-    // 4. Names and total pages.
+    // Names and total pages.
     if (bJob) {
         Copy(files->wcDocName, KX_MAX_PATH, ji.document);
         Copy(files->wcKurzName, KX_MAX_PATH, ShortName(ji.document));
@@ -293,7 +293,7 @@ HRESULT SendParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DEVMODE* pKX_
         files->dwTotalPages = ji.totalPages;
     }
 
-    // 5. The commands of the job start.
+    // The commands of the job start.
     if (!pKX_Devmode) return S_OK;
     if (dd->dwSendGerParam != 0) {
         Trace(

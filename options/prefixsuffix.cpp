@@ -20,9 +20,10 @@
 #include <cstring>
 #include <functional>
 
-#include "diag/logfile.h"
-#include "core/trace.h"
+#include "core/jobcontext.h"
 #include "core/record.h"
+#include "core/trace.h"
+#include "diag/logfile.h"
 #include "platform/platform.h"
 
 namespace kx {
@@ -156,9 +157,9 @@ PrefixSuffixSection ParsePrefixSuffix(std::string_view fileBytes, DWORD dwSectio
 
 HRESULT ReadPrefixSuffix(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, DWORD dwSection)
 {
-    OEM_PDEV* pdev = GetOemPDev(pdevobj);
-    KX_POP* op = pdev ? pdev->pOp : nullptr;
-    Treiberstrukturen* ts = op ? op->pTreiberstrukturen : nullptr;
+    const JobContext ctx(pdevobj, pUniDrv);
+    OEM_PDEV* pdev = ctx.Device();
+    Treiberstrukturen* ts = ctx.Settings();
     if (!ts || !PrefixSuffixKeyword(dwSection)) {
         Trace(u"ERROR UNI(SendPrinterParam):  ReadPrefixSuffix() Abschnitt %d ohne Strukturen \r\n",
               dwSection);

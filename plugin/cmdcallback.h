@@ -1,6 +1,8 @@
-// Dispatch of the driver host's command callbacks: the job, document and page
-// boundaries go to the job stream; copies, orientation, paper size, cursor
-// moves, form feed and memory-card switching are handled here.
+// Dispatch of the driver host's command callbacks: a table from command id
+// to handler. The job, document and page boundaries go to the job stream,
+// copies, paper size, form feed and line feed to the label geometry
+// (job/labelgeometry.h); orientation, cursor moves, module side and
+// memory-card switching are single values of the job kept here.
 #pragma once
 
 #include "core/oempdev.h"
@@ -45,12 +47,5 @@ enum : DWORD {
 
 HRESULT CommandCallbackOEM(PDEVOBJ pdevobj, DWORD dwCallbackID, DWORD dwCount, PDWORD pdwParams,
                            INT* piResult, IPrintOemDriverUni* pUniDrv);
-
-// ESC "B" 0 and the feed as a 16-bit little-endian number (line path only).
-HRESULT SendLineFeed(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, DWORD dwFeed);
-
-// Stores the label size of a (custom) paper size callback: length and width in
-// dots, rotation, cursor origin and margins.
-void PaperSize(PDEVOBJ pdevobj, DruckDaten* pDruckDaten, DWORD dwCount, const DWORD* pdwParams);
 
 }  // namespace kx

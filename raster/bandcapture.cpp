@@ -40,8 +40,8 @@ LONG PositiveHeight(LONG h)
     return h == INT32_MIN ? INT32_MAX : -h;
 }
 
-// Step 9 of the band: the band's bytes (or white for a blank band) behind
-// what is stored, then the band is counted.
+// Appends the band's bytes (white for a blank band) behind what is stored
+// and counts the band.
 void StoreBand(Bildverarbeitung* bv, Bildanteile* ba, const BYTE* pSrc,
                const BITMAPINFOHEADER& band, const IPPARAMS* pIPParams)
 {
