@@ -63,6 +63,10 @@ constexpr DWORD PDMFLAG_BARCODE_DESEGMENT_IGNORE = 0x4000000;
 constexpr DWORD PDMFLAG_ENABLE_USERFORM = 0x8000000;
 
 #pragma pack(push, 1)
+// Pages side by side on one label at most (manual multi-page): the number
+// of per-page copy counts the devmode keeps.
+constexpr DWORD kMaxMultiPages = 10;
+
 struct KX_DEVMODE {
     DWORD dwSize;
     DWORD dwSignature;
@@ -85,7 +89,7 @@ struct KX_DEVMODE {
     WORD wVersion;
     WORD dwAusrichtung;
     WORD wAltGroesse;
-    WORD wKopieProSeite[10];
+    WORD wKopieProSeite[kMaxMultiPages];
     BYTE reserved76[4];
     WORD wSpecNumStyle;
     BYTE reserved82[2];
@@ -266,7 +270,7 @@ struct KX_DEVMODE {
         DWORD applicator_dwPressureTime;
     };
     DWORD applicator_dwVacuumDelay;
-    LONG cutter_lAltOffset;   // the cutter offset used instead when cutter_bAltOffset is 1
+    LONG cutter_lAltOffset;  // the cutter offset used instead when cutter_bAltOffset is 1
     DWORD cutter_bAltOffset;
     DWORD krm_dwServicePosition;  // mm
     DWORD krm_dwBackSpeed;

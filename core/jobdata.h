@@ -7,8 +7,9 @@
 // the log object, which is created and deleted on its own.
 #pragma once
 
-#include "platform/kxtypes.h"
 #include "core/prn_interface.h"
+#include "core/regvalues.h"
+#include "platform/kxtypes.h"
 
 class CLogFile;
 struct PrnObject;
@@ -16,12 +17,13 @@ struct PrnObject;
 constexpr int KX_MAX_PATH = 260;
 
 // Sizes of the plain byte blocks of a job.
-constexpr DWORD BARCODE_DEVMODE_SIZE = 1124;  // 824 bytes of 1-D plus 300 bytes of 2-D settings
+constexpr DWORD BARCODE_DEVMODE_SIZE =
+    kx::reg::kBarCodes1DSize + kx::reg::kBarCodes2DSize;  // 1-D then 2-D settings
 constexpr DWORD BILDANTEILE_SIZE = 83424;
 constexpr DWORD ZEICHENBUFFER_SIZE = 11000;
 constexpr DWORD RGBBUFFER_SIZE = 3072;
 constexpr DWORD GRAPHBUF_SIZE = 768;
-constexpr DWORD KVBBBUFFER_SIZE = 2096;      // the text module's KVBBBuffer must fit
+constexpr DWORD KVBBBUFFER_SIZE = 2096;       // the text module's KVBBBuffer must fit
 constexpr DWORD BILDVERARBEITUNG_SIZE = 128;  // the page image record must fit
 
 // Names, registry keys, print files and the log.
@@ -73,7 +75,7 @@ struct Treiberstrukturen {
 
 // Print data of the job.
 struct DruckDaten {
-    DWORD dwPage;   // page counter of the job
+    DWORD dwPage;    // page counter of the job
     DWORD dwFields;  // field counter of the job
     WORD wPagesSincePrintStart;
     DWORD bPageCancelled;
@@ -145,10 +147,10 @@ struct DruckDaten {
 struct DocDaten {
     DWORD dwRotation;
     DWORD bInvers;
-    DWORD dwNo_FBC;        // no print start is sent
-    DWORD bSingleCut;      // single-cut request of the page end
-    DWORD bFormFeed;       // form-feed request of the page end
-    DWORD bDirectOutput;   // direct-output (recall) job
+    DWORD dwNo_FBC;       // no print start is sent
+    DWORD bSingleCut;     // single-cut request of the page end
+    DWORD bFormFeed;      // form-feed request of the page end
+    DWORD bDirectOutput;  // direct-output (recall) job
     DWORD dwReserved[7];
 };
 

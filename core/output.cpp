@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/format.h"
+#include "core/jobcontext.h"
 #include "core/trace.h"
 #include "platform/platform.h"
 
@@ -62,8 +63,8 @@ HRESULT WriteSpooler(const ChannelKind& kind, PDEVOBJ pdevobj, IPrintOemDriverUn
                 Trace(u"UNI(%s):  SendeDaten() DrvWriteSpoolBuf ERROR_PRINT_CANCELLED \r\n",
                       kind.module);
             } else {
-                Trace(u"UNI(%s):  SendeDaten() DrvWriteSpoolBuf GetLastError: %u \r\n",
-                      kind.module, err);
+                Trace(u"UNI(%s):  SendeDaten() DrvWriteSpoolBuf GetLastError: %u \r\n", kind.module,
+                      err);
             }
         }
         Trace(u"UNI(%s):  SendData() DrvWriteSpoolBuf ERROR 0x%x \r\n", kind.module, hr);
@@ -91,17 +92,16 @@ HRESULT SendData(const ChannelKind& kind, PDEVOBJ pdevobj, IPrintOemDriverUni* p
         Trace(u"ERROR UNI(%s):  SendData() es gibt nichts zum Senden \r\n", kind.module);
         return S_OK;
     }
-    OEM_PDEV* pOemPDev = GetOemPDev(pdevobj);
-    if (!pOemPDev || !pUniDrv) {
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pUniDrv) {
         Trace(u"ERROR UNI(%s):  SendData() pUniDrv ist ungültig \r\n", kind.module);
         return E_FAIL;
     }
-    KX_POP* pOp = pOemPDev->pOp;
-    if (!pOp) {
-        Trace(u"ERROR UNI(%s):  SendData() pOp ist ungültig \r\n", kind.module);
+    if (!ctx.Require(kNeedDevice, u"ERROR UNI(%s):  SendData() pUniDrv ist ungültig \r\n",
+                     {kind.module}) ||
+        !ctx.Require(kNeedJob, u"ERROR UNI(%s):  SendData() pOp ist ungültig \r\n", {kind.module}))
         return E_FAIL;
-    }
-    DruckDaten* pDruckDaten = pOp->pDruckDaten;
+    DruckDaten* pDruckDaten = ctx.Data();
     if (kind.allPrintData) bPrintData = TRUE;
 
     HRESULT hr = S_OK;
@@ -111,8 +111,8 @@ HRESULT SendData(const ChannelKind& kind, PDEVOBJ pdevobj, IPrintOemDriverUni* p
     } else {
         if (!bNoSpool) hr = WriteSpooler(kind, pdevobj, pUniDrv, pDruckDaten, pData, cbData);
 
-        const KX_DEVMODE* pDevmode = GetKxDevmode(pdevobj);
-        TreiberPfadDatei* pFiles = pOp->pTreiberPfadDatei;
+        const KX_DEVMODE* pDevmode = ctx.Devmode();
+        TreiberPfadDatei* pFiles = ctx.Files();
         if (pFiles && !bNoFile && pDevmode) {
             bool split = pDevmode->wSplitPrnFile == 1;
             if (!split || !bPrintData || bBothFiles)
@@ -176,8 +176,8 @@ HRESULT SendeKommentarCC(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const cha
 
 BOOL OpenPrnFile(DWORD dwSplitMode, OEM_PDEV* pOemPDev, BOOL bAppend)
 {
-    if (!pOemPDev || !pOemPDev->pOp || !pOemPDev->pOp->pTreiberPfadDatei) return FALSE;
-    TreiberPfadDatei* pFiles = pOemPDev->pOp->pTreiberPfadDatei;
+    TreiberPfadDatei* pFiles = JobContext(pOemPDev).Files();
+    if (!pFiles) return FALSE;
     bool split = dwSplitMode == 1;
 
     if (IsValidHandle(pFiles->hPrnFile) && !plat::CloseHandle(pFiles->hPrnFile))
@@ -192,9 +192,9 @@ BOOL OpenPrnFile(DWORD dwSplitMode, OEM_PDEV* pOemPDev, BOOL bAppend)
     }
 
     char16_t name[KX_MAX_PATH + 16];
-    HRESULT hr = Copy(name, KX_MAX_PATH + 16,
-                      std::u16string_view(pFiles->wcPrnFileName, Length(pFiles->wcPrnFileName,
-                                                                        KX_MAX_PATH - 1)));
+    HRESULT hr = Copy(
+        name, KX_MAX_PATH + 16,
+        std::u16string_view(pFiles->wcPrnFileName, Length(pFiles->wcPrnFileName, KX_MAX_PATH - 1)));
     if (SUCCEEDED(hr)) hr = Cat(name, KX_MAX_PATH + 16, split ? u"_bw.prn" : u".prn");
     std::u16string_view nameView(name, Length(name, KX_MAX_PATH + 16));
     if (FAILED(hr) || nameView.find(u".prn") == std::u16string_view::npos) return FALSE;

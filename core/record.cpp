@@ -21,19 +21,31 @@ void ChooseCommandChars(const PRN_INTERFACE& pi, DWORD dwFeature0, char* pcStart
 RecordWriter::RecordWriter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
     : m_pdevobj(pdevobj), m_pUniDrv(pUniDrv)
 {
-    OEM_PDEV* p = GetOemPDev(pdevobj);
-    KX_POP* op = p ? p->pOp : nullptr;
-    if (!op || !op->pDruckDaten) {
-        m_hr = E_FAIL;
+    TakeJob(JobContext(pdevobj, pUniDrv));
+}
+
+RecordWriter::RecordWriter(JobContext& ctx)
+    : m_pdevobj(ctx.DevObj()), m_pUniDrv(ctx.UniDrv()), m_ctx(&ctx)
+{
+    TakeJob(ctx);
+}
+
+// The command characters and the comment switch of the job; without print
+// data nothing can be written.
+void RecordWriter::TakeJob(const JobContext& ctx)
+{
+    if (!ctx.Data()) {
+        Fail(E_FAIL);
         return;
     }
-    m_cStart = op->pDruckDaten->cStart;
-    m_cEnd = op->pDruckDaten->cEnd;
-    if (op->pTreiberstrukturen) m_comments = ::CommentsOn(op->pTreiberstrukturen->prnInterface);
+    m_cStart = ctx.StartChar();
+    m_cEnd = ctx.EndChar();
+    m_comments = ctx.CommentsOn();
 }
 
 HRESULT RecordWriter::Fail(HRESULT hr)
 {
+    if (m_ctx) return m_ctx->Keep(hr);
     if (FAILED(hr) && SUCCEEDED(m_hr)) m_hr = hr;
     return hr;
 }
@@ -41,7 +53,7 @@ HRESULT RecordWriter::Fail(HRESULT hr)
 HRESULT RecordWriter::Joined(const char* comment, std::size_t cch, const char* fmt, FmtArgs args,
                              BOOL bNoFile)
 {
-    if (!Ok()) return m_hr;
+    if (!Ok()) return Result();
     char buf[512];
     if (cch > sizeof(buf)) cch = sizeof(buf);
     HRESULT hr = VFormat(buf, cch, fmt, args);
@@ -57,7 +69,7 @@ HRESULT RecordWriter::Joined(const char* comment, std::size_t cch, const char* f
 HRESULT RecordWriter::Separate(const char* comment, const char* valueFmt, FmtArgs valueArgs,
                                std::size_t cch, const char* fmt, FmtArgs args, BOOL bNoFile)
 {
-    if (!Ok()) return m_hr;
+    if (!Ok()) return Result();
     char buf[512];
     if (cch > sizeof(buf)) cch = sizeof(buf);
     HRESULT hr = VFormat(buf, cch, fmt, args);
@@ -77,7 +89,7 @@ HRESULT RecordWriter::Separate(const char* comment, const char* valueFmt, FmtArg
 
 HRESULT RecordWriter::Bare(std::size_t cch, const char* fmt, FmtArgs args)
 {
-    if (!Ok()) return m_hr;
+    if (!Ok()) return Result();
     char buf[512];
     if (cch > sizeof(buf)) cch = sizeof(buf);
     HRESULT hr = VFormat(buf, cch, fmt, args);
@@ -91,13 +103,13 @@ HRESULT RecordWriter::Bare(std::size_t cch, const char* fmt, FmtArgs args)
 
 HRESULT RecordWriter::LineEnd()
 {
-    if (!Ok()) return m_hr;
+    if (!Ok()) return Result();
     return Fail(SendeKommentar(m_pdevobj, m_pUniDrv, ""));
 }
 
 HRESULT RecordWriter::Comment(const char* text1, const char* text2)
 {
-    if (!Ok()) return m_hr;
+    if (!Ok()) return Result();
     if (!m_comments) return S_OK;
     return Fail(SendeKommentar(m_pdevobj, m_pUniDrv, text1, text2));
 }

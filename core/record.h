@@ -14,6 +14,7 @@
 #pragma once
 
 #include "core/format.h"
+#include "core/jobcontext.h"
 #include "core/output.h"
 
 namespace kx {
@@ -28,13 +29,19 @@ public:
     // Default size of a record buffer (record plus comment must fit).
     static constexpr std::size_t kBuffer = 80;
 
+    // A writer with an error of its own: its failure ends its own records.
     RecordWriter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv);
+    // A writer of the context's step: it writes nothing once the step has
+    // failed, and its own failure becomes the step's sticky error.
+    explicit RecordWriter(JobContext& ctx);
+    RecordWriter(const RecordWriter&) = delete;
+    RecordWriter& operator=(const RecordWriter&) = delete;
 
     char cStart() const { return m_cStart; }
     char cEnd() const { return m_cEnd; }
     bool CommentsOn() const { return m_comments; }
-    HRESULT Result() const { return m_hr; }
-    bool Ok() const { return SUCCEEDED(m_hr); }
+    HRESULT Result() const { return m_ctx ? m_ctx->Result() : m_hr; }
+    bool Ok() const { return SUCCEEDED(Result()); }
 
     // Marks the records of this writer as print data: in split print-file
     // mode they go to the second print file instead of the first (the
@@ -74,8 +81,11 @@ public:
 private:
     HRESULT Fail(HRESULT hr);
 
+    void TakeJob(const JobContext& ctx);
+
     PDEVOBJ m_pdevobj;
     IPrintOemDriverUni* m_pUniDrv;
+    JobContext* m_ctx = nullptr;
     char m_cStart = '^';
     char m_cEnd = '_';
     bool m_comments = false;

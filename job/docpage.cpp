@@ -16,27 +16,27 @@
 //   comment writer refuses longer lines, while the record carries the name
 //   whole.
 // - Each step of the page start writes through its own record writer, so a
-//   failed write ends its step only; the page start answers S_OK.
+//   failed write ends its step only; the page start answers S_OK. Its trace
+//   line reports the result of the last record written.
 #include <cstring>
 #include <string_view>
 
+#include "core/jobcontext.h"
+#include "core/printerparam.h"
+#include "core/record.h"
 #include "core/trace.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "job/labellayout.h"
 #include "job/printstart.h"
-#include "core/record.h"
 #include "options/deviceparam.h"
 #include "options/prefixsuffix.h"
 #include "raster/bandcapture.h"
-#include "core/printerparam.h"
 
 namespace kx {
 
 namespace {
 
-// Pages on one common print start.
-constexpr DWORD kMaxMultiPages = 10;
 // The job-identification setting from which on no page number or job name
 // is sent.
 constexpr DWORD kJobIdentOff = 2;
@@ -56,51 +56,191 @@ const char* PageNumberFormat(DWORD dwPage)
 
 // A new page's raster starts empty: no bands, no headers, no buffer left
 // over from a page that never reached its end.
-void StartPageImage(OEM_PDEV* pdev)
+void StartPageImage(const JobContext& ctx)
 {
-    KX_POP* op = pdev->pOp;
+    KX_POP* op = ctx.Job();
     if (op->pBildanteile) std::memset(op->pBildanteile, 0, sizeof(Bildanteile));
-    const Bildverarbeitung* bv = op->pBildverarbeitung;
+    Bildverarbeitung* bv = ctx.PageImage();
     if (bv->pBufStart || bv->dwBufSize)
         Trace(u"UNI(CC-Klassen):  StartPage() Altlast vorher löschen \r\n");
-    ResetPageImage(pdev);
-    op->pBildverarbeitung->dwFarbpixel = 0;
+    ResetPageImage(ctx.Device());
+    bv->dwFarbpixel = 0;
 }
 
-bool LogEnabled(const KX_POP* op)
+bool LogEnabled(const JobContext& ctx)
 {
-    const Treiberstrukturen* ts = op ? op->pTreiberstrukturen : nullptr;
+    const Treiberstrukturen* ts = ctx.Settings();
     return ts && (ts->bLogFileEnable == 1 || ts->prnInterface.bLogFileEnable == 1);
+}
+
+// The records of the page start, each missing one traced in its own words.
+bool PageStartRecordsPresent(JobContext& ctx)
+{
+    return ctx.Require(
+               kNeedDevice | kNeedJob | kNeedDevmode,
+               u"ERROR UNI(CC-Klassen):  StartPage() ERROR mind. eine Struktur = NULL \r\n") &&
+           ctx.Require(
+               kNeedPageImage,
+               u"ERROR UNI(CC-Klassen):  StartPage() ERROR pBildverarbeitung = NULL \r\n") &&
+           ctx.Require(
+               kNeedSettings,
+               u"ERROR UNI(CC-Klassen):  StartPage() ERROR pTreiberstrukturen = NULL \r\n") &&
+           ctx.Require(kNeedData,
+                       u"ERROR UNI(CC-Klassen):  StartPage() ERROR pDruckDaten = NULL \r\n");
+}
+
+// What the page start decides once and its steps share.
+struct PageStart {
+    bool bFirstPage;        // the job's first page
+    bool bLabelStart;       // the page opens a label
+    bool bJobIdent;         // page number and job name are sent
+    bool bExtendedRecords;  // the printer takes the extended records
+};
+
+// The page count of a common print start. The eleventh page and later are
+// dropped (the page end sends nothing for them): false for such a page.
+// Each step below has its own writer, so that a failed write ends only its
+// own step; the page start still answers S_OK.
+bool CountCommonStartPage(const JobContext& ctx, HRESULT* phr)
+{
+    DruckDaten& d = *ctx.Data();
+    if (!d.bMultiPage) return true;
+    if (d.dwPage <= kMaxMultiPages) {
+        *phr = RecordWriter(ctx.DevObj(), ctx.UniDrv())
+                   .Separate("\t\t\t// Page #", "%u", {d.dwPage}, RecordWriter::kBuffer,
+                             "%cFBG---r%u%c", {ctx.StartChar(), d.dwPage, ctx.EndChar()});
+        return true;
+    }
+    RecordWriter(ctx.DevObj(), ctx.UniDrv()).Comment("\t// Pages > 10 cancelled ");
+    d.dwPage = kMaxMultiPages;
+    JobLog(ctx.Device(),
+           "\r\n [START_PAGE] Attention - Cancelled because of max. pages 10 reached - "
+           "deactivate option 'common printstart'");
+    ++d.wSeitennummer;
+    ++d.wPagesSincePrintStart;
+    d.bPageCancelled = TRUE;
+    Trace(u"UNI(CC-Klassen):  StartPage() bMultiCancel - max. 10 Seiten \r\n");
+    return false;
+}
+
+// Page number, job name and codepage: the records that identify the page.
+void SendPageIdentity(const JobContext& ctx, const PageStart& ps, HRESULT* phr)
+{
+    const DruckDaten& d = *ctx.Data();
+    const KX_DEVMODE& dm = *ctx.Devmode();
+    const DEVMODEW* pub = ctx.PublicDevmode();
+    const char cS = ctx.StartChar(), cE = ctx.EndChar();
+    if (ps.bJobIdent && ps.bLabelStart) {
+        // A collated job re-sends its print file per copy: the page number
+        // goes to the spooler only.
+        const BOOL bNoFile = pub && pub->dmCollate == 1;
+        *phr = RecordWriter(ctx.DevObj(), ctx.UniDrv())
+                   .Separate("\t\t// Job ID ", "%u", {d.dwPage}, RecordWriter::kBuffer,
+                             PageNumberFormat(d.dwPage), {cS, d.dwPage, cE}, bNoFile);
+    }
+
+    if (ps.bFirstPage && ps.bJobIdent &&
+        (ctx.Settings()->dwFeature[0] & FEATURE_INTERFACE_JOBNAME) && d.szJobName[0] != 0 &&
+        d.dwSendEtiParam == 0) {
+        // The comment line holds at most 100 characters: a long name is cut
+        // there (the record carries it whole).
+        const std::string_view name(d.szJobName, Length(d.szJobName, sizeof(d.szJobName)));
+        *phr = RecordWriter(ctx.DevObj(), ctx.UniDrv())
+                   .Separate("\t// Job name ", "%.80s ", {name}, sizeof(d.szJobName) + 16,
+                             "%cFBE---r%s%c", {cS, name, cE});
+    }
+
+    if (ps.bFirstPage && dm.wCodepageSenden == 1 && d.dwSendEtiParam == 0) {
+        const DWORD dwCodepage = dm.wCodepage;
+        *phr = RecordWriter(ctx.DevObj(), ctx.UniDrv())
+                   .Separate("\t// Codepage ", "%u", {dwCodepage}, RecordWriter::kBuffer,
+                             dwCodepage < 10 ? "%cFCCN--r%01lu-------%c" : "%cFCCN--r%02lu------%c",
+                             {cS, dwCodepage, cE});
+    }
+}
+
+// The label's own records (material, size, rotation), or only the copies
+// when the printer keeps the label parameters itself.
+void SendLabelRecords(const JobContext& ctx, const PageStart& ps, HRESULT* phr)
+{
+    PDEVOBJ pdevobj = ctx.DevObj();
+    IPrintOemDriverUni* pUniDrv = ctx.UniDrv();
+    const DruckDaten& d = *ctx.Data();
+    KX_DEVMODE* pKX = ctx.Devmode();
+    if (d.dwSendEtiParam == 0) {
+        *phr = SendMaterial(pdevobj, pUniDrv, pKX);
+        if (ps.bLabelStart) *phr = SendLabelSize(pdevobj, pUniDrv);
+        if (ps.bFirstPage) *phr = SendRotateMirror(pdevobj, pUniDrv, pKX);
+    } else if (ps.bFirstPage && !d.bMultiPage && !ps.bExtendedRecords) {
+        const char* man = (pKX->dwFlags & PDMFLAG_KOPIEN_MANUELL) ? " man." : "";
+        *phr = RecordWriter(pdevobj, pUniDrv)
+                   .Separate("\t// Copies ", "%u%s", {d.dwCopies, man}, RecordWriter::kBuffer,
+                             "%cFBBA--r%05u---%c", {ctx.StartChar(), d.dwCopies, ctx.EndChar()});
+    }
+}
+
+// The first label of the job sets up the printer: peripherals, device
+// settings and inverse print.
+void SendJobSetup(const JobContext& ctx, HRESULT* phr)
+{
+    PDEVOBJ pdevobj = ctx.DevObj();
+    IPrintOemDriverUni* pUniDrv = ctx.UniDrv();
+    const DruckDaten& d = *ctx.Data();
+    KX_DEVMODE* pKX = ctx.Devmode();
+    if (d.dwSendGerParam == 0) SendDevmodePrinterParam(pdevobj, pUniDrv, pKX);
+    if (d.dwSendEtiParam != 0) return;
+    SendDeviceSettingsParam(pdevobj, pUniDrv, pKX);
+    RecordWriter inv(pdevobj, pUniDrv);
+    if (pKX->dwFlags & PDMFLAG_INVERS)
+        *phr =
+            inv.Separate("\t// Inverse print ", "%cFCDH--r1-------%c", {inv.cStart(), inv.cEnd()});
+    else
+        *phr = inv.Separate("\t// Normal print (non-inverse)", "%cFCDH--r0-------%c",
+                            {inv.cStart(), inv.cEnd()});
+}
+
+// The label's commands, which need a devmode that carries its marker: a
+// devmode without one would set the printer up from defaults.
+void SendLabelSetup(const JobContext& ctx, const PageStart& ps, HRESULT* phr)
+{
+    if (!HasValidMarker(*ctx.Devmode())) {
+        Trace(
+            u"ERROR UNI(CC-Klassen):  StartPage() Devmode ohne gültige Kennung - keine "
+            u"Etikettenparameter \r\n");
+        return;
+    }
+    SendLabelRecords(ctx, ps, phr);
+    if (ps.bLabelStart && ps.bFirstPage) SendJobSetup(ctx, phr);
+    if (ps.bLabelStart && ctx.Interface()->dwPrefixSuffix > 0)
+        *phr = ReadPrefixSuffix(ctx.DevObj(), ctx.UniDrv(), PS_POST_DOCUMENT);
 }
 
 }  // namespace
 
 HRESULT StartDoc(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
 {
-    OEM_PDEV* pdev = GetOemPDev(pdevobj);
-    if (!GetKxDevmode(pdevobj) || !pdev) {
-        Trace(u"ERROR UNI(CC-Klassen):  StartDoc() ERROR pKX_Devmode oder pOemPDev = NULL \r\n");
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!ctx.Require(
+            kNeedDevmode | kNeedDevice,
+            u"ERROR UNI(CC-Klassen):  StartDoc() ERROR pKX_Devmode oder pOemPDev = NULL \r\n"))
         return E_FAIL;
-    }
-    if (!pdev->pOp) {
+    if (!ctx.Has(kNeedJob)) {
         Trace(
             u"UNI(CC-Klassen):  StartDoc() ACHTUNG: pOemPDev->pOp fehlt, rufe StartJob() auf \r\n");
         StartJob(pdevobj, pUniDrv);
-        if (!pdev->pOp) {
-            Trace(
-                u"ERROR UNI(CC-Klassen):  StartDoc() ERROR pOemPDev->pOp ist noch immer NULL \r\n");
+        if (!ctx.Require(kNeedJob,
+                         u"ERROR UNI(CC-Klassen):  StartDoc() ERROR pOemPDev->pOp ist noch "
+                         u"immer NULL \r\n"))
             return E_FAIL;
-        }
     }
-    KX_POP* op = pdev->pOp;
-    if (LogEnabled(op)) JobLog(pdev, "\r\n [START_DOC]");
-    if (!op->pDruckDaten || !op->pBildverarbeitung || !op->pTreiberstrukturen) {
-        Trace(u"ERROR UNI(CC-Klassen):  StartDoc() ERROR mind. eine Struktur = NULL \r\n");
-        JobLog(pdev, "\r\n [START_DOC] ERROR mind. eine Struktur = NULL");
+    if (LogEnabled(ctx)) JobLog(ctx.Device(), "\r\n [START_DOC]");
+    if (!ctx.Require(kNeedData | kNeedPageImage | kNeedSettings,
+                     u"ERROR UNI(CC-Klassen):  StartDoc() ERROR mind. eine Struktur = NULL \r\n")) {
+        JobLog(ctx.Device(), "\r\n [START_DOC] ERROR mind. eine Struktur = NULL");
         return E_FAIL;
     }
     // Separator-page settings 3 and 4: the separator page opens the document.
-    if (op->pTreiberstrukturen->prnInterface.dwTrennseite > 2) {
+    if (ctx.Interface()->dwTrennseite > 2) {
         RecordWriter(pdevobj, pUniDrv).Comment("\r\n\t// START_DOC ");
         SendTrennseite(pdevobj, pUniDrv);
     }
@@ -109,151 +249,44 @@ HRESULT StartDoc(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
 
 HRESULT StartPage(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
 {
-    OEM_PDEV* pdev = GetOemPDev(pdevobj);
-    KX_POP* op = pdev ? pdev->pOp : nullptr;
-    KX_DEVMODE* pKX = GetKxDevmode(pdevobj);
-    if (!pdevobj || !pdev || !op || !pKX) {
-        Trace(u"ERROR UNI(CC-Klassen):  StartPage() ERROR mind. eine Struktur = NULL \r\n");
-        return E_FAIL;
-    }
-    if (!op->pBildverarbeitung) {
-        Trace(u"ERROR UNI(CC-Klassen):  StartPage() ERROR pBildverarbeitung = NULL \r\n");
-        return E_FAIL;
-    }
-    if (!op->pTreiberstrukturen) {
-        Trace(u"ERROR UNI(CC-Klassen):  StartPage() ERROR pTreiberstrukturen = NULL \r\n");
-        return E_FAIL;
-    }
-    if (!op->pDruckDaten) {
-        Trace(u"ERROR UNI(CC-Klassen):  StartPage() ERROR pDruckDaten = NULL \r\n");
-        return E_FAIL;
-    }
-    DruckDaten& d = *op->pDruckDaten;
-    const Treiberstrukturen& ts = *op->pTreiberstrukturen;
-    const PRN_INTERFACE& pi = ts.prnInterface;
-    const KX_DEVMODE& dm = *pKX;
-    const DEVMODEW* pub = pdevobj->pPublicDM;
-    const DWORD dwFlags = dm.dwFlags;
-    const bool bLog = LogEnabled(op);
-    const bool bExtendedRecords = ts.dwFeature[11] != 0;
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!PageStartRecordsPresent(ctx)) return E_FAIL;
+    DruckDaten& d = *ctx.Data();
+    const KX_DEVMODE& dm = *ctx.Devmode();
 
-    StartPageImage(pdev);
-
+    StartPageImage(ctx);
     ++d.dwPage;
     d.lCursorY = 0;
     d.lCursorX = d.nCursorOriginX;
     d.bPageCancelled = FALSE;
 
-    RecordWriter w(pdevobj, pUniDrv);
-    const char cS = w.cStart(), cE = w.cEnd();
-    // Each step below has its own writer, so that a failed write ends only
-    // its own step; the page start still answers S_OK.
-    HRESULT hr = w.Comment("\r\n\t// START_PAGE ");
-    if (bLog) JobLog(pdev, "\r\n [START_PAGE]");
-
-    if (d.bMultiPage) {
-        if (d.dwPage <= kMaxMultiPages) {
-            hr = RecordWriter(pdevobj, pUniDrv)
-                     .Separate("\t\t\t// Page #", "%u", {d.dwPage}, RecordWriter::kBuffer,
-                               "%cFBG---r%u%c", {cS, d.dwPage, cE});
-        } else {
-            // The eleventh page and later are dropped: the page end sends
-            // nothing for them.
-            w.Comment("\t// Pages > 10 cancelled ");
-            d.dwPage = kMaxMultiPages;
-            JobLog(pdev,
-                   "\r\n [START_PAGE] Attention - Cancelled because of max. pages 10 reached - "
-                   "deactivate option 'common printstart'");
-            ++d.wSeitennummer;
-            ++d.wPagesSincePrintStart;
-            d.bPageCancelled = TRUE;
-            Trace(u"UNI(CC-Klassen):  StartPage() bMultiCancel - max. 10 Seiten \r\n");
-            return S_OK;
-        }
-    }
+    HRESULT hr = RecordWriter(pdevobj, pUniDrv).Comment("\r\n\t// START_PAGE ");
+    if (LogEnabled(ctx)) JobLog(ctx.Device(), "\r\n [START_PAGE]");
+    if (!CountCommonStartPage(ctx, &hr)) return S_OK;
 
     // The pages since the last print start. The first page of a label
     // starts the label without a print start of its own yet.
     ++d.wSeitennummer;
     ++d.wPagesSincePrintStart;
     if (d.wSeitennummer == 1) d.bPrintStarted = FALSE;
-    const bool bFirstPage = d.dwPage < 2;
-    const bool bLabelStart = dm.wMehrereSeiten == 0 || d.wSeitennummer == 1;
-    const bool bJobIdent = pi.dwJobIdent < kJobIdentOff && !bExtendedRecords;
+    const bool bExtendedRecords = ctx.Settings()->dwFeature[11] != 0;
+    const PageStart ps{d.dwPage < 2, dm.wMehrereSeiten == 0 || d.wSeitennummer == 1,
+                       ctx.Interface()->dwJobIdent < kJobIdentOff && !bExtendedRecords,
+                       bExtendedRecords};
 
-    if (bJobIdent && bLabelStart) {
-        // A collated job re-sends its print file per copy: the page number
-        // goes to the spooler only.
-        const BOOL bNoFile = pub && pub->dmCollate == 1;
-        hr = RecordWriter(pdevobj, pUniDrv)
-                 .Separate("\t\t// Job ID ", "%u", {d.dwPage}, RecordWriter::kBuffer,
-                           PageNumberFormat(d.dwPage), {cS, d.dwPage, cE}, bNoFile);
-    }
-
-    if (bFirstPage && bJobIdent && (ts.dwFeature[0] & FEATURE_INTERFACE_JOBNAME) &&
-        d.szJobName[0] != 0 && d.dwSendEtiParam == 0) {
-        // The comment line holds at most 100 characters: a long name is cut
-        // there (the record carries it whole).
-        const std::string_view name(d.szJobName, Length(d.szJobName, sizeof(d.szJobName)));
-        hr = RecordWriter(pdevobj, pUniDrv)
-                 .Separate("\t// Job name ", "%.80s ", {name}, sizeof(d.szJobName) + 16,
-                           "%cFBE---r%s%c", {cS, name, cE});
-    }
-
-    if (bFirstPage && dm.wCodepageSenden == 1 && d.dwSendEtiParam == 0) {
-        const DWORD dwCodepage = dm.wCodepage;
-        hr = RecordWriter(pdevobj, pUniDrv)
-                 .Separate("\t// Codepage ", "%u", {dwCodepage}, RecordWriter::kBuffer,
-                           dwCodepage < 10 ? "%cFCCN--r%01lu-------%c" : "%cFCCN--r%02lu------%c",
-                           {cS, dwCodepage, cE});
-    }
-
+    SendPageIdentity(ctx, ps, &hr);
     if (d.bMultiPage && d.dwSendEtiParam == 0) SendPrinterParam(pdevobj, pUniDrv, nullptr);
-
     if (dm.wMehrereSeiten == 0) d.wSpaltenZaehler = 0;
-
-    SetSkalierungSeite(&d, dm, pub);
-
-    if (!HasValidMarker(dm)) {
-        Trace(
-            u"ERROR UNI(CC-Klassen):  StartPage() Devmode ohne gültige Kennung - keine "
-            u"Etikettenparameter \r\n");
-    } else {
-        if (d.dwSendEtiParam == 0) {
-            hr = SendMaterial(pdevobj, pUniDrv, pKX);
-            if (bLabelStart) hr = SendLabelSize(pdevobj, pUniDrv);
-            if (bFirstPage) hr = SendRotateMirror(pdevobj, pUniDrv, pKX);
-        } else if (bFirstPage && !d.bMultiPage && !bExtendedRecords) {
-            const char* man = (dwFlags & PDMFLAG_KOPIEN_MANUELL) ? " man." : "";
-            hr = RecordWriter(pdevobj, pUniDrv)
-                     .Separate("\t// Copies ", "%u%s", {d.dwCopies, man}, RecordWriter::kBuffer,
-                               "%cFBBA--r%05u---%c", {cS, d.dwCopies, cE});
-        }
-
-        if (bLabelStart && bFirstPage) {
-            if (d.dwSendGerParam == 0) SendDevmodePrinterParam(pdevobj, pUniDrv, pKX);
-            if (d.dwSendEtiParam == 0) {
-                SendDeviceSettingsParam(pdevobj, pUniDrv, pKX);
-                RecordWriter inv(pdevobj, pUniDrv);
-                if (dwFlags & PDMFLAG_INVERS)
-                    hr = inv.Separate("\t// Inverse print ", "%cFCDH--r1-------%c", {cS, cE});
-                else
-                    hr = inv.Separate("\t// Normal print (non-inverse)", "%cFCDH--r0-------%c",
-                                      {cS, cE});
-            }
-        }
-
-        if (bLabelStart && pi.dwPrefixSuffix > 0)
-            hr = ReadPrefixSuffix(pdevobj, pUniDrv, PS_POST_DOCUMENT);
-    }
+    SetSkalierungSeite(&d, dm, ctx.PublicDevmode());
+    SendLabelSetup(ctx, ps, &hr);
 
     RecordWriter end(pdevobj, pUniDrv);
     if (!end.CommentsOn()) end.LineEnd();
-    op->pBildverarbeitung->bHeadersFilled = FALSE;
+    ctx.PageImage()->bHeadersFilled = FALSE;
     Trace(
         u"UNI(CC-Klassen):  StartPage() Ende - hResult: 0x%x, pOemPDev->iHAllocZaehler: %d, "
         u"pOemPDev->iNewZaehler: %d  \r\n",
-        hr, pdev->iHAllocZaehler, pdev->iNewZaehler);
+        hr, ctx.Device()->iHAllocZaehler, ctx.Device()->iNewZaehler);
     return S_OK;
 }
 

@@ -3,8 +3,8 @@
 // suffix, and collation by re-sending the print file.
 //
 // Decisions of this module:
-//   - "No print start for the current label" is a label with pages counted
-//     since the last print start (wSeitennummer above 0).
+//   - A label still lacks its print start while pages were counted since the
+//     last print start (wSeitennummer above 0).
 //   - A single cut is due before the last re-sent copy for the cut modes
 //     that cut by themselves: 4 with an interval of 0, and 1, 2, 3, 6 and 7
 //     (0 is no cut, 5 is excluded, 8 leaves the printer's own setting).
@@ -12,22 +12,22 @@
 //     "DAPageNr" are the pages counted since the last print start.
 #include <string>
 
+#include "core/jobcontext.h"
+#include "core/printeroptions.h"
+#include "core/record.h"
+#include "core/regvalues.h"
 #include "core/trace.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
-#include "core/printeroptions.h"
 #include "job/printstart.h"
-#include "core/record.h"
 #include "objects/passthrough.h"
 #include "options/prefixsuffix.h"
 #include "platform/platform.h"
-#include "core/regvalues.h"
 
 namespace kx {
 
 namespace {
 
-constexpr DWORD kMaxMultiPages = 10;
 constexpr DWORD kMultiColWaitMs = 1500;
 constexpr DWORD kDialogCutter = 0x8;  // dwDialogeEnable: the cutter was set up
 
@@ -52,48 +52,53 @@ bool SingleCutDue(const KX_DEVMODE* pKX)
     }
 }
 
-// Step 3: the job is ended on the host's behalf; its counters and print
-// file are kept for the next job start.
-HRESULT KeepBrokenJob(JobParts& j)
+// A job ended on the host's behalf (the device state goes while the job is
+// open): its counters and print file are kept for the next job start, which
+// continues it. The pages of an unfinished label are left out of the count.
+HRESULT KeepBrokenJob(const JobContext& ctx)
 {
-    DruckDaten* d = j.data;
+    DruckDaten* d = ctx.Data();
+    TreiberPfadDatei* f = ctx.Files();
+    OEM_PDEV* p = ctx.Device();
     DWORD page = d->dwPage;
-    if (d->wSeitennummer > 0 && (d->bMultiPage || j.pKX->wMehrereSeiten > 0))
+    if (d->wSeitennummer > 0 && (d->bMultiPage || ctx.Devmode()->wMehrereSeiten > 0))
         page = page > d->wSeitennummer ? page - d->wSeitennummer : 0;
-    WriteJobDword(j.files, reg::kDAPageNr, page);
-    WriteJobDword(j.files, reg::kDAFieldNr, d->dwFields);
-    if (j.files->szRegKey[0]) {
+    WriteJobDword(f, reg::kDAPageNr, page);
+    WriteJobDword(f, reg::kDAFieldNr, d->dwFields);
+    if (f->szRegKey[0]) {
+        // Both buffers hold KX_MAX_PATH characters: the name always fits.
         WCHAR name[KX_MAX_PATH] = {};
         Copy(name, KX_MAX_PATH,
-             std::u16string_view(j.files->wcPrnFileName,
-                                 Length(j.files->wcPrnFileName, KX_MAX_PATH)));
+             std::u16string_view(f->wcPrnFileName, Length(f->wcPrnFileName, KX_MAX_PATH)));
         std::uint32_t err =
-            plat::RegSetValue(plat::Hive::CurrentUser, j.files->szRegKey, reg::kDAPrnFileName,
+            plat::RegSetValue(plat::Hive::CurrentUser, f->szRegKey, reg::kDAPrnFileName,
                               plat::kRegSz, name, sizeof(name));
         if (err != 0)
             Trace(u"ERROR UNI(CC-Klassen):  EndDoc() HCU %s DAPrnFileName ERROR %d \r\n",
-                  j.files->szRegKey, err);
+                  f->szRegKey, err);
     }
-    if (IsValidHandle(j.files->hPrnFile)) plat::CloseHandle(j.files->hPrnFile);
-    j.files->hPrnFile = INVALID_HANDLE_VALUE;
-    if (j.settings->bLogFileEnable) {
-        JobLog(j.pOemPDev, "END_DOC");
-        JobLog(j.pOemPDev, "\r\n [END_DOC] - Error");
-        JobLogF(j.pOemPDev, "Pages: %d", d->dwPage);
-        CloseJobLog(j.pOemPDev);
+    if (IsValidHandle(f->hPrnFile)) plat::CloseHandle(f->hPrnFile);
+    f->hPrnFile = INVALID_HANDLE_VALUE;
+    if (ctx.Settings()->bLogFileEnable) {
+        JobLog(p, "END_DOC");
+        JobLog(p, "\r\n [END_DOC] - Error");
+        JobLogF(p, "Pages: %d", d->dwPage);
+        CloseJobLog(p);
     }
-    if (j.settings->prnInterface.dwDebugFile >= 2) trace::Close();
+    if (ctx.Interface()->dwDebugFile >= 2) trace::Close();
     Trace(
         u"UNI(CC-Klassen):  EndDoc() Seitennummern ... gesichert. Mache mit EndJob() weiter. \r\n");
     return S_OK;
 }
 
-// Step 11: the further copies of a collated job, by sending the print file
-// again.
-void ResendCopies(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, JobParts& j)
+// The further copies of a collated job, made by sending the print file
+// again once the last document of the job has ended (its page count
+// reaches the job's total).
+void ResendCopies(const JobContext& ctx)
 {
-    DruckDaten* d = j.data;
-    TreiberPfadDatei* f = j.files;
+    DruckDaten* d = ctx.Data();
+    TreiberPfadDatei* f = ctx.Files();
+    const KX_DEVMODE* pKX = ctx.Devmode();
     DWORD gesPages = 0;
     bool known = ReadJobDword(f, reg::kDAGesPages, &gesPages);
     if (!known || d->dwPage != gesPages) {
@@ -102,25 +107,24 @@ void ResendCopies(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, JobParts& j)
     }
     if (IsValidHandle(f->hPrnFile)) plat::CloseHandle(f->hPrnFile);
     f->hPrnFile = INVALID_HANDLE_VALUE;
-    if (j.pKX->dwFlags & PDMFLAG_JOBDRUCK) return;
+    if (pKX->dwFlags & PDMFLAG_JOBDRUCK) return;
 
     const std::u16string file =
         std::u16string(f->wcPrnFileName, Length(f->wcPrnFileName, KX_MAX_PATH)) + u".prn";
-    const int copies = pdevobj->pPublicDM->dmCopies;
+    const int copies = ctx.PublicDevmode()->dmCopies;
     for (int i = 1; i < copies; ++i) {
-        if (i == copies - 1 && CutterFitted(d) && j.pKX->cutter_dwMode != 5 &&
-            SingleCutDue(j.pKX)) {
+        if (i == copies - 1 && CutterFitted(d) && pKX->cutter_dwMode != 5 && SingleCutDue(pKX)) {
             // The last copy ends with a single cut, in the file only.
-            if (OpenPrnFile(0, j.pOemPDev, TRUE)) {
+            if (OpenPrnFile(0, ctx.Device(), TRUE)) {
                 std::string cut = FormatString("%cFCDD--r1-------%c", {d->cStart, d->cEnd});
-                cut += JobCommentsOn(j.pOemPDev) ? "\r\n\t// last file manual single cut \r\n"
-                                                 : "\r\n";
-                SendData(pdevobj, pUniDrv, cut.data(), static_cast<DWORD>(cut.size()), FALSE, TRUE);
+                cut += ctx.CommentsOn() ? "\r\n\t// last file manual single cut \r\n" : "\r\n";
+                SendData(ctx.DevObj(), ctx.UniDrv(), cut.data(), static_cast<DWORD>(cut.size()),
+                         FALSE, TRUE);
                 plat::CloseHandle(f->hPrnFile);
                 f->hPrnFile = INVALID_HANDLE_VALUE;
             }
         }
-        if (!SendPrnFileToPrinter(j.pOemPDev, file.c_str(), f->wcPrinterName))
+        if (!SendPrnFileToPrinter(ctx.Device(), file.c_str(), f->wcPrinterName))
             Trace(u"ERROR UNI(CC-Klassen):  EndDoc() SendPrnFileToPrinter %d ERROR \r\n", i);
     }
 }
@@ -129,36 +133,37 @@ void ResendCopies(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, JobParts& j)
 
 HRESULT EndDoc(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
 {
-    JobParts j(pdevobj);
-    if (!pdevobj || !j.pOemPDev || !j.pKX || !j.op || !j.data || !j.settings || !j.files) {
-        Trace(u"ERROR UNI(CC-Klassen):  EndDoc() ERROR mind. eine Struktur = NULL \r\n");
-        JobLog(j.pOemPDev, "\r\n [END_DOC] ERROR mind. eine Struktur = NULL");
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!ctx.Require(kNeedDevice | kNeedDevmode | kNeedJob | kNeedData | kNeedSettings | kNeedFiles,
+                     u"ERROR UNI(CC-Klassen):  EndDoc() ERROR mind. eine Struktur = NULL \r\n")) {
+        JobLog(ctx.Device(), "\r\n [END_DOC] ERROR mind. eine Struktur = NULL");
         return E_FAIL;
     }
-    DruckDaten* d = j.data;
-    KX_DEVMODE* pKX = j.pKX;
-    const PRN_INTERFACE& pi = j.settings->prnInterface;
-    const DEVMODEW* pub = pdevobj->pPublicDM;
+    DruckDaten* d = ctx.Data();
+    KX_DEVMODE* pKX = ctx.Devmode();
+    const PRN_INTERFACE& pi = *ctx.Interface();
+    const DEVMODEW* pub = ctx.PublicDevmode();
     const bool collate = pub && pub->dmCollate == 1;
     if (d->bPrintCancelled) {
         Trace(u"UNI(CC-Klassen):  EndDoc() Achtung, Druckvorgang wurde abgebrochen \r\n");
         return S_OK;
     }
-    if (j.settings->bDisablePDEV) return KeepBrokenJob(j);
+    if (ctx.Settings()->bDisablePDEV) return KeepBrokenJob(ctx);
 
-    JobLog(j.pOemPDev, "\r\n [END_DOC]");
+    JobLog(ctx.Device(), "\r\n [END_DOC]");
     RecordWriter w(pdevobj, pUniDrv);
     w.Comment("\t// END_DOC ");
-    const DWORD noFBC = j.doc ? j.doc->dwNo_FBC : 0;
+    DocDaten* doc = ctx.Doc();
+    const DWORD noFBC = doc ? doc->dwNo_FBC : 0;
 
     bool endCutDone = false;
     if (d->bEndCut && noFBC == 0 && !collate) {
         w.Separate("\t// Endcut ", "%cFCDD--r1-------%c", {w.cStart(), w.cEnd()});
         endCutDone = true;
     }
-    if (j.doc && j.doc->bFormFeed && noFBC == 0) {
+    if (doc && doc->bFormFeed && noFBC == 0) {
         w.Separate("\t// Form feed ", "%cFE----r--------%c", {w.cStart(), w.cEnd()});
-        j.doc->bFormFeed = 0;
+        doc->bFormFeed = 0;
     }
 
     if (d->bMultiPage) {
@@ -177,7 +182,7 @@ HRESULT EndDoc(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
                        {w.cStart(), order, w.cEnd()});
         if (w.Ok()) SendStartPrint(pdevobj, pUniDrv);
     } else if (d->dwFields == 0 && !d->bBildinhaltVorhanden && pi.bLeereSeiten == 1) {
-        JobLog(j.pOemPDev,
+        JobLog(ctx.Device(),
                "[END_DOC]\t kein Bild- oder Textinhalt vorhanden, blende diese Seite aus ...");
     } else if (pKX->wMehrereSeiten > 0 && d->wSeitennummer > 0) {
         SendStartPrint(pdevobj, pUniDrv);
@@ -188,16 +193,17 @@ HRESULT EndDoc(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
     if (!d->bMultiPage && CutterFitted(d) && !endCutDone) {
         const bool modeCuts =
             (pKX->cutter_dwMode == 4 && pKX->cutter_wControlMode == 0) || pKX->cutter_dwMode == 6;
-        if ((modeCuts || (j.settings->dwDialogeEnable & kDialogCutter)) && noFBC == 0 && !collate) {
+        if ((modeCuts || (ctx.Settings()->dwDialogeEnable & kDialogCutter)) && noFBC == 0 &&
+            !collate) {
             if (pKX->dwFlags & PDMFLAG_MULTICOL) Warte(kMultiColWaitMs);
             w.Separate("\t// Cutter Singlecut ", "%cFCDD--r%1u-------%c",
                        {w.cStart(), 1u, w.cEnd()});
         }
     }
 
-    if (pi.dwPrefixSuffix > 0) ReadPrefixSuffix(pdevobj, pUniDrv, 5);
+    if (pi.dwPrefixSuffix > 0) ReadPrefixSuffix(pdevobj, pUniDrv, PS_POST_PRINTSTART);
 
-    if (CollatedByResend(pdevobj)) ResendCopies(pdevobj, pUniDrv, j);
+    if (CollatedByResend(pdevobj)) ResendCopies(ctx);
     return S_OK;
 }
 

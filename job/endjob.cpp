@@ -25,16 +25,18 @@
 //     the M record names the card file with ".prn", the MA record without.
 #include <string>
 
-#include "core/trace.h"
+#include "core/jobcontext.h"
 #include "core/jobheap.h"
+#include "core/record.h"
+#include "core/trace.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "job/printstart.h"
-#include "core/record.h"
 #include "objects/objectlist.h"
 #include "platform/platform.h"
 #include "raster/bandcapture.h"
 #include "raster/bitmap.h"
+#include "settings/models.h"
 
 namespace kx {
 
@@ -42,8 +44,6 @@ namespace {
 
 constexpr std::uint64_t kBackupMinFreeBytes = 4ull << 30;
 constexpr DWORD kMemCardDefaultSize = 204800;
-constexpr DWORD kDocFeatureUtf8 = 0x20000;
-constexpr DWORD kMaxMultiPages = 10;
 
 std::u16string PrnBase(const TreiberPfadDatei* f)
 {
@@ -112,11 +112,12 @@ std::string JournalLine(std::initializer_list<std::string> fields)
     return line + "\r\n";
 }
 
-// Step 6: the backup copy of the print file and its journal line.
-void Backup(PDEVOBJ pdevobj, JobParts& j)
+// The backup copy of the print file (moved, or copied when the print file
+// stays), and its line in the printer's CSV journal.
+void Backup(const JobContext& ctx)
 {
-    const PRN_INTERFACE& pi = j.settings->prnInterface;
-    TreiberPfadDatei* f = j.files;
+    const PRN_INTERFACE& pi = *ctx.Interface();
+    TreiberPfadDatei* f = ctx.Files();
     const plat::SystemTime now = plat::GetLocalTime();
     std::u16string dir(pi.wcBackupFilePath, Length(pi.wcBackupFilePath, PRN_PATH_CHARS));
     if (dir.empty()) dir = u"C:\\logfiles-backup\\";
@@ -156,14 +157,15 @@ void Backup(PDEVOBJ pdevobj, JobParts& j)
         text = JournalLine({"Date", "Time", "Server", "Port", "Printer", "Copies", "Job Name",
                             "Number Pages", "prn File Name"});
     plat::PrinterInfo printer;
-    if (!plat::GetPrinterInfo(pdevobj->hPrinter, &printer))
+    if (!plat::GetPrinterInfo(ctx.Printer(), &printer))
         Trace(u"ERROR UNI(CC-Klassen):  EndJob() GetPrinter ERROR %u \r\n", plat::GetLastError());
-    const DEVMODEW* pub = pdevobj->pPublicDM;
+    const DEVMODEW* pub = ctx.PublicDevmode();
     text += JournalLine({JournalDate(pi.dwBackupFormat, now),
                          FormatString("%02u:%02u:%02u", {now.wHour, now.wMinute, now.wSecond}),
                          Narrow(printer.serverName), Narrow(printer.portName),
                          Narrow(printer.printerName), FormatString("%d", {pub ? pub->dmCopies : 1}),
-                         j.data->szJobName, FormatString("%u", {j.data->dwPage}), Narrow(target)});
+                         ctx.Data()->szJobName, FormatString("%u", {ctx.Data()->dwPage}),
+                         Narrow(target)});
     HANDLE h = plat::CreateFile(journal, plat::kGenericWrite, plat::kShareRead, plat::kOpenAlways);
     if (!IsValidHandle(h)) {
         Trace(u"ERROR UNI(CC-Klassen):  EndJob() CSV %s ERROR %u \r\n", journal,
@@ -178,11 +180,13 @@ void Backup(PDEVOBJ pdevobj, JobParts& j)
     plat::CloseHandle(h);
 }
 
-// Step 9: the print file goes to the printer's memory card.
-void MemoryCard(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, JobParts& j)
+// The print file goes to the printer's memory card: a store record with
+// the file's size, then the file's bytes, sent to the spooler now that the
+// card output is over.
+void MemoryCard(const JobContext& ctx)
 {
-    DruckDaten* d = j.data;
-    TreiberPfadDatei* f = j.files;
+    DruckDaten* d = ctx.Data();
+    TreiberPfadDatei* f = ctx.Files();
     d->bMemCard = 0;  // from here on the data reaches the spooler
     const std::u16string prn = PrnBase(f) + u".prn";
     const std::u16string copy = PrnBase(f) + u"-card.prn";
@@ -201,7 +205,7 @@ void MemoryCard(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, JobParts& j)
     std::uint64_t size = 0;
     DWORD cbSize = plat::GetFileSize(h, &size) && size < 0xFFFFFFF0u ? static_cast<DWORD>(size)
                                                                      : kMemCardDefaultSize;
-    auto* bytes = static_cast<BYTE*>(CreateJobBuffer(j.pOemPDev, cbSize + 1, u"MemCard"));
+    auto* bytes = static_cast<BYTE*>(CreateJobBuffer(ctx.Device(), cbSize + 1, u"MemCard"));
     DWORD got = 0;
     while (bytes && got < cbSize) {
         std::uint32_t n = 0;
@@ -211,17 +215,18 @@ void MemoryCard(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, JobParts& j)
     plat::CloseHandle(h);
 
     std::string record;
-    if (d->dwDocFeatures & kDocFeatureUtf8)
+    if (d->dwDocFeatures & DOC_FEATURE_UTF8)
         record = FormatString(
             "%cM%s%s*%d%c",
             {d->cStart, d->szMemCardDir, std::string(d->szMemCardFile) + ".prn", got, d->cEnd});
     else
         record = FormatString("%cMA:\\%s*%d%c", {d->cStart, d->szMemCardFile, got, d->cEnd});
-    HRESULT hr = SendData(pdevobj, pUniDrv, record.data(), static_cast<DWORD>(record.size()));
-    if (SUCCEEDED(hr) && bytes && got) hr = SendData(pdevobj, pUniDrv, bytes, got);
+    HRESULT hr =
+        SendData(ctx.DevObj(), ctx.UniDrv(), record.data(), static_cast<DWORD>(record.size()));
+    if (SUCCEEDED(hr) && bytes && got) hr = SendData(ctx.DevObj(), ctx.UniDrv(), bytes, got);
     if (FAILED(hr))
         Trace(u"ERROR UNI(CC-Klassen):  EndJob() Speicherkarte senden ERROR 0x%x \r\n", hr);
-    FreeJobBlock(j.pOemPDev, bytes);
+    FreeJobBlock(ctx.Device(), bytes);
     plat::DeleteFile(copy);
     if (!d->bKeepPrnFile) plat::DeleteFile(prn);
 }
@@ -232,10 +237,12 @@ void CloseHandleOf(HANDLE* h)
     *h = INVALID_HANDLE_VALUE;
 }
 
-// Step 10: every per-job structure goes, each counted down.
-void FreeJob(OEM_PDEV* p)
+// Every per-job structure goes, each counted down; a missing one is traced
+// so that a broken job start shows.
+void FreeJob(const JobContext& ctx)
 {
-    KX_POP* op = p->pOp;
+    OEM_PDEV* p = ctx.Device();
+    KX_POP* op = ctx.Job();
     if (op->pDruckDaten && op->pDruckDaten->pObjectList) {
         Trace(u"UNI(CC-Klassen):  EndJob() ERROR pObjectList ist noch aktiv \r\n");
         DeletePrnObject(p);
@@ -277,65 +284,77 @@ void FreeJob(OEM_PDEV* p)
     p->hOpHeap = nullptr;
 }
 
+// The job's last records: the print start that no page or document end
+// sent, and the reset of user-defined command characters.
+void CloseStream(const JobContext& ctx)
+{
+    DruckDaten* d = ctx.Data();
+    const DWORD noFBC = ctx.Doc() ? ctx.Doc()->dwNo_FBC : 0;
+    RecordWriter w(ctx.DevObj(), ctx.UniDrv());
+    w.Comment("\t// END_JOB ", TimeOfDay().c_str());
+
+    if (!d->bPrintStarted && !d->bPrintCancelled) {
+        if (noFBC) {
+            w.Comment(d->bRecallDirekt ? "\t// Recall of memory card file "
+                                       : "\t// Attention: FBC disabled ");
+        } else {
+            Trace(
+                u"UNI(CC-Klassen):  EndJob() ERROR - SendStartPrint() wurde in EndDoc bzw. "
+                u"EndPage nicht aufgerufen \r\n");
+            if (SUCCEEDED(SendStartPrint(ctx.DevObj(), ctx.UniDrv())))
+                w.Comment("\t// Attention: Print start in END_JOB ");
+        }
+    }
+    if ((ctx.Settings()->dwFeature[0] & 0x80) && ctx.Interface()->dwEtbSohAutomatik == 1)
+        w.Separate("\t\t\t// Userdefined Start/Stop ", "Reset", {}, RecordWriter::kBuffer,
+                   "KXPLStartStop----", {});
+}
+
+// The job's files: the print file is complete and closed before it is
+// moved or copied; the backup, the log's closing lines and the memory card.
+void CloseFiles(const JobContext& ctx)
+{
+    TreiberPfadDatei* f = ctx.Files();
+    const PRN_INTERFACE& pi = *ctx.Interface();
+    const DruckDaten* d = ctx.Data();
+    OEM_PDEV* p = ctx.Device();
+    CloseHandleOf(&f->hPrnFile);
+    if (ctx.Devmode()->wSplitPrnFile == 1) CloseHandleOf(&f->hPrnFile2);
+    CloseHandleOf(&f->hRecallFile);
+    if (pi.bEnableBackup == 1 && f->wcPrnFileName[0]) Backup(ctx);
+
+    if (ctx.Settings()->bLogFileEnable) {
+        JobLog(p, "END_JOB");
+        JobLog(p, "\r\n [END_JOB]");
+        JobLogF(p, "Pages: %d", d->dwPage);
+        if (ctx.Devmode()->wManuellesMultipage && d->dwPage > kMaxMultiPages)
+            JobLog(p, "ERROR 71 - too much pages. Disable option 'Common printstart'");
+        CloseJobLog(p);
+    }
+    if (d->bMemCard && f->wcPrnFileName[0]) MemoryCard(ctx);
+}
+
 }  // namespace
 
 HRESULT EndJob(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
 {
-    JobParts j(pdevobj);
-    OEM_PDEV* p = j.pOemPDev;
+    JobContext ctx(pdevobj, pUniDrv);
+    OEM_PDEV* p = ctx.Device();
     if (!pdevobj || !p) return E_FAIL;
-    if (!j.op) {
-        Trace(u"ERROR UNI(CC-Klassen):  EndJob() pOp = NULL \r\n");
-        return S_OK;
-    }
-    const bool complete = j.data && j.settings && j.files && j.pKX;
-    if (j.settings && j.settings->bDisablePDEV) {
+    if (!ctx.Require(kNeedJob, u"ERROR UNI(CC-Klassen):  EndJob() pOp = NULL \r\n")) return S_OK;
+    const Treiberstrukturen* t = ctx.Settings();
+    if (t && t->bDisablePDEV) {
         Trace(
             u"ERROR UNI(CC-Klassen):  EndJob() bDisablePDEV - pTreiberstrukturen sind noch aktiv "
             u"\r\n");
-    } else if (complete) {
-        DruckDaten* d = j.data;
-        const PRN_INTERFACE& pi = j.settings->prnInterface;
-        const DWORD noFBC = j.doc ? j.doc->dwNo_FBC : 0;
-        RecordWriter w(pdevobj, pUniDrv);
-        w.Comment("\t// END_JOB ", TimeOfDay().c_str());
-
-        if (!d->bPrintStarted && !d->bPrintCancelled) {
-            if (noFBC) {
-                w.Comment(d->bRecallDirekt ? "\t// Recall of memory card file "
-                                           : "\t// Attention: FBC disabled ");
-            } else {
-                Trace(
-                    u"UNI(CC-Klassen):  EndJob() ERROR - SendStartPrint() wurde in EndDoc bzw. "
-                    u"EndPage nicht aufgerufen \r\n");
-                if (SUCCEEDED(SendStartPrint(pdevobj, pUniDrv)))
-                    w.Comment("\t// Attention: Print start in END_JOB ");
-            }
-        }
-        if ((j.settings->dwFeature[0] & 0x80) && pi.dwEtbSohAutomatik == 1)
-            w.Separate("\t\t\t// Userdefined Start/Stop ", "Reset", {}, RecordWriter::kBuffer,
-                       "KXPLStartStop----", {});
-
-        // The print file is complete: close it before it is moved or copied.
-        CloseHandleOf(&j.files->hPrnFile);
-        if (j.pKX->wSplitPrnFile == 1) CloseHandleOf(&j.files->hPrnFile2);
-        CloseHandleOf(&j.files->hRecallFile);
-        if (pi.bEnableBackup == 1 && j.files->wcPrnFileName[0]) Backup(pdevobj, j);
-
-        if (j.settings->bLogFileEnable) {
-            JobLog(p, "END_JOB");
-            JobLog(p, "\r\n [END_JOB]");
-            JobLogF(p, "Pages: %d", d->dwPage);
-            if (j.pKX->wManuellesMultipage && d->dwPage > kMaxMultiPages)
-                JobLog(p, "ERROR 71 - too much pages. Disable option 'Common printstart'");
-            CloseJobLog(p);
-        }
-        if (d->bMemCard && j.files->wcPrnFileName[0]) MemoryCard(pdevobj, pUniDrv, j);
+    } else if (ctx.Has(kNeedData | kNeedSettings | kNeedFiles | kNeedDevmode)) {
+        CloseStream(ctx);
+        CloseFiles(ctx);
     }
 
-    const bool debugFile = j.settings && j.settings->prnInterface.dwDebugFile >= 2;
-    const DWORD page = j.data ? j.data->dwPage : 0;
-    FreeJob(p);
+    const bool debugFile = t && t->prnInterface.dwDebugFile >= 2;
+    const DWORD page = ctx.Data() ? ctx.Data()->dwPage : 0;
+    FreeJob(ctx);
     Trace(
         u"UNI(CC-Klassen):  EndJob(%d) Ende - pOemPDev->iNewZaehler: %d (1), "
         u"pOemPDev->iHAllocZaehler: %d \r\n",

@@ -19,24 +19,6 @@ std::string TimeOfDay();
 // The wait routine: lets the given milliseconds pass on the local clock.
 void Warte(DWORD dwMilliseconds);
 
-// True when the job's comments are on (Part of the record rule: print file
-// with comments, or a backup).
-bool JobCommentsOn(const OEM_PDEV* pOemPDev);
-
-// The job's structures, each null when missing.
-struct JobParts {
-    OEM_PDEV* pOemPDev = nullptr;
-    KX_DEVMODE* pKX = nullptr;
-    KX_POP* op = nullptr;
-    TreiberPfadDatei* files = nullptr;
-    Treiberstrukturen* settings = nullptr;
-    DruckDaten* data = nullptr;
-    DocDaten* doc = nullptr;
-
-    explicit JobParts(PDEVOBJ pdevobj);
-    const PRN_INTERFACE* Interface() const { return settings ? &settings->prnInterface : nullptr; }
-};
-
 // A collated job whose copies are made by re-sending the print file:
 // dmCollate 1, more than one copy and no collation by the application.
 bool CollatedByResend(PDEVOBJ pdevobj);

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "diag/logfile.h"
 #include "core/trace.h"
+#include "diag/logfile.h"
 #include "platform/platform.h"
 
 namespace kx {
@@ -25,24 +25,6 @@ void Warte(DWORD dwMilliseconds)
 {
     Trace(u"UNI(CC-Klassen):  Warte() %u ms \r\n", dwMilliseconds);
     plat::Sleep(dwMilliseconds);
-}
-
-bool JobCommentsOn(const OEM_PDEV* pOemPDev)
-{
-    const KX_POP* op = pOemPDev ? pOemPDev->pOp : nullptr;
-    return op && op->pTreiberstrukturen && CommentsOn(op->pTreiberstrukturen->prnInterface);
-}
-
-JobParts::JobParts(PDEVOBJ pdevobj)
-{
-    pOemPDev = GetOemPDev(pdevobj);
-    pKX = GetKxDevmode(pdevobj);
-    op = pOemPDev ? pOemPDev->pOp : nullptr;
-    if (!op) return;
-    files = op->pTreiberPfadDatei;
-    settings = op->pTreiberstrukturen;
-    data = op->pDruckDaten;
-    doc = op->pDocDaten;
 }
 
 bool CollatedByResend(PDEVOBJ pdevobj)

@@ -19,22 +19,20 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/trace.h"
+#include "core/jobcontext.h"
 #include "core/printeroptions.h"
 #include "core/record.h"
+#include "core/regvalues.h"
+#include "core/trace.h"
 #include "core/units.h"
 #include "settings/models.h"
 #include "settings/registry.h"
-#include "core/regvalues.h"
 
 namespace kx {
 
 namespace {
 
 constexpr std::size_t kBuf = RecordWriter::kBuffer;
-
-// Device option flags from which on a model has print modules.
-constexpr DWORD kDeviceOptionsPrintModule = 128;
 
 constexpr LONG kMaxGap10 = 500;  // tenths of a millimetre
 constexpr DWORD kMaxLabelWidthDots = 999999;
@@ -71,7 +69,7 @@ DWORD ChooseSpeed(PDEVOBJ pdevobj, const OEM_PDEV* pdev, const Treiberstrukturen
                   const KX_DEVMODE& dm)
 {
     const DWORD dwSpeed = dm.dwSpeed;
-    if (ts.dwDeviceOptionFlags < kDeviceOptionsPrintModule) return dwSpeed;
+    if (ts.dwDeviceOptionFlags < DEVOPTFLAG_PRINT_MODULE) return dwSpeed;
     PRINTER_OPTIONS options{};
     if (!GetRegistryRecord(pdev, reg::kPrinterOptions, pdevobj->hPrinter, &options,
                            sizeof(options))) {
@@ -97,176 +95,254 @@ DWORD DotsFromMm10(SHORT mm10, WORD wMasterUnit)
     return v > 0 ? static_cast<DWORD>(v) : 0;
 }
 
+// What every step of SendLabelSize reads.
+struct LabelSize {
+    const JobContext& ctx;
+    const DruckDaten& d;
+    const Treiberstrukturen& ts;
+    const KX_DEVMODE& dm;
+    RecordWriter& w;
+    bool bFirstPage;
+    bool bEndlos;           // endless material
+    bool bMultiCol;         // multi-column material
+    bool bScaled;           // the page is scaled onto the label
+    bool bFitLandscape;     // fit to page of a landscape page
+    bool bTurned;           // length and width change places
+    bool bExtendedRecords;  // the printer takes the extended records
+};
+
+// The older label record: gap and length in whole millimetres, the gap read
+// signed and rounded half away from zero.
+HRESULT SendOlderLabelRecord(const LabelSize& ls)
+{
+    const auto lGap = static_cast<LONG>(ls.dm.dwGap);
+    const LONG lGapMm = (lGap >= 0 ? lGap + 5 : lGap - 5) / 10;
+    const LONG lLengthMm =
+        MasterUnitToMm(static_cast<LONG>(ls.d.dwLabelLength), ls.dm.FixedData.wMasterUnit);
+    return ls.w.Separate("\t// Gap Length ", "%d, LabelLength %d \r\n", {lGapMm, lLengthMm}, kBuf,
+                         "%cEE%02u%04u%c", {ls.w.cStart(), lGapMm, lLengthMm, ls.w.cEnd()});
+}
+
+// Label length in hundredths of a millimetre. With correction mode 3 the
+// devmode's length is taken as it stands. A length of 0 (or a negative one,
+// which no label has) sends nothing.
+HRESULT SendLabelLength(const LabelSize& ls)
+{
+    const LONG lLength10 =
+        ls.dm.wCorrection == 3
+            ? LONG{ls.dm.dmPaperLength}
+            : MasterUnitToMm10(
+                  static_cast<LONG>(ls.bTurned ? ls.d.dwLabelWidth : ls.d.dwLabelLength),
+                  ls.dm.FixedData.wMasterUnit);
+    if (lLength10 <= 0) {
+        Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendLabelSize() Etikettenlänge %d \r\n", lLength10);
+        return E_INVALIDARG;
+    }
+    return ls.w.Separate(ls.bScaled ? "\t// Label Length (scaled)" : "\t// Label Length ",
+                         "%3.1f mm", {lLength10 / 10.0}, kBuf, "%cFCCL--r%07u-%c",
+                         {ls.w.cStart(), std::int64_t{lLength10} * 10, ls.w.cEnd()});
+}
+
+// The gap, on the first page. A gap is at most 50 mm; a negative gap counts
+// as none; endless material has none. Returns hr when nothing is sent.
+HRESULT SendGap(const LabelSize& ls, HRESULT hr)
+{
+    if (!ls.bFirstPage ||
+        (ls.d.dwDocFeatures & (DOC_FEATURE_NO_LABEL_TYPE | DOC_FEATURE_NO_LABEL_TYPE_2)) ||
+        ls.bExtendedRecords)
+        return hr;
+    if (ls.bEndlos)
+        return ls.w.Separate("\t// Gap Length  ", "0 mm ", {}, kBuf, "%cFCCM--r00000---%c",
+                             {ls.w.cStart(), ls.w.cEnd()});
+    const LONG lGap10 = std::clamp(static_cast<LONG>(ls.dm.dwGap), LONG{0}, kMaxGap10);
+    return ls.w.Separate("\t// Gap Length  ", "%3.1f mm ", {lGap10 / 10.0}, kBuf,
+                         "%cFCCM--r%05u---%c", {ls.w.cStart(), lGap10 * 10, ls.w.cEnd()});
+}
+
+// Label width in hundredths of a millimetre: one label of a multi-column
+// material (through the dots the printer works in), or the page's width
+// times the pages or rows of pages side by side, with their spacing.
+std::int64_t LabelWidth10(const LabelSize& ls)
+{
+    const KX_DEVMODE& dm = ls.dm;
+    const WORD mu = dm.FixedData.wMasterUnit;
+    if (ls.bMultiCol)
+        return dm.wCorrection == 3
+                   ? LONG{dm.dmPaperWidth}
+                   : MasterUnitToMm10(Mm10ToMasterUnit(dm.dwMultiLabelWidth, mu), mu);
+    const DWORD dwDots =
+        std::min(ls.bTurned ? ls.d.dwLabelLength : ls.d.dwLabelWidth, kMaxLabelWidthDots);
+    std::int64_t llWidth10 = 0;
+    if (dm.wCorrection == 3)
+        llWidth10 = dm.dmPaperWidth;
+    else if (ls.bFitLandscape)
+        llWidth10 = dm.dmPaperLength;
+    else
+        llWidth10 = MasterUnitToMm10(static_cast<LONG>(dwDots), mu);
+    const std::int64_t llAbstand = dm.wMehrereSeitenAbstand;
+    if (dm.wMehrereSeiten > 0)
+        llWidth10 = (dm.wMehrereSeiten + 1) * llWidth10 + llAbstand * dm.wMehrereSeiten;
+    if (dm.wMehrereReihen > 0)
+        llWidth10 = (dm.wMehrereReihen + 1) * llWidth10 + llAbstand * dm.wMehrereReihen;
+    return llWidth10;
+}
+
+HRESULT SendLabelWidth(const LabelSize& ls)
+{
+    const std::int64_t llWidth10 = LabelWidth10(ls);
+    if (llWidth10 <= 0) {
+        Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendLabelSize() Etikettenbreite %d \r\n", llWidth10);
+        return E_INVALIDARG;
+    }
+    const char* comment = ls.bMultiCol ? "\t// Label Width (Multi label) "
+                          : ls.bScaled ? "\t// Label Width (scaled) "
+                                       : "\t// Label Width ";
+    return ls.w.Separate(comment, "%3.1f mm ", {llWidth10 / 10.0}, kBuf, "%cFCCO--r%07u-%c",
+                         {ls.w.cStart(), llWidth10 * 10, ls.w.cEnd()});
+}
+
+// The label's alignment on the head: fixed to the centre, or the user's
+// choice. Returns hr when nothing is sent.
+HRESULT SendAlignment(const LabelSize& ls, HRESULT hr)
+{
+    const DWORD features = ls.d.dwDocFeatures;
+    if (!(features & (DOC_FEATURE_ALIGNMENT | DOC_FEATURE_ALIGN_CENTRE))) return hr;
+    static constexpr const char* kAlign[] = {"- left", "- center", "- right"};
+    const DWORD dwAlign =
+        (features & DOC_FEATURE_ALIGN_CENTRE) ? 1 : std::min<DWORD>(ls.dm.dwAusrichtung, 3);
+    if (dwAlign > 2) return hr;
+    return ls.w.Separate("\t// Label Alignment ", "%s", {kAlign[dwAlign]}, kBuf,
+                         "%cFCCJ--r%u-------%c", {ls.w.cStart(), dwAlign, ls.w.cEnd()});
+}
+
+// The columns of a multi-column material (one without it) and their width.
+// Returns hr when nothing is sent.
+HRESULT SendColumns(const LabelSize& ls, HRESULT hr)
+{
+    if (!(ls.d.dwDocFeatures & DOC_FEATURE_COLUMNS)) return hr;
+    const char cS = ls.w.cStart(), cE = ls.w.cEnd();
+    if (!ls.bMultiCol)
+        return ls.w.Separate("\t// MultiColumn ", "%u", {1u}, kBuf, "%cFCCHA-r1-------%c",
+                             {cS, cE});
+    const WORD wColumns = std::min(WORD{ls.dm.sMultiColNumber}, kMaxColumns);
+    ls.w.Separate("\t// MultiColumn ", "%u", {wColumns}, kBuf, "%cFCCHA-r%u-------%c",
+                  {cS, wColumns, cE});
+    const LONG lColWidth10 =
+        std::min<LONG>(LONG{ls.dm.dwMultiLabelWidth} + ls.dm.dwMultiGapWidth, kMaxColumnWidth10);
+    return ls.w.Separate("\t// MultiColumn ColWidth ", "%.1f mm ", {lColWidth10 / 10.0}, kBuf,
+                         "%cFCCHB-r%03u-----%c", {cS, lColWidth10, cE});
+}
+
+// A signed offset: its sign character and its magnitude.
+struct SignedOffset {
+    char cSign;
+    std::int64_t llMag;
+};
+SignedOffset Offset(LONG lOffset)
+{
+    return {lOffset >= 0 ? '+' : '-',
+            lOffset >= 0 ? std::int64_t{lOffset} : -std::int64_t{lOffset}};
+}
+
+// The print flags' offsets and speed. Returns hr when nothing is sent.
+HRESULT SendOffsetsAndSpeed(const LabelSize& ls, HRESULT hr)
+{
+    const DWORD dwPrintFlags = ls.ts.dwFeature[1];
+    const char cS = ls.w.cStart(), cE = ls.w.cEnd();
+    if (dwPrintFlags & PRINTFLAG_OFFSET_Y) {
+        const SignedOffset y = Offset(ls.dm.lYOffset);
+        hr = ls.w.Separate("\t// Y-Offset ", "%c%3.1f mm %s",
+                           {y.cSign, y.llMag / 10.0, ls.bEndlos ? "endless" : ""}, kBuf,
+                           "%cFCCD--r%c%03ld----%c", {cS, y.cSign, y.llMag, cE});
+    }
+    if (dwPrintFlags & PRINTFLAG_OFFSET_X) {
+        const SignedOffset x = Offset(ls.dm.lXOffset);
+        hr = ls.w.Separate("\t// X-Offset ", "%c%3.1f mm ", {x.cSign, x.llMag / 10.0}, kBuf,
+                           "%cFCCE--r%c%03ld----%c", {cS, x.cSign, x.llMag, cE});
+    }
+    if ((dwPrintFlags & PRINTFLAG_SPEED) && ls.w.Ok()) {
+        const DWORD dwSpeed = ChooseSpeed(ls.ctx.DevObj(), ls.ctx.Device(), ls.ts, ls.dm);
+        hr = ls.w.Separate("\t// Speed ", "%u", {dwSpeed}, kBuf, "%cFCAA--r%03lu-----%c",
+                           {cS, dwSpeed, cE});
+    }
+    return hr;
+}
+
+// The contrast (and the colour contrast of a colour page on a colour
+// model).
+HRESULT SendContrast(const LabelSize& ls)
+{
+    const char cS = ls.w.cStart(), cE = ls.w.cEnd();
+    const DEVMODEW* pub = ls.ctx.PublicDevmode();
+    if (pub && pub->dmColor == DMCOLOR_COLOR && (ls.d.dwDocFeatures & DOC_FEATURE_COLORPRINT)) {
+        const DWORD dwColorContrast = ls.dm.wColorContrast;
+        ls.w.Separate("\t// Color Contrast ", "%u", {dwColorContrast}, kBuf,
+                      "%cFCAB-2r%03lu-----%c", {cS, dwColorContrast, cE});
+    }
+    const DWORD dwContrast = ls.dm.dwContrast;
+    return ls.w.Separate("\t// Contrast ", "%u", {dwContrast}, kBuf, "%cFCAB--r%03lu-----%c",
+                         {cS, dwContrast, cE});
+}
+
+// The job's copies on its first page, unless a common print start or the
+// extended records carry them. Returns hr when nothing is sent.
+HRESULT SendFirstCopies(const LabelSize& ls, HRESULT hr)
+{
+    if (ls.d.bMultiPage || ls.bExtendedRecords) return hr;
+    const char* man = (ls.dm.dwFlags & PDMFLAG_KOPIEN_MANUELL) ? " man." : "";
+    return ls.w.Separate("\t// Copies ", "%u%s", {ls.d.dwCopies, man}, kBuf, "%cFBBA--r%05u---%c",
+                         {ls.w.cStart(), ls.d.dwCopies, ls.w.cEnd()});
+}
+
 }  // namespace
 
 HRESULT SendLabelSize(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
 {
-    OEM_PDEV* pdev = GetOemPDev(pdevobj);
-    KX_POP* op = pdev ? pdev->pOp : nullptr;
-    const KX_DEVMODE* pKX = GetKxDevmode(pdevobj);
-    if (!op || !op->pDruckDaten || !op->pTreiberstrukturen || !pKX) {
-        Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendLabelSize() mind. eine Struktur = NULL \r\n");
-        return E_INVALIDARG;
-    }
-    const DruckDaten& d = *op->pDruckDaten;
-    const Treiberstrukturen& ts = *op->pTreiberstrukturen;
-    const KX_DEVMODE& dm = *pKX;
-    const DEVMODEW* pub = pdevobj->pPublicDM;
-    const WORD mu = dm.FixedData.wMasterUnit;
-    const DWORD dwFlags = dm.dwFlags;
-    const bool bFirstPage = d.dwPage < 2;
-    const bool bEndlos = dm.dwLabelType != 0;
-    const bool bMultiCol = (dwFlags & PDMFLAG_MULTICOL) != 0;
-    const bool bScaled = dm.wSkalierung != 100;
-    const bool bFitLandscape = FitLandscape(dm, pub);
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!ctx.Require(kNeedData | kNeedSettings | kNeedDevmode,
+                     u"ERROR UNI(ZE-Ruzo-Vovar):  SendLabelSize() mind. eine Struktur = NULL \r\n",
+                     {}, E_INVALIDARG))
+        return ctx.Result();
+    const DruckDaten& d = *ctx.Data();
+    const KX_DEVMODE& dm = *ctx.Devmode();
+    const Treiberstrukturen& ts = *ctx.Settings();
+    const bool bFitLandscape = FitLandscape(dm, ctx.PublicDevmode());
+    RecordWriter w(pdevobj, pUniDrv);
     // Length and width change places when the label is turned against the
     // page.
-    const bool bTurned = QuarterTurn(dwFlags, d.bLandscape_CC != 0, d.dwWinkel_CC) || bFitLandscape;
-    const bool bExtendedRecords = ts.dwFeature[11] != 0;
+    const LabelSize ls{
+        ctx,
+        d,
+        ts,
+        dm,
+        w,
+        d.dwPage < 2,
+        dm.dwLabelType != 0,
+        (dm.dwFlags & PDMFLAG_MULTICOL) != 0,
+        dm.wSkalierung != 100,
+        bFitLandscape,
+        QuarterTurn(dm.dwFlags, d.bLandscape_CC != 0, d.dwWinkel_CC) || bFitLandscape,
+        ts.dwFeature[11] != 0};
 
-    RecordWriter w(pdevobj, pUniDrv);
-    const char cS = w.cStart(), cE = w.cEnd();
+    // Each step's result replaces the last; a failed write stops the
+    // writer, and a size that cannot be sent fails its step only.
     HRESULT hr = S_OK;
-
-    if (ts.prnInterface.dwExtendedProtocol != 1 && !bExtendedRecords) {
-        // The older label record: gap and length in whole millimetres. The
-        // gap is read signed and rounded half away from zero.
-        const auto lGap = static_cast<LONG>(dm.dwGap);
-        const LONG lGapMm = (lGap >= 0 ? lGap + 5 : lGap - 5) / 10;
-        const LONG lLengthMm = MasterUnitToMm(static_cast<LONG>(d.dwLabelLength), mu);
-        hr = w.Separate("\t// Gap Length ", "%d, LabelLength %d \r\n", {lGapMm, lLengthMm}, kBuf,
-                        "%cEE%02u%04u%c", {cS, lGapMm, lLengthMm, cE});
+    if (ts.prnInterface.dwExtendedProtocol != 1 && !ls.bExtendedRecords) {
+        hr = SendOlderLabelRecord(ls);
     } else {
-        // Label length in hundredths of a millimetre. With correction mode 3
-        // the devmode's length is taken as it stands. A length of 0 (or a
-        // negative one, which no label has) sends nothing.
-        const LONG lLength10 =
-            dm.wCorrection == 3
-                ? LONG{dm.dmPaperLength}
-                : MasterUnitToMm10(static_cast<LONG>(bTurned ? d.dwLabelWidth : d.dwLabelLength),
-                                   mu);
-        if (lLength10 <= 0) {
-            Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendLabelSize() Etikettenlänge %d \r\n", lLength10);
-            hr = E_INVALIDARG;
-        } else {
-            hr = w.Separate(bScaled ? "\t// Label Length (scaled)" : "\t// Label Length ",
-                            "%3.1f mm", {lLength10 / 10.0}, kBuf, "%cFCCL--r%07u-%c",
-                            {cS, std::int64_t{lLength10} * 10, cE});
-        }
-        // The gap, on the first page. A gap is at most 50 mm; a negative gap
-        // counts as none.
-        if (bFirstPage && !(d.dwDocFeatures & (kDocFeatureNoLabelType | kDocFeatureNoLabelType2)) &&
-            !bExtendedRecords) {
-            if (bEndlos) {
-                hr = w.Separate("\t// Gap Length  ", "0 mm ", {}, kBuf, "%cFCCM--r00000---%c",
-                                {cS, cE});
-            } else {
-                const LONG lGap10 = std::clamp(static_cast<LONG>(dm.dwGap), LONG{0}, kMaxGap10);
-                hr = w.Separate("\t// Gap Length  ", "%3.1f mm ", {lGap10 / 10.0}, kBuf,
-                                "%cFCCM--r%05u---%c", {cS, lGap10 * 10, cE});
-            }
-        }
+        hr = SendLabelLength(ls);
+        hr = SendGap(ls, hr);
     }
-
-    // Label width in hundredths of a millimetre.
-    std::int64_t llWidth10 = 0;
-    if (bMultiCol) {
-        // One label of the multi-column material, through the dots the
-        // printer works in.
-        llWidth10 = dm.wCorrection == 3
-                        ? LONG{dm.dmPaperWidth}
-                        : MasterUnitToMm10(Mm10ToMasterUnit(dm.dwMultiLabelWidth, mu), mu);
-    } else {
-        const DWORD dwDots =
-            std::min(bTurned ? d.dwLabelLength : d.dwLabelWidth, kMaxLabelWidthDots);
-        if (dm.wCorrection == 3)
-            llWidth10 = dm.dmPaperWidth;
-        else if (bFitLandscape)
-            llWidth10 = dm.dmPaperLength;
-        else
-            llWidth10 = MasterUnitToMm10(static_cast<LONG>(dwDots), mu);
-        // Several pages (or rows of pages) side by side, with their spacing.
-        const std::int64_t llAbstand = dm.wMehrereSeitenAbstand;
-        if (dm.wMehrereSeiten > 0)
-            llWidth10 = (dm.wMehrereSeiten + 1) * llWidth10 + llAbstand * dm.wMehrereSeiten;
-        if (dm.wMehrereReihen > 0)
-            llWidth10 = (dm.wMehrereReihen + 1) * llWidth10 + llAbstand * dm.wMehrereReihen;
-    }
-    if (llWidth10 > 0) {
-        const char* comment = bMultiCol ? "\t// Label Width (Multi label) "
-                              : bScaled ? "\t// Label Width (scaled) "
-                                        : "\t// Label Width ";
-        hr = w.Separate(comment, "%3.1f mm ", {llWidth10 / 10.0}, kBuf, "%cFCCO--r%07u-%c",
-                        {cS, llWidth10 * 10, cE});
-    } else {
-        Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendLabelSize() Etikettenbreite %d \r\n", llWidth10);
-        hr = E_INVALIDARG;
-    }
-
-    if (bFirstPage && (d.dwDocFeatures & (kDocFeatureAlignment | kDocFeatureAlignCentre))) {
-        static constexpr const char* kAlign[] = {"- left", "- center", "- right"};
-        const DWORD dwAlign =
-            (d.dwDocFeatures & kDocFeatureAlignCentre) ? 1 : std::min<DWORD>(dm.dwAusrichtung, 3);
-        if (dwAlign <= 2) {
-            hr = w.Separate("\t// Label Alignment ", "%s", {kAlign[dwAlign]}, kBuf,
-                            "%cFCCJ--r%u-------%c", {cS, dwAlign, cE});
-        }
-    }
-
-    if (bFirstPage && (d.dwDocFeatures & kDocFeatureColumns)) {
-        if (!bMultiCol) {
-            hr = w.Separate("\t// MultiColumn ", "%u", {1u}, kBuf, "%cFCCHA-r1-------%c", {cS, cE});
-        } else {
-            const WORD wColumns = std::min(WORD{dm.sMultiColNumber}, kMaxColumns);
-            hr = w.Separate("\t// MultiColumn ", "%u", {wColumns}, kBuf, "%cFCCHA-r%u-------%c",
-                            {cS, wColumns, cE});
-            const LONG lColWidth10 =
-                std::min<LONG>(LONG{dm.dwMultiLabelWidth} + dm.dwMultiGapWidth, kMaxColumnWidth10);
-            hr = w.Separate("\t// MultiColumn ColWidth ", "%.1f mm ", {lColWidth10 / 10.0}, kBuf,
-                            "%cFCCHB-r%03u-----%c", {cS, lColWidth10, cE});
-        }
-    }
-
-    if (bFirstPage && !d.bMultiPage && !bExtendedRecords) {
-        const char* man = (dwFlags & PDMFLAG_KOPIEN_MANUELL) ? " man." : "";
-        hr = w.Separate("\t// Copies ", "%u%s", {d.dwCopies, man}, kBuf, "%cFBBA--r%05u---%c",
-                        {cS, d.dwCopies, cE});
-    }
-
-    if (bFirstPage) {
-        const DWORD dwPrintFlags = ts.dwFeature[1];
-        if (dwPrintFlags & PRINTFLAG_OFFSET_Y) {
-            const LONG lOffset = dm.lYOffset;
-            const char cSign = lOffset >= 0 ? '+' : '-';
-            const std::int64_t llMag =
-                lOffset >= 0 ? std::int64_t{lOffset} : -std::int64_t{lOffset};
-            hr = w.Separate("\t// Y-Offset ", "%c%3.1f mm %s",
-                            {cSign, llMag / 10.0, bEndlos ? "endless" : ""}, kBuf,
-                            "%cFCCD--r%c%03ld----%c", {cS, cSign, llMag, cE});
-        }
-        if (dwPrintFlags & PRINTFLAG_OFFSET_X) {
-            const LONG lOffset = dm.lXOffset;
-            const char cSign = lOffset >= 0 ? '+' : '-';
-            const std::int64_t llMag =
-                lOffset >= 0 ? std::int64_t{lOffset} : -std::int64_t{lOffset};
-            hr = w.Separate("\t// X-Offset ", "%c%3.1f mm ", {cSign, llMag / 10.0}, kBuf,
-                            "%cFCCE--r%c%03ld----%c", {cS, cSign, llMag, cE});
-        }
-        if ((dwPrintFlags & PRINTFLAG_SPEED) && w.Ok()) {
-            const DWORD dwSpeed = ChooseSpeed(pdevobj, pdev, ts, dm);
-            hr = w.Separate("\t// Speed ", "%u", {dwSpeed}, kBuf, "%cFCAA--r%03lu-----%c",
-                            {cS, dwSpeed, cE});
-        }
-        if (dwPrintFlags & PRINTFLAG_CONTRAST) {
-            if (pub && pub->dmColor == DMCOLOR_COLOR &&
-                (d.dwDocFeatures & DOC_FEATURE_COLORPRINT)) {
-                const DWORD dwColorContrast = dm.wColorContrast;
-                w.Separate("\t// Color Contrast ", "%u", {dwColorContrast}, kBuf,
-                           "%cFCAB-2r%03lu-----%c", {cS, dwColorContrast, cE});
-            }
-            const DWORD dwContrast = dm.dwContrast;
-            hr = w.Separate("\t// Contrast ", "%u", {dwContrast}, kBuf, "%cFCAB--r%03lu-----%c",
-                            {cS, dwContrast, cE});
+    hr = SendLabelWidth(ls);
+    if (ls.bFirstPage) {
+        hr = SendAlignment(ls, hr);
+        hr = SendColumns(ls, hr);
+        hr = SendFirstCopies(ls, hr);
+        hr = SendOffsetsAndSpeed(ls, hr);
+        if (ts.dwFeature[1] & PRINTFLAG_CONTRAST) {
+            // The contrast ends the label's records: a failure there, or
+            // one before it, fails the whole label size.
+            hr = SendContrast(ls);
             if (FAILED(hr)) {
                 Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  StringCchPrintfExA(SendLabelSize) failed  \r\n");
                 return E_FAIL;
@@ -282,25 +358,24 @@ HRESULT SendLabelSize(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
 
 HRESULT SendMaterial(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const KX_DEVMODE* pKX_Devmode)
 {
-    OEM_PDEV* pdev = GetOemPDev(pdevobj);
-    KX_POP* op = pdev ? pdev->pOp : nullptr;
-    if (!op || !op->pDruckDaten || !op->pTreiberstrukturen || !pKX_Devmode) {
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pKX_Devmode || !ctx.Has(kNeedData | kNeedSettings)) {
         Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendMaterial() mind. eine Struktur = NULL \r\n");
         return E_INVALIDARG;
     }
-    const DruckDaten& d = *op->pDruckDaten;
+    const DruckDaten& d = *ctx.Data();
     if (d.dwSendEtiParam != 0) return E_INVALIDARG;
     const KX_DEVMODE& dm = *pKX_Devmode;
 
     RecordWriter w(pdevobj, pUniDrv);
     HRESULT hr = S_OK;
     const int bLabelType = dm.dwLabelType >= 1 ? 1 : 0;
-    if (!(d.dwDocFeatures & (kDocFeatureNoLabelType | kDocFeatureNoLabelType2))) {
+    if (!(d.dwDocFeatures & (DOC_FEATURE_NO_LABEL_TYPE | DOC_FEATURE_NO_LABEL_TYPE_2))) {
         hr = w.Separate("\t// LabelType ", bLabelType ? "endless %d" : "single %d", {bLabelType},
                         kBuf, "%cFCDA--r%d-------%c", {w.cStart(), bLabelType, w.cEnd()});
     }
     const DWORD dwMaterial = dm.dwMaterial;
-    if ((d.dwDocFeatures & kDocFeatureMaterial) && dm.wMaxMaterial > 0) {
+    if ((d.dwDocFeatures & DOC_FEATURE_MATERIAL) && dm.wMaxMaterial > 0) {
         hr = w.Separate("\t// Material ", "%u", {dwMaterial}, kBuf, "%cFCDNC-r%04u----%c",
                         {w.cStart(), dwMaterial, w.cEnd()});
     }
@@ -312,13 +387,12 @@ HRESULT SendMaterial(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const KX_DEVM
 HRESULT SendRotateMirror(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
                          const KX_DEVMODE* pKX_Devmode)
 {
-    OEM_PDEV* pdev = GetOemPDev(pdevobj);
-    KX_POP* op = pdev ? pdev->pOp : nullptr;
-    if (!op || !op->pDruckDaten || !pKX_Devmode) {
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pKX_Devmode || !ctx.Has(kNeedData)) {
         Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendRotateMirror() mind. eine Struktur = NULL \r\n");
         return E_INVALIDARG;
     }
-    const DWORD dwDocFeatures = op->pDruckDaten->dwDocFeatures;
+    const DWORD dwDocFeatures = ctx.Data()->dwDocFeatures;
     const DWORD dwFlags = pKX_Devmode->dwFlags;
     // A multi-column material is never turned or mirrored as a whole.
     const bool bMultiCol = (dwFlags & PDMFLAG_MULTICOL) != 0;

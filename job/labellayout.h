@@ -5,17 +5,9 @@
 #pragma once
 
 #include "core/oempdev.h"
+#include "settings/models.h"
 
 namespace kx {
-
-// Bits of the model's document features (pDruckDaten->dwDocFeatures) that
-// the layout commands read, besides the named DOC_FEATURE_... bits.
-constexpr DWORD kDocFeatureNoLabelType = 0x1;        // no label-type and gap records
-constexpr DWORD kDocFeatureMaterial = 0x8;           // material selection
-constexpr DWORD kDocFeatureColumns = 0x10;           // multi-column material
-constexpr DWORD kDocFeatureAlignCentre = 0x80;       // alignment fixed to centre
-constexpr DWORD kDocFeatureAlignment = 0x100;        // alignment can be chosen
-constexpr DWORD kDocFeatureNoLabelType2 = 0x400000;  // no label-type and gap records either
 
 // The print flags of the second supported-features word (FEATURE_PRINT).
 constexpr DWORD PRINTFLAG_OFFSET_Y = 0x1;

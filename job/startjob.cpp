@@ -12,10 +12,14 @@
 //   - The devmode fallback keeps the header (size, signature, version) of
 //     the devmode the host handed in. When no saved record exists at all,
 //     the job's own devmode stays and only the untrustworthy option fields
-//     are reset. "The two further device-option modes" reset with the others
-//     are the older cutter mode (wCutterMode) and the cutter control mode.
-//   - The log file is opened at step 18; the devmode and barcode sections
-//     that the devmode step would log are written right after it opens.
+//     are reset; among them are the older cutter mode (wCutterMode) and the
+//     cutter control mode.
+//   - The log file opens only once the print-file name and the memory card
+//     are settled; the devmode and barcode sections read before are written
+//     right after it opens.
+//   - A path (or a name that becomes part of one) that does not fit its
+//     fixed field is not used: its step ends with a trace line, the field
+//     stays empty and the job start's result is the failure.
 //   - Language 9 sets dwNo_FBC (no print start) once pDocDaten exists.
 //   - A broken job's print file that cannot be opened for appending is
 //     created anew, so that the continued job still leaves a print file.
@@ -36,16 +40,19 @@
 #include <string>
 #include <vector>
 
+#include "core/jobcontext.h"
+#include "core/jobheap.h"
+#include "core/printeroptions.h"
+#include "core/printerparam.h"
+#include "core/record.h"
+#include "core/regvalues.h"
+#include "core/trace.h"
 #include "diag/logfile.h"
 #include "diag/prnfile.h"
-#include "core/trace.h"
 #include "diag/version.h"
-#include "core/jobheap.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "job/labellayout.h"
-#include "core/printeroptions.h"
-#include "core/record.h"
 #include "options/deviceparam.h"
 #include "platform/platform.h"
 #include "raster/bandcapture.h"
@@ -56,9 +63,7 @@
 #include "settings/forms.h"
 #include "settings/gpd.h"
 #include "settings/models.h"
-#include "core/printerparam.h"
 #include "settings/registry.h"
-#include "core/regvalues.h"
 #include "settings/xmlreader.h"
 #include "settings/xmlsettings.h"
 
@@ -66,10 +71,8 @@ namespace kx {
 
 namespace {
 
-constexpr DWORD kDocFeatureUtf8 = 0x20000;  // newer protocol: UTF-8 text, named memory-card files
-constexpr DWORD kDocFeatureSplitFile = 0x40000;  // two-colour model with a split print file
-constexpr DWORD kFeatureQueueJob = 0x4;          // the printer can discard an aborted job
-constexpr DWORD kSprachOhneFBC = 9;              // language setting that means "no print start"
+constexpr DWORD kFeatureQueueJob = 0x4;  // the printer can discard an aborted job
+constexpr DWORD kSprachOhneFBC = 9;      // language setting that means "no print start"
 constexpr DWORD kDatenspeicherWaitMs = 1000;
 
 // The defaults of the placeholder strings (printer functions).
@@ -90,50 +93,39 @@ std::string Narrow(std::u16string_view s)
     return plat::WideToMultiByte(plat::kCpAcp, s);
 }
 
-// One run of the job start.
-struct Start {
-    PDEVOBJ pdevobj = nullptr;
-    IPrintOemDriverUni* pUniDrv = nullptr;
-    OEM_PDEV* p = nullptr;
-    KX_DEVMODE* pKX = nullptr;
-    const DEVMODEW* pub = nullptr;
-    HANDLE hPrinter = nullptr;
-    KX_POP* op = nullptr;
-    HRESULT hr = S_OK;
+// What the job start finds out on its way, for its later steps. The
+// records themselves are reached through the JobContext.
+struct Findings {
     bool bAbbruch = false;    // "DAAbbruch" was set: the job continues a broken one
     bool bContinued = false;  // and its counters were read
     PRINTER_OPTIONS options{};
-    plat::JobInfo job;
+    plat::JobInfo job;  // the spooler's view of the job (document, pages)
     // The allocation counters when the job start began (device blocks and
     // objects, process blocks and objects), for the trace file.
-    int counters[4] = {};  // the spooler's view of the job (document, pages)
-
-    TreiberPfadDatei* files() const { return op ? op->pTreiberPfadDatei : nullptr; }
-    Treiberstrukturen* settings() const { return op ? op->pTreiberstrukturen : nullptr; }
-    DruckDaten* data() const { return op ? op->pDruckDaten : nullptr; }
-    DocDaten* doc() const { return op ? op->pDocDaten : nullptr; }
+    int counters[4] = {};
 };
 
 // Allocates one member; a failure is traced in the member's words and makes
 // the job start's result E_FAIL.
 template <class T>
-T* NewMember(Start& s, DWORD dwSize, const char16_t* pszName)
+T* NewMember(JobContext& ctx, DWORD dwSize, const char16_t* pszName)
 {
-    void* block = CreateJobBuffer(s.p, dwSize, pszName);
+    void* block = CreateJobBuffer(ctx.Device(), dwSize, pszName);
     if (!block) {
         Trace(u"ERROR UNI(CC-Klassen):  StartJob() konnte %s nicht anlegen \r\n", pszName);
-        s.hr = E_FAIL;
+        ctx.Keep(E_FAIL);
     }
     return static_cast<T*>(block);
 }
 
-// Step 1: a job already runs on this device state.
-bool SecondJob(const Start& s)
+// A job already runs on this device state: a second start would lose its
+// blocks, so it is refused and the running job left alone.
+bool SecondJob(const JobContext& ctx)
 {
-    const KX_POP* op = s.p->pOp;
+    const KX_POP* op = ctx.Device()->pOp;
     if (!op) return false;
     Trace(u"UNI(CC-Klassen):  StartJob() ERROR - zweiter DA mit identischem pOemPDev 0x%x \r\n",
-          static_cast<const void*>(s.p));
+          static_cast<const void*>(ctx.Device()));
     if (op->pTreiberPfadDatei) Trace(u"UNI(CC-Klassen):  StartJob() pTreiberPfadDatei aktiv \r\n");
     if (op->pTreiberstrukturen)
         Trace(u"UNI(CC-Klassen):  StartJob() pTreiberstrukturen aktiv \r\n");
@@ -143,11 +135,33 @@ bool SecondJob(const Start& s)
     return true;
 }
 
-// Step 10: the names of the GPD, from the driver's data file.
-void GpdNames(Start& s, TreiberPfadDatei* f)
+// Copies a path (or a name that becomes part of one) into its fixed field.
+// A path that does not fit is never cut into a different path: the field
+// is left empty, the failure traced and kept as the job start's result, and
+// the caller's step ends.
+template <class C>
+bool CopyPath(JobContext& ctx, C* field, std::basic_string_view<C> path, const char16_t* what)
+{
+    C copy[KX_MAX_PATH];
+    const HRESULT hr = Copy(copy, KX_MAX_PATH, path);
+    if (FAILED(hr)) {
+        Trace(u"ERROR UNI(CC-Klassen):  StartJob() %s zu lang (%u Zeichen) - nicht verwendet \r\n",
+              what, path.size());
+        field[0] = 0;
+        ctx.Keep(hr);
+        return false;
+    }
+    std::memcpy(field, copy, sizeof(copy));
+    return true;
+}
+
+// The names of the GPD, from the driver's data file: the full name, the
+// name without its extension, the folder, the file name and the bare model
+// name. The printer's XML settings file is found through them.
+void GpdNames(JobContext& ctx, TreiberPfadDatei* f)
 {
     plat::DriverInfo info;
-    if (!plat::GetPrinterDriver(s.hPrinter, &info) || info.dataFile.empty()) {
+    if (!plat::GetPrinterDriver(ctx.Printer(), &info) || info.dataFile.empty()) {
         Trace(u"ERROR UNI(CC-Klassen):  StartJob() GetPrinterDriver ERROR %u \r\n",
               plat::GetLastError());
         return;
@@ -159,67 +173,80 @@ void GpdNames(Start& s, TreiberPfadDatei* f)
     std::u16string file = slash == std::u16string::npos ? full : full.substr(slash + 1);
     std::size_t dot = file.rfind(u'.');
     std::u16string bare = dot == std::u16string::npos ? file : file.substr(0, dot);
-    Copy(f->wcGPD_DateiKomplett, KX_MAX_PATH, full);
-    Copy(f->wcGPD_OhneDateiendung, KX_MAX_PATH, path + bare);
-    Copy(f->wcGPD_NurPfad, KX_MAX_PATH, path);
-    Copy(f->wcGPD_NurDateiMitEndung, KX_MAX_PATH, file);
-    Copy(f->wcGPD_NurName, KX_MAX_PATH, bare);
+    const std::u16string noExtension = path + bare;
+    const struct {
+        WCHAR* field;
+        std::u16string_view value;
+    } names[] = {{f->wcGPD_DateiKomplett, full},
+                 {f->wcGPD_OhneDateiendung, noExtension},
+                 {f->wcGPD_NurPfad, path},
+                 {f->wcGPD_NurDateiMitEndung, file},
+                 {f->wcGPD_NurName, bare}};
+    for (const auto& n : names) {
+        if (!CopyPath(ctx, n.field, n.value, u"GPD-Name")) {
+            for (const auto& m : names) m.field[0] = 0;
+            return;
+        }
+    }
     Trace(u"UNI(CC-Klassen):  StartJob() wcGPD_NurName: %s \r\n", f->wcGPD_NurName);
 }
 
-// Steps 2 and 3: the root, the names and the registry keys.
-bool CreateRootAndNames(Start& s)
+// The per-job root, the barcode settings and the names: printer, registry
+// keys, GPD names, driver folder, and the spooler's view of the job.
+bool CreateRootAndNames(JobContext& ctx, Findings& found)
 {
-    s.op = NewMember<KX_POP>(s, sizeof(KX_POP), u"pOp");
-    if (!s.op) return false;
-    s.p->pOp = s.op;
-    s.p->hOpHeap = GetProcessHeapHandle();
-    s.op->pBarcodeDevmode = NewMember<BYTE>(s, BARCODE_DEVMODE_SIZE, u"pBarcodeDevmode");
+    KX_POP* op = NewMember<KX_POP>(ctx, sizeof(KX_POP), u"pOp");
+    if (!op) return false;
+    ctx.Device()->pOp = op;
+    ctx.Device()->hOpHeap = GetProcessHeapHandle();
+    op->pBarcodeDevmode = NewMember<BYTE>(ctx, BARCODE_DEVMODE_SIZE, u"pBarcodeDevmode");
     TreiberPfadDatei* f =
-        NewMember<TreiberPfadDatei>(s, sizeof(TreiberPfadDatei), u"pTreiberPfadDatei");
-    s.op->pTreiberPfadDatei = f;
+        NewMember<TreiberPfadDatei>(ctx, sizeof(TreiberPfadDatei), u"pTreiberPfadDatei");
+    op->pTreiberPfadDatei = f;
     if (!f) return true;
     f->hPrnFile = INVALID_HANDLE_VALUE;
     f->hPrnFile2 = INVALID_HANDLE_VALUE;
     f->hRecallFile = INVALID_HANDLE_VALUE;
 
-    if (!GetRealPrinterName(s.hPrinter, f->wcPrinterName))
+    if (!GetRealPrinterName(ctx.Printer(), f->wcPrinterName))
         Trace(u"ERROR UNI(CC-Klassen):  StartJob() GetRealPrinterName ERROR \r\n");
     if (!BuildRegistryKeys(f->wcPrinterName, f->szRegKey, f->szHLMRegKey))
         Trace(u"ERROR UNI(CC-Klassen):  StartJob() Registry-Schluessel fuer %s ERROR \r\n",
               f->wcPrinterName);
     Trace(u"UNI(CC-Klassen):  StartJob() Drucker: %s, szRegKey: %s \r\n", f->wcPrinterName,
           f->szRegKey);
-    if (!GetRegistryRecord(s.p, reg::kPrinterOptions, s.hPrinter, &s.options, sizeof(s.options)))
+    if (!GetRegistryRecord(ctx.Device(), reg::kPrinterOptions, ctx.Printer(), &found.options,
+                           sizeof(found.options)))
         Trace(
             u"UNI(CC-Klassen):  StartJob() PrinterOptions weder in HKCU noch in den "
             u"Druckerdaten \r\n");
-    GpdNames(s, f);
-    if (!GetDriverPathComplete(s.hPrinter, f->wcDriverDirectory))
+    GpdNames(ctx, f);
+    if (!GetDriverPathComplete(ctx.Printer(), f->wcDriverDirectory))
         Trace(u"ERROR UNI(CC-Klassen):  StartJob() GetDriverPathComplete ERROR \r\n");
     // The spooler's view of the job: its document name and page count.
-    if (!plat::GetJob(s.hPrinter, s.p->dwJobId, &s.job))
-        Trace(u"UNI(CC-Klassen):  StartJob() GetJob(%u) ERROR %u \r\n", s.p->dwJobId,
+    if (!plat::GetJob(ctx.Printer(), ctx.Device()->dwJobId, &found.job))
+        Trace(u"UNI(CC-Klassen):  StartJob() GetJob(%u) ERROR %u \r\n", ctx.Device()->dwJobId,
               plat::GetLastError());
-    f->dwTotalPages = s.job.totalPages;
+    f->dwTotalPages = found.job.totalPages;
     return true;
 }
 
-// Step 4: the interface settings.
-void ReadInterface(Start& s)
+// The interface settings: the registry's, else those of the printer's XML
+// settings file.
+void ReadInterface(JobContext& ctx)
 {
     Treiberstrukturen* t =
-        NewMember<Treiberstrukturen>(s, sizeof(Treiberstrukturen), u"pTreiberstrukturen");
-    s.op->pTreiberstrukturen = t;
+        NewMember<Treiberstrukturen>(ctx, sizeof(Treiberstrukturen), u"pTreiberstrukturen");
+    ctx.Job()->pTreiberstrukturen = t;
     if (!t) return;
     std::memset(&t->prnInterface, 0, sizeof(t->prnInterface));
-    if (!GetRegistryRecord(s.p, reg::kPrinterInterface, s.hPrinter, &t->prnInterface,
+    if (!GetRegistryRecord(ctx.Device(), reg::kPrinterInterface, ctx.Printer(), &t->prnInterface,
                            sizeof(t->prnInterface))) {
         // No settings in the registry: the printer's own settings file.
         Trace(u"UNI(CC-Klassen):  StartJob() PrinterInterface fehlt - XML-Einstellungen \r\n");
-        if (GetDataTransmissionParamFromXML(s.p, &t->prnInterface) != XML_FOUND)
+        if (GetDataTransmissionParamFromXML(ctx.Device(), &t->prnInterface) != XML_FOUND)
             Trace(u"UNI(CC-Klassen):  StartJob() XML-Einstellungen nicht lesbar: %s \r\n",
-                  XmlSettingsFilePath(s.p));
+                  XmlSettingsFilePath(ctx.Device()));
         CloseXML();
     }
     const PRN_INTERFACE& pi = t->prnInterface;
@@ -232,15 +259,16 @@ void ReadInterface(Start& s)
         pi.bSendPrintStart, pi.dwSprache, pi.bEnableBackup, pi.bLogFileEnable, pi.dwPrnFileComment);
 }
 
-// Step 7: the print file's name from the naming rules. A refused name is
-// not kept, and the files that would need it are switched off.
-void FormPrnFileName(Start& s)
+// The print file's name from the naming rules, without a final backslash.
+// A refused name is not kept, and the files that would need it are
+// switched off.
+void FormPrnFileName(JobContext& ctx)
 {
-    TreiberPfadDatei* f = s.files();
-    Treiberstrukturen* t = s.settings();
+    TreiberPfadDatei* f = ctx.Files();
+    Treiberstrukturen* t = ctx.Settings();
     PRN_INTERFACE& pi = t->prnInterface;
     DWORD bRetval = 1;
-    const WCHAR* name = GetPrnFileName(s.hPrinter, u"", nullptr, 1, &pi, &bRetval);
+    const WCHAR* name = GetPrnFileName(ctx.Printer(), u"", nullptr, 1, &pi, &bRetval);
     if (!bRetval) {
         Trace(u"UNI(CC-Klassen):  StartJob() ACHTUNG - GetPrnFileName bRetval: %d \r\n", bRetval);
         t->bLogFileEnable = 0;
@@ -249,20 +277,23 @@ void FormPrnFileName(Start& s)
         f->wcPrnFileName[0] = 0;
         return;
     }
-    Copy(f->wcPrnFileName, KX_MAX_PATH, View(name));
+    if (!CopyPath(ctx, f->wcPrnFileName, std::u16string_view(name ? name : u""), u"wcPrnFileName"))
+        return;
     std::size_t n = Length(f->wcPrnFileName, KX_MAX_PATH);
     if (n && f->wcPrnFileName[n - 1] == u'\\') f->wcPrnFileName[n - 1] = 0;
 }
 
-// Steps 5 to 8: the broken job, collation, the print-file name and the trace.
-void NamesOfTheFiles(Start& s)
+// The files of the job: a broken job's print file to continue, collation
+// by re-sending (which needs a print file), the print file's name when
+// anything asks for one, and the trace file.
+void NamesOfTheFiles(JobContext& ctx, Findings& found)
 {
-    TreiberPfadDatei* f = s.files();
-    Treiberstrukturen* t = s.settings();
+    TreiberPfadDatei* f = ctx.Files();
+    Treiberstrukturen* t = ctx.Settings();
     if (!f) return;
     DWORD dwAbbruch = 0;
     if (ReadJobDword(f, reg::kDAAbbruch, &dwAbbruch) && dwAbbruch != 0) {
-        s.bAbbruch = true;
+        found.bAbbruch = true;
         Trace(u"UNI(CC-Klassen):  StartJob() HCU %s - vorherigen Abbruch erkannt \r\n",
               f->szRegKey);
         std::uint32_t type = 0;
@@ -270,40 +301,44 @@ void NamesOfTheFiles(Start& s)
         WCHAR name[KX_MAX_PATH] = {};
         if (plat::RegGetValue(plat::Hive::CurrentUser, f->szRegKey, reg::kDAPrnFileName, &type,
                               name, &cb) == 0)
-            Copy(f->wcPrnFileName, KX_MAX_PATH, View(name));
+            CopyPath(ctx, f->wcPrnFileName, View(name), u"DAPrnFileName");
     }
     if (!t) return;
     PRN_INTERFACE& pi = t->prnInterface;
 
     // Collated copies are made by sending the print file again: it must
     // exist, and without comments.
-    if (CollatedByResend(s.pdevobj) && pi.dwPrnFileComment == 0) pi.dwPrnFileComment = 2;
+    if (CollatedByResend(ctx.DevObj()) && pi.dwPrnFileComment == 0) pi.dwPrnFileComment = 2;
 
     if (!f->wcPrnFileName[0] &&
         (t->bLogFileEnable == 1 || pi.dwPrnFileComment > 0 || pi.dwDebugFile >= 2 ||
          pi.bEnableBackup == 1 || pi.dwDebugImage > 0))
-        FormPrnFileName(s);
+        FormPrnFileName(ctx);
     Trace(u"UNI(CC-Klassen):  StartJob() wcPrnFileName: %s \r\n", f->wcPrnFileName);
 
     if (pi.dwDebugFile >= 2 && f->wcPrnFileName[0] && trace::Open(View(f->wcPrnFileName)))
         Trace(
             u"UNI(CC-Klassen):  StartJob() Zaehler bei Jobbeginn - pOemPDev->iHAllocZaehler: %d, "
             u"iNewZaehler: %d, iHAllocZaehlerUNI: %d, iNewZaehlerUNI: %d \r\n",
-            s.counters[0], s.counters[1], s.counters[2], s.counters[3]);
+            found.counters[0], found.counters[1], found.counters[2], found.counters[3]);
 }
 
-// Step 9, first half: the private devmode.
-void PrivateDevmode(Start& s)
+// The private devmode: a job's devmode without its marker is replaced by
+// the printer's saved one (its untrustworthy option fields reset first when
+// that lacks the marker too); text fields are terminated, the barcode
+// settings read, placeholders given their defaults, and model data that the
+// record lacks taken from the XML settings or the GPD.
+void PrivateDevmode(JobContext& ctx)
 {
-    KX_DEVMODE* pKX = s.pKX;
+    KX_DEVMODE* pKX = ctx.Devmode();
     if (!HasValidMarker(*pKX)) {
         Trace(
             u"UNI(CC-Klassen):  StartJob() Devmode ohne Kennung - gespeicherten Devmode lesen "
             u"\r\n");
-        auto* reg =
-            static_cast<KX_DEVMODE*>(CreateJobBuffer(s.p, KX_DEVMODE_SIZE, u"pKX_DevmodeReg"));
+        auto* reg = static_cast<KX_DEVMODE*>(
+            CreateJobBuffer(ctx.Device(), KX_DEVMODE_SIZE, u"pKX_DevmodeReg"));
         if (reg) {
-            bool found = ReadDevmodeSettings(s.hPrinter, reg, nullptr) == DEVMODE_READ_COPIED;
+            bool found = ReadDevmodeSettings(ctx.Printer(), reg, nullptr) == DEVMODE_READ_COPIED;
             KX_DEVMODE* target = found ? reg : pKX;
             if (!HasValidMarker(*target)) {
                 target->dwFlags = 0;
@@ -326,7 +361,7 @@ void PrivateDevmode(Start& s)
                             reinterpret_cast<const BYTE*>(reg) + kHeader,
                             KX_DEVMODE_SIZE - kHeader);
             }
-            FreeJobBlock(s.p, reg);
+            FreeJobBlock(ctx.Device(), reg);
         }
     }
     Trace(u"UNI(CC-Klassen):  StartJob() dwContrast: %d, dwSpeed: %d \r\n", pKX->dwContrast,
@@ -346,9 +381,9 @@ void PrivateDevmode(Start& s)
             TerminateDevmodeText(pKX, DevmodeText{base + i * kName * sizeof(WCHAR), kName});
     }
 
-    if (s.files() && s.op->pBarcodeDevmode)
-        ReadBarcodeSettings(s.hPrinter, s.files()->wcPrinterName, s.op->pBarcodeDevmode,
-                            s.op->pBarcodeDevmode + reg::kBarCodes1DSize);
+    if (ctx.Files() && ctx.Job()->pBarcodeDevmode)
+        ReadBarcodeSettings(ctx.Printer(), ctx.Files()->wcPrinterName, ctx.Job()->pBarcodeDevmode,
+                            ctx.Job()->pBarcodeDevmode + reg::kBarCodes1DSize);
 
     if ((pKX->dwFlags & PDMFLAG_MULTICOL) && pKX->sMultiColNumber <= 1) {
         Trace(
@@ -373,27 +408,29 @@ void PrivateDevmode(Start& s)
     if (fixed.wMasterUnit == 0 || fixed.dwHeadWidthByte == 0 || fixed.lMaxSizeX == 0 ||
         fixed.lMaxSizeY == 0) {
         Trace(u"UNI(CC-Klassen):  StartJob() FixedData unvollstaendig - XML / GPD \r\n");
-        std::u16string xml = XmlSettingsFilePath(s.p);
+        std::u16string xml = XmlSettingsFilePath(ctx.Device());
         bool fromXml = false;
         if (!xml.empty() && OpenXML(xml) == XML_FOUND)
-            fromXml = GetFixedPrinterSettingsFromXML(s.p, pKX);
+            fromXml = GetFixedPrinterSettingsFromXML(ctx.Device(), pKX);
         else
             Trace(u"UNI(CC-Klassen):  StartJob() XML-Datei %s nicht lesbar \r\n", xml);
         CloseXML();
-        if (!fromXml && s.files()) {
+        if (!fromXml && ctx.Files()) {
             DWORD features = 0;
-            GetFixedPrinterSettingsFromGPD(s.p, pKX, &features, s.files()->wcGPD_DateiKomplett);
+            GetFixedPrinterSettingsFromGPD(ctx.Device(), pKX, &features,
+                                           ctx.Files()->wcGPD_DateiKomplett);
         }
     }
 }
 
 // "SuppFeatures" of the printer data; missing there, the feature list of the
 // printer's settings file.
-void GetFeatures(Start& s, DWORD* pFeatures)
+void GetFeatures(JobContext& ctx, DWORD* pFeatures)
 {
     std::memset(pFeatures, 0, FEATURE_LIST_SIZE);
     std::vector<BYTE> value;
-    DWORD rc = ReadPrinterDataValue(s.hPrinter, reg::kPrinterDataKey, reg::kSuppFeatures, &value);
+    DWORD rc =
+        ReadPrinterDataValue(ctx.Printer(), reg::kPrinterDataKey, reg::kSuppFeatures, &value);
     if (rc == 0) {
         // Up to twelve words; a longer record of a newer settings interface
         // keeps its first twelve.
@@ -403,32 +440,34 @@ void GetFeatures(Start& s, DWORD* pFeatures)
         Trace(u"UNI(CC-Klassen):  GetFeatures() SuppFeatures fehlt (%u) - XML-Einstellungen \r\n",
               rc);
         ULONG size = 0;
-        if (GetFeaturesFromXML(s.p, &size, pFeatures) != XML_FOUND)
+        if (GetFeaturesFromXML(ctx.Device(), &size, pFeatures) != XML_FOUND)
             Trace(u"UNI(CC-Klassen):  GetFeatures() XML-Datei %s nicht lesbar \r\n",
-                  XmlSettingsFilePath(s.p));
+                  XmlSettingsFilePath(ctx.Device()));
         CloseXML();
     } else {
         Trace(u"ERROR UNI(CC-Klassen):  GetFeatures() GetPrinterData ERROR %u \r\n", rc);
     }
 }
 
-// Steps 11 to 13: the print data of the job.
-void PrintData(Start& s)
+// The print data of the job: copies, option words, scaling, the model's
+// features, memory card and multi-page switches, and the counters of a
+// continued job.
+void PrintData(JobContext& ctx, Findings& found)
 {
-    DruckDaten* d = NewMember<DruckDaten>(s, sizeof(DruckDaten), u"pDruckDaten");
-    s.op->pDruckDaten = d;
+    DruckDaten* d = NewMember<DruckDaten>(ctx, sizeof(DruckDaten), u"pDruckDaten");
+    ctx.Job()->pDruckDaten = d;
     if (!d) return;
-    KX_DEVMODE* pKX = s.pKX;
-    Treiberstrukturen* t = s.settings();
+    KX_DEVMODE* pKX = ctx.Devmode();
+    Treiberstrukturen* t = ctx.Settings();
     d->dwCopies = 1;
-    d->dwAusstattung = s.options.dwAusstattung;
-    d->dwOptionen2 = s.options.dwOptionen2;
-    d->dwModulTyp = s.options.wModulTyp;
-    SetSkalierung(d, *pKX, s.pub);
+    d->dwAusstattung = found.options.dwAusstattung;
+    d->dwOptionen2 = found.options.dwOptionen2;
+    d->dwModulTyp = found.options.wModulTyp;
+    SetSkalierung(d, *pKX, ctx.PublicDevmode());
 
-    const WCHAR* model = s.files() ? s.files()->wcGPD_NurName : u"";
-    d->dwDocFeatures = GetDocFeaturesIntern(s.hPrinter, model);
-    if (t && (d->dwDocFeatures & kDocFeatureSplitFile) && pKX->wSplitPrnFile == 1)
+    const WCHAR* model = ctx.Files() ? ctx.Files()->wcGPD_NurName : u"";
+    d->dwDocFeatures = GetDocFeaturesIntern(ctx.Printer(), model);
+    if (t && (d->dwDocFeatures & DOC_FEATURE_SPLIT_FILE) && pKX->wSplitPrnFile == 1)
         t->prnInterface.dwPrnFileComment = 1;
     if (pKX->FixedData.bQuality) {
         d->dwDocFeatures |= DOC_FEATURE_QUALITY;
@@ -445,7 +484,8 @@ void PrintData(Start& s)
     if (pKX->dwFlags & PDMFLAG_JOBDRUCK) d->bMultiPage = 1;
     if (d->dwDocFeatures & DOC_FEATURE_COLORPRINT) {
         d->bMultiPage = 0;
-    } else if (s.pub && s.pub->dmCollate == 1 && s.pub->dmCopies > 1 && pKX->wMehrereSeiten == 0 &&
+    } else if (ctx.PublicDevmode() && ctx.PublicDevmode()->dmCollate == 1 &&
+               ctx.PublicDevmode()->dmCopies > 1 && pKX->wMehrereSeiten == 0 &&
                pKX->wAutoCollate == 1) {
         d->bMultiPage = 1;
         Trace(
@@ -454,13 +494,13 @@ void PrintData(Start& s)
     }
     pKX->FixedData.dwDocFeatures = d->dwDocFeatures;
 
-    if (s.bAbbruch) {
+    if (found.bAbbruch) {
         DWORD page = 0, fields = 0;
-        if (ReadJobDword(s.files(), reg::kDAPageNr, &page) &&
-            ReadJobDword(s.files(), reg::kDAFieldNr, &fields)) {
+        if (ReadJobDword(ctx.Files(), reg::kDAPageNr, &page) &&
+            ReadJobDword(ctx.Files(), reg::kDAFieldNr, &fields)) {
             d->dwPage = page;
             d->dwFields = fields;
-            s.bContinued = true;
+            found.bContinued = true;
             if (t) t->bDisablePDEV = 1;
             Trace(u"UNI(CC-Klassen):  StartJob() Fortsetzung - dwPage: %u, dwFields: %u \r\n", page,
                   fields);
@@ -468,30 +508,33 @@ void PrintData(Start& s)
     }
 }
 
-// Step 15: the switches of the job.
-void Switches(Start& s)
+// The switches of the job: compression, parameter sending, the supported
+// features, the device option flags, the module side, UTF-8 text, the
+// internal TrueType switch and the end cut.
+void Switches(JobContext& ctx, Findings& found)
 {
-    DruckDaten* d = s.data();
-    Treiberstrukturen* t = s.settings();
+    DruckDaten* d = ctx.Data();
+    Treiberstrukturen* t = ctx.Settings();
     if (!d || !t) return;
-    const KX_DEVMODE* pKX = s.pKX;
+    const KX_DEVMODE* pKX = ctx.Devmode();
     const PRN_INTERFACE& pi = t->prnInterface;
     d->bCompress = pi.bCompress;
     if ((pKX->dwFlags & PDMFLAG_MULTICOL) &&
-        !((d->dwDocFeatures & kDocFeatureUtf8) && !(pKX->dwFlags & PDMFLAG_MULTICOL_OLD)))
+        !((d->dwDocFeatures & DOC_FEATURE_UTF8) && !(pKX->dwFlags & PDMFLAG_MULTICOL_OLD)))
         d->bCompress = 0;
     d->dwSendGerParam = pi.dwSendGerParam;
     d->dwSendEtiParam = pi.dwSendEtiParam;
-    GetFeatures(s, t->dwFeature);
-    const WCHAR* model = s.files() ? s.files()->wcGPD_NurName : u"";
-    t->dwDeviceOptionFlags = GetDeviceOptionsFlagsIntern(s.p, s.hPrinter, model);
+    GetFeatures(ctx, t->dwFeature);
+    const WCHAR* model = ctx.Files() ? ctx.Files()->wcGPD_NurName : u"";
+    t->dwDeviceOptionFlags = GetDeviceOptionsFlagsIntern(ctx.Device(), ctx.Printer(), model);
     d->bCorrectXPos = 0;
-    if (t->dwDeviceOptionFlags >= 128) d->dwSendGerParam = pi.dwSendGerParam > 1 ? 1 : 0;
-    if (t->dwDeviceOptionFlags & 1) {
-        if (s.options.dwModule == 1) d->bCorrectXPos = 1;
+    if (t->dwDeviceOptionFlags >= DEVOPTFLAG_PRINT_MODULE)
+        d->dwSendGerParam = pi.dwSendGerParam > 1 ? 1 : 0;
+    if (t->dwDeviceOptionFlags & DEVOPTFLAG_PRINTER_OPTIONS) {
+        if (found.options.dwModule == 1) d->bCorrectXPos = 1;
         if (pKX->dwAusrichtung == 1 || pKX->dwAusrichtung == 2) d->bCorrectXPos = 0;
     }
-    if (d->dwDocFeatures & kDocFeatureUtf8) d->bUTF8 = 1;
+    if (d->dwDocFeatures & DOC_FEATURE_UTF8) d->bUTF8 = 1;
     t->bUseInternalTTF = pKX->wTTFverwenden == 0 ? 1 : 0;
     d->bEndCut =
         (d->dwAusstattung & P_OPTIONS_CUTTER) &&
@@ -520,42 +563,45 @@ std::u16string MemCardName(std::u16string name)
 }
 
 // The memory-card directory as the store and recall records write it.
-std::string MemCardDirectory(const Start& s)
+std::string MemCardDirectory(const JobContext& ctx)
 {
-    if (!(s.data()->dwDocFeatures & kDocFeatureUtf8)) return "A:\\";
-    std::string dir = Narrow(GetDevmodeText(s.pKX, KX_DM_TEXT(szMemCardVerz)));
+    if (!(ctx.Data()->dwDocFeatures & DOC_FEATURE_UTF8)) return "A:\\";
+    std::string dir = Narrow(GetDevmodeText(ctx.Devmode(), KX_DM_TEXT(szMemCardVerz)));
     if (dir.empty() || dir.back() != '\\') dir += '\\';
     return dir;
 }
 
-// Step 17: output to the printer's memory card.
-void MemoryCard(Start& s)
+// Output to the printer's memory card: the print file is kept (or made) for
+// the card, no print start is sent, and the card's file name, folder and
+// optional recall file are set up.
+void MemoryCard(JobContext& ctx, Findings& found)
 {
-    DruckDaten* d = s.data();
-    Treiberstrukturen* t = s.settings();
-    TreiberPfadDatei* f = s.files();
+    DruckDaten* d = ctx.Data();
+    Treiberstrukturen* t = ctx.Settings();
+    TreiberPfadDatei* f = ctx.Files();
     if (!d || !t || !f || !d->bMemCard) return;
     PRN_INTERFACE& pi = t->prnInterface;
     if (pi.dwPrnFileComment == 0)
         pi.dwPrnFileComment = 2;
     else
         d->bKeepPrnFile = 1;
-    if (s.doc()) s.doc()->dwNo_FBC = 1;
+    if (ctx.Doc()) ctx.Doc()->dwNo_FBC = 1;
 
     std::u16string card;
-    if (d->dwDocFeatures & kDocFeatureUtf8) {
+    if (d->dwDocFeatures & DOC_FEATURE_UTF8) {
         // The card file is named after the job; the print file beside it.
         const std::u16string dir = u"C:\\logfiles\\";
         if (!plat::IsDirectory(dir) && !plat::CreateDirectory(dir))
             Trace(u"ERROR UNI(CC-Klassen):  StartJob() CreateDirectory %s ERROR %u \r\n", dir,
                   plat::GetLastError());
-        card = MemCardName(s.job.document);
+        card = MemCardName(found.job.document);
         if (card.empty()) card = u"Job";
-        Copy(f->wcPrnFileName, KX_MAX_PATH, dir + card);
+        if (!CopyPath(ctx, f->wcPrnFileName, std::u16string_view(dir + card), u"wcPrnFileName"))
+            return;
     } else {
         // The card's file is the print file: it needs a name even when
         // nothing else asked for one.
-        if (!f->wcPrnFileName[0]) FormPrnFileName(s);
+        if (!f->wcPrnFileName[0]) FormPrnFileName(ctx);
         if (!f->wcPrnFileName[0]) {
             Trace(u"ERROR UNI(CC-Klassen):  StartJob() bMemCard ohne Druckdatei \r\n");
             return;
@@ -564,19 +610,21 @@ void MemoryCard(Start& s)
         std::size_t slash = name.find_last_of(u'\\');
         card = std::u16string(slash == std::u16string_view::npos ? name : name.substr(slash + 1));
     }
-    Copy(d->szMemCardFile, KX_MAX_PATH, Narrow(card));
-    Copy(d->szMemCardDir, KX_MAX_PATH, MemCardDirectory(s));
+    if (!CopyPath(ctx, d->szMemCardFile, std::string_view(Narrow(card)), u"szMemCardFile") ||
+        !CopyPath(ctx, d->szMemCardDir, std::string_view(MemCardDirectory(ctx)), u"szMemCardDir"))
+        return;
     Trace(u"UNI(CC-Klassen):  StartJob() bMemCard - Datei %s, Verzeichnis %s \r\n",
           d->szMemCardFile, d->szMemCardDir);
 
-    if (!s.pKX->wMemCard_Recall || !f->wcPrnFileName[0]) return;
+    if (!ctx.Devmode()->wMemCard_Recall || !f->wcPrnFileName[0]) return;
     std::u16string_view base = View(f->wcPrnFileName);
     std::size_t slash = base.find_last_of(u'\\');
     std::u16string recall =
         std::u16string(slash == std::u16string_view::npos ? std::u16string_view()
                                                           : base.substr(0, slash + 1)) +
         u"Recall_" + card + u".prn";
-    Copy(f->wcRecallFileName, KX_MAX_PATH, recall);
+    if (!CopyPath(ctx, f->wcRecallFileName, std::u16string_view(recall), u"wcRecallFileName"))
+        return;
     HANDLE h = plat::CreateFile(recall, plat::kGenericWrite, plat::kShareRead, plat::kOpenAlways);
     if (!IsValidHandle(h)) {
         Trace(u"ERROR UNI(CC-Klassen):  StartJob() Recall-Datei %s ERROR %u \r\n", recall,
@@ -594,7 +642,7 @@ void MemoryCard(Start& s)
     }
     plat::SetFilePointer(h, 0, plat::kFileEnd, nullptr);
     std::string file = d->szMemCardFile;
-    if (d->dwDocFeatures & kDocFeatureUtf8) file += ".prn";
+    if (d->dwDocFeatures & DOC_FEATURE_UTF8) file += ".prn";
     std::string record =
         FormatString("%cFMB---r%s%s%c\r\n", {d->cStart, d->szMemCardDir, file, d->cEnd});
     if (!plat::WriteFile(h, record.data(), static_cast<std::uint32_t>(record.size()), &written))
@@ -602,28 +650,31 @@ void MemoryCard(Start& s)
               plat::GetLastError());
 }
 
-// Step 18: the information log.
-void OpenLog(Start& s)
+// The information log, with the devmode and barcode sections that the job
+// start has read.
+void OpenLog(JobContext& ctx, Findings& found)
 {
-    TreiberPfadDatei* f = s.files();
-    Treiberstrukturen* t = s.settings();
+    TreiberPfadDatei* f = ctx.Files();
+    Treiberstrukturen* t = ctx.Settings();
     if (!f || !t || t->bLogFileEnable != 1) return;
-    if (!OpenJobLogFile(s.p, s.hPrinter, t->bLogFileEnable)) {
+    if (!OpenJobLogFile(ctx.Device(), ctx.Printer(), t->bLogFileEnable)) {
         Trace(u"ERROR UNI(CC-Klassen):  StartJob() Log-Datei nicht geoeffnet \r\n");
         return;
     }
-    CLogFile* log = GetJobLogFile(s.p);
-    JobLog(s.p, s.bAbbruch ? "[... continue]" : "[START_JOB]");
-    JobLogF(s.p, "\t Print File Name    = %s.prn \r\n", PrnFileNameA(f));
-    log->WritePrivateDevMode(u"StartJob", s.pKX);
-    if (s.op->pBarcodeDevmode) log->WriteBarcodeSettings(u"StartJob", s.op->pBarcodeDevmode);
+    CLogFile* log = GetJobLogFile(ctx.Device());
+    JobLog(ctx.Device(), found.bAbbruch ? "[... continue]" : "[START_JOB]");
+    JobLogF(ctx.Device(), "\t Print File Name    = %s.prn \r\n", PrnFileNameA(f));
+    log->WritePrivateDevMode(u"StartJob", ctx.Devmode());
+    if (ctx.Job()->pBarcodeDevmode)
+        log->WriteBarcodeSettings(u"StartJob", ctx.Job()->pBarcodeDevmode);
 }
 
-// Step 19: the print file.
-void OpenPrintFile(Start& s)
+// The print file, when comments or a backup ask for one; a broken job's
+// file is continued, or created anew when it cannot be opened.
+void OpenPrintFile(JobContext& ctx, Findings& found)
 {
-    TreiberPfadDatei* f = s.files();
-    Treiberstrukturen* t = s.settings();
+    TreiberPfadDatei* f = ctx.Files();
+    Treiberstrukturen* t = ctx.Settings();
     if (!f || !t) return;
     const PRN_INTERFACE& pi = t->prnInterface;
     if (!(pi.dwPrnFileComment > 0 || pi.bEnableBackup == 1) || IsValidHandle(f->hPrnFile)) return;
@@ -631,8 +682,9 @@ void OpenPrintFile(Start& s)
         Trace(u"UNI(CC-Klassen):  StartJob() kein Dateiname - keine Druckdatei \r\n");
         return;
     }
-    BOOL ok = OpenPrnFile(s.pKX->wSplitPrnFile, s.p, s.bAbbruch ? TRUE : FALSE);
-    if (!ok && s.bAbbruch) ok = OpenPrnFile(s.pKX->wSplitPrnFile, s.p, FALSE);
+    BOOL ok =
+        OpenPrnFile(ctx.Devmode()->wSplitPrnFile, ctx.Device(), found.bAbbruch ? TRUE : FALSE);
+    if (!ok && found.bAbbruch) ok = OpenPrnFile(ctx.Devmode()->wSplitPrnFile, ctx.Device(), FALSE);
     if (!ok) {
         f->hPrnFile = INVALID_HANDLE_VALUE;
         f->hPrnFile2 = INVALID_HANDLE_VALUE;
@@ -644,8 +696,8 @@ void OpenPrintFile(Start& s)
 
 HRESULT SendHeader(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
 {
-    JobParts j(pdevobj);
-    if (!j.files) return E_FAIL;
+    const TreiberPfadDatei* files = JobContext(pdevobj, pUniDrv).Files();
+    if (!files) return E_FAIL;
     plat::SystemTime now = plat::GetLocalTime();
     plat::DriverInfo driver;
     if (!plat::GetPrinterDriver(pdevobj->hPrinter, &driver))
@@ -659,8 +711,8 @@ HRESULT SendHeader(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
          FormatString("%02u.%02u.%02u %02u:%02u:%02u",
                       {now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond})},
         {"// Manufacturer: ", Narrow(driver.provider)},
-        {"// Printer: ", Narrow(View(j.files->wcPrinterName))},
-        {"// PlugIn-Version: ", j.files->szPlugInVersion},
+        {"// Printer: ", Narrow(View(files->wcPrinterName))},
+        {"// PlugIn-Version: ", files->szPlugInVersion},
         {"// OS-Version: ", windows},
         {"//             ", version},
         {"", ""}};
@@ -674,19 +726,21 @@ HRESULT SendHeader(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
 
 namespace {
 
-// Steps 20 and 21: the header and the job commands.
-void JobCommands(Start& s)
+// The header and the job commands: user-defined command characters, data
+// transfer start, printer time, data memory, the discard of an aborted job,
+// the device parameters and the colour print head mode.
+void JobCommands(JobContext& ctx, Findings& found)
 {
-    DruckDaten* d = s.data();
-    Treiberstrukturen* t = s.settings();
-    TreiberPfadDatei* f = s.files();
+    DruckDaten* d = ctx.Data();
+    Treiberstrukturen* t = ctx.Settings();
+    TreiberPfadDatei* f = ctx.Files();
     if (!d || !t || !f) return;
     const PRN_INTERFACE& pi = t->prnInterface;
 
-    GetDriverVersionInfo(s.pdevobj);
-    RecordWriter w(s.pdevobj, s.pUniDrv);
+    GetDriverVersionInfo(ctx.DevObj());
+    RecordWriter w(ctx.DevObj(), ctx.UniDrv());
     if (w.CommentsOn()) {
-        SendHeader(s.pdevobj, s.pUniDrv);
+        SendHeader(ctx.DevObj(), ctx.UniDrv());
         w.Comment("\t// START_JOB ", TimeOfDay().c_str());
     }
     const char cS = w.cStart(), cE = w.cEnd();
@@ -697,7 +751,7 @@ void JobCommands(Start& s)
     if (!t->bDisablePDEV) {
         // A collated job's print file is sent once per copy: the data
         // transfer start goes to the spooler only.
-        BOOL bNoFile = s.pub && s.pub->dmCollate == 1;
+        BOOL bNoFile = ctx.PublicDevmode() && ctx.PublicDevmode()->dmCollate == 1;
         w.Joined("\t// Data transfer start \r\n", RecordWriter::kBuffer, "%cFJDTS-r--------%c",
                  {cS, cE}, bNoFile);
     }
@@ -710,54 +764,56 @@ void JobCommands(Start& s)
     }
     if (pi.dwDatenspeicher <= 2) {
         w.Joined("\t// Data memory  \r\n", "%cFCGD--r%u-------%c", {cS, pi.dwDatenspeicher, cE});
-        if (w.Ok() && !(d->dwDocFeatures & kDocFeatureUtf8)) Warte(kDatenspeicherWaitMs);
+        if (w.Ok() && !(d->dwDocFeatures & DOC_FEATURE_UTF8)) Warte(kDatenspeicherWaitMs);
     } else if (pi.dwDatenspeicher == 3) {
         w.Joined("\t// Data memory  \r\n", "", {});
     }
     if ((t->dwFeature[0] & kFeatureQueueJob) && pi.dwQueueJob == 0 && pi.dwQueueJob2 == 0)
         w.Joined("\t// old job aborted \r\n", "%cRD----r0-------%c%cRD----r2-------%c",
                  {cS, cE, cS, cE});
-    s.hr = FAILED(w.Result()) && SUCCEEDED(s.hr) ? w.Result() : s.hr;
+    ctx.Keep(w.Result());
 
     // Device parameters: first the job information (total pages, recall
     // detection), then the manual multi-page decision, then the options.
-    HRESULT hrParam = SendParam(s.pdevobj, s.pUniDrv, nullptr);
-    const KX_DEVMODE* pKX = s.pKX;
-    if (pKX->wMehrereSeiten == 0 && pKX->wMehrereReihen == 0 && s.pub && s.pub->dmCollate == 0 &&
-        pKX->wManuellesMultipage == 1 && s.pub->dmCopies == 1 &&
-        (f->dwTotalPages > 1 || s.bContinued)) {
+    HRESULT hrParam = SendParam(ctx.DevObj(), ctx.UniDrv(), nullptr);
+    const KX_DEVMODE* pKX = ctx.Devmode();
+    if (pKX->wMehrereSeiten == 0 && pKX->wMehrereReihen == 0 && ctx.PublicDevmode() &&
+        ctx.PublicDevmode()->dmCollate == 0 && pKX->wManuellesMultipage == 1 &&
+        ctx.PublicDevmode()->dmCopies == 1 && (f->dwTotalPages > 1 || found.bContinued)) {
         d->bMultiPage = 1;
         d->bManuellesMultipage = 1;
         Trace(u"UNI(CC-Klassen):  StartJob() manuelles Multipage - bMultiPage \r\n");
     }
-    if (SUCCEEDED(hrParam)) hrParam = SendParam(s.pdevobj, s.pUniDrv, s.pKX);
+    if (SUCCEEDED(hrParam)) hrParam = SendParam(ctx.DevObj(), ctx.UniDrv(), ctx.Devmode());
     if (FAILED(hrParam)) {
         Trace(u"ERROR UNI(CC-Klassen):  StartJob() SendParam ERROR 0x%x \r\n", hrParam);
-        JobLog(s.p, "\r\n[START_JOB] SendParam ERROR ");
+        JobLog(ctx.Device(), "\r\n[START_JOB] SendParam ERROR ");
     }
-    if (CLogFile* log = GetJobLogFile(s.p)) log->WriteInterfaceParam(u"StartJob", &t->prnInterface);
+    if (CLogFile* log = GetJobLogFile(ctx.Device()))
+        log->WriteInterfaceParam(u"StartJob", &t->prnInterface);
 
     if (d->dwDocFeatures & DOC_FEATURE_COLORPRINT) {
-        RecordWriter head(s.pdevobj, s.pUniDrv);
+        RecordWriter head(ctx.DevObj(), ctx.UniDrv());
         unsigned mode = (pKX->wFarbband >= 1 && pKX->wFarbband <= 6) ? 0
                         : pKX->wFarbband == 7                        ? 2
                                                                      : 1;
         head.Joined("\t// print head mode \r\n", "%cFCDL--r%u-------%c", {cS, mode, cE});
-        if (FAILED(head.Result()) && SUCCEEDED(s.hr)) s.hr = head.Result();
+        ctx.Keep(head.Result());
     }
 }
 
-// Step 23: the page image record and the colour tables.
-void RasterPreparation(Start& s)
+// The raster path: the page image record and its colour tables (image
+// path), or the line buffer of the graphics filter (line path).
+void RasterPreparation(JobContext& ctx)
 {
-    DruckDaten* d = s.data();
-    s.op->hBufferHeap = GetProcessHeapHandle();
-    auto* bv = NewMember<Bildverarbeitung>(s, BILDVERARBEITUNG_SIZE, u"pBildverarbeitung");
-    s.op->pBildverarbeitung = bv;
-    if (!bv) JobLog(s.p, "\r\n[START_JOB]) pOemPDev->pOp->pBildverarbeitung ERROR ");
-    s.op->pRGBBuffer = NewMember<BYTE>(s, RGBBUFFER_SIZE, u"pRGBBuffer");
-    if (!bv || !s.op->pRGBBuffer || !d) return;
-    auto* tables = reinterpret_cast<RGBQUAD*>(s.op->pRGBBuffer);
+    DruckDaten* d = ctx.Data();
+    ctx.Job()->hBufferHeap = GetProcessHeapHandle();
+    auto* bv = NewMember<Bildverarbeitung>(ctx, BILDVERARBEITUNG_SIZE, u"pBildverarbeitung");
+    ctx.Job()->pBildverarbeitung = bv;
+    if (!bv) JobLog(ctx.Device(), "\r\n[START_JOB]) pOemPDev->pOp->pBildverarbeitung ERROR ");
+    ctx.Job()->pRGBBuffer = NewMember<BYTE>(ctx, RGBBUFFER_SIZE, u"pRGBBuffer");
+    if (!bv || !ctx.Job()->pRGBBuffer || !d) return;
+    auto* tables = reinterpret_cast<RGBQUAD*>(ctx.Job()->pRGBBuffer);
     bv->prgbq = tables;
     bv->prgbqSaved = tables + 256;
     bv->prgbqColour = tables + 512;
@@ -766,8 +822,8 @@ void RasterPreparation(Start& s)
         FillGreyPalette(bv->prgbq);
         FillColorPalette_250Grey(bv->prgbqSaved);
         FillColorPalette_6Colors(bv->prgbqColour);
-        if (s.pKX->wFarbband == 6) {
-            const DWORD c = s.pKX->dwRGBColorOwn1;  // 0x00BBGGRR
+        if (ctx.Devmode()->wFarbband == 6) {
+            const DWORD c = ctx.Devmode()->dwRGBColorOwn1;  // 0x00BBGGRR
             for (RGBQUAD* table : {bv->prgbqSaved, bv->prgbqColour}) {
                 table[8].rgbRed = static_cast<BYTE>(c);
                 table[8].rgbGreen = static_cast<BYTE>(c >> 8);
@@ -775,90 +831,97 @@ void RasterPreparation(Start& s)
             }
         }
     } else {
-        s.op->pGraphBuf = NewMember<BYTE>(s, GRAPHBUF_SIZE, u"pGraphBuf");
+        ctx.Job()->pGraphBuf = NewMember<BYTE>(ctx, GRAPHBUF_SIZE, u"pGraphBuf");
     }
 }
 
-// Step 24: the character buffer and the vector-font limits.
-void TextPreparation(Start& s)
+// The character buffer of the text collections and the vector-font limits.
+void TextPreparation(JobContext& ctx)
 {
     // The text module hands the areas of this buffer to its collections
     // when it lays out pKVBBBuffer.
-    s.op->pZeichenBuffer = NewMember<BYTE>(s, ZEICHENBUFFER_SIZE, u"pZeichenBuffer");
-    Treiberstrukturen* t = s.settings();
-    if (!t || s.pKX->wAnzahlFonts == 0) return;
+    ctx.Job()->pZeichenBuffer = NewMember<BYTE>(ctx, ZEICHENBUFFER_SIZE, u"pZeichenBuffer");
+    Treiberstrukturen* t = ctx.Settings();
+    if (!t || ctx.Devmode()->wAnzahlFonts == 0) return;
     for (auto [name, target] : {std::pair{reg::kVectorFontMin, &t->dwVectorFontMin},
                                 std::pair{reg::kVectorFontMax, &t->dwVectorFontMax}}) {
         std::uint32_t type = 0, cb = 0;
         DWORD v = 0;
-        if (plat::GetPrinterData(s.hPrinter, name, &type, &v, sizeof(v), &cb) == 0) *target = v;
+        if (plat::GetPrinterData(ctx.Printer(), name, &type, &v, sizeof(v), &cb) == 0) *target = v;
     }
+}
+
+// The job's own blocks: document data, band parts and text collections,
+// and the switches and command characters they carry.
+void CreateJobBlocks(JobContext& ctx)
+{
+    KX_POP* op = ctx.Job();
+    op->pDocDaten = NewMember<DocDaten>(ctx, sizeof(DocDaten), u"pDocDaten");
+    op->pBildanteile = NewMember<Bildanteile>(ctx, BILDANTEILE_SIZE, u"pBildanteile");
+    op->pKVBBBuffer = NewMember<KVBBBuffer>(ctx, KVBBBUFFER_SIZE, u"pKVBBBuffer");
+    // The language setting 9 means a printer that gets no print start.
+    if (ctx.Doc() && ctx.Settings() && ctx.Settings()->dwSprache == kSprachOhneFBC)
+        ctx.Doc()->dwNo_FBC = 1;
+}
+
+// The job is set up: a continued job's registry markers go, and the next
+// broken job is detected afresh.
+void FinishStart(JobContext& ctx, const Findings& found)
+{
+    if (CollatedByResend(ctx.DevObj()) && !found.bContinued && ctx.Files())
+        WriteJobDword(ctx.Files(), reg::kDAGesPages, ctx.Files()->dwTotalPages);
+    if (Treiberstrukturen* t = ctx.Settings()) t->bDisablePDEV = 0;
+    if (found.bAbbruch)
+        for (const char16_t* name :
+             {reg::kDAAbbruch, reg::kDAPageNr, reg::kDAFieldNr, reg::kDAPrnFileName})
+            DeleteJobValue(ctx.Files(), name);
 }
 
 }  // namespace
 
 HRESULT StartJob(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
 {
-    OEM_PDEV* p = GetOemPDev(pdevobj);
-    KX_DEVMODE* pKX = GetKxDevmode(pdevobj);
-    if (!p || !pKX) {
-        Trace(u"ERROR UNI(CC-Klassen):  StartJob() pOemPDev oder pKX_Devmode = NULL \r\n");
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!ctx.Require(kNeedDevice | kNeedDevmode,
+                     u"ERROR UNI(CC-Klassen):  StartJob() pOemPDev oder pKX_Devmode = NULL \r\n"))
         return E_FAIL;
-    }
+    const OEM_PDEV* p = ctx.Device();
     Trace(
         u"UNI(CC-Klassen):  StartJob() Start - pOemPDev->iHAllocZaehler: %d, iNewZaehler: %d, "
         u"iHAllocZaehlerUNI: %d, iNewZaehlerUNI: %d \r\n",
         p->iHAllocZaehler, p->iNewZaehler, iHAllocZaehlerUNI, iNewZaehlerUNI);
-    Start s;
-    s.pdevobj = pdevobj;
-    s.pUniDrv = pUniDrv;
-    s.p = p;
-    s.pKX = pKX;
-    s.pub = pdevobj->pPublicDM;
-    s.hPrinter = pdevobj->hPrinter;
-    s.counters[0] = p->iHAllocZaehler;
-    s.counters[1] = p->iNewZaehler;
-    s.counters[2] = iHAllocZaehlerUNI;
-    s.counters[3] = iNewZaehlerUNI;
-    if (SecondJob(s)) return E_FAIL;
-    if (!CreateRootAndNames(s)) return E_FAIL;
+    Findings found;
+    found.counters[0] = p->iHAllocZaehler;
+    found.counters[1] = p->iNewZaehler;
+    found.counters[2] = iHAllocZaehlerUNI;
+    found.counters[3] = iNewZaehlerUNI;
+    if (SecondJob(ctx)) return E_FAIL;
+    if (!CreateRootAndNames(ctx, found)) return E_FAIL;
 
-    ReadInterface(s);
-    NamesOfTheFiles(s);
-    PrivateDevmode(s);
-    PrintData(s);
-
-    s.op->pDocDaten = NewMember<DocDaten>(s, sizeof(DocDaten), u"pDocDaten");
-    s.op->pBildanteile = NewMember<Bildanteile>(s, BILDANTEILE_SIZE, u"pBildanteile");
-    s.op->pKVBBBuffer = NewMember<KVBBBuffer>(s, KVBBBUFFER_SIZE, u"pKVBBBuffer");
-    if (s.doc() && s.settings() && s.settings()->dwSprache == kSprachOhneFBC) s.doc()->dwNo_FBC = 1;
-
-    Switches(s);
-    if (DruckDaten* d = s.data(); d && s.settings())
-        ChooseCommandChars(s.settings()->prnInterface, s.settings()->dwFeature[0], &d->cStart,
+    // A failed step is kept as the result; the start goes on as far as the
+    // blocks that exist allow, so that the job end can free them.
+    ReadInterface(ctx);
+    NamesOfTheFiles(ctx, found);
+    PrivateDevmode(ctx);
+    PrintData(ctx, found);
+    CreateJobBlocks(ctx);
+    Switches(ctx, found);
+    if (DruckDaten* d = ctx.Data(); d && ctx.Settings())
+        ChooseCommandChars(ctx.Settings()->prnInterface, ctx.Settings()->dwFeature[0], &d->cStart,
                            &d->cEnd);
-    MemoryCard(s);
-    OpenLog(s);
-    OpenPrintFile(s);
-    JobCommands(s);
-
-    if (CollatedByResend(pdevobj) && !s.bContinued && s.files())
-        WriteJobDword(s.files(), reg::kDAGesPages, s.files()->dwTotalPages);
-
-    RasterPreparation(s);
-    TextPreparation(s);
-
-    if (Treiberstrukturen* t = s.settings()) t->bDisablePDEV = 0;
-    if (s.bAbbruch)
-        for (const char16_t* name :
-             {reg::kDAAbbruch, reg::kDAPageNr, reg::kDAFieldNr, reg::kDAPrnFileName})
-            DeleteJobValue(s.files(), name);
+    MemoryCard(ctx, found);
+    OpenLog(ctx, found);
+    OpenPrintFile(ctx, found);
+    JobCommands(ctx, found);
+    RasterPreparation(ctx);
+    TextPreparation(ctx);
+    FinishStart(ctx, found);
 
     Trace(
         u"UNI(CC-Klassen):  StartJob() Ende - pOemPDev: 0x%x, pOemPDev->iHAllocZaehler: %d "
         u"(11), pOemPDev->iNewZaehler: %d (1) \r\n",
         static_cast<const void*>(p), p->iHAllocZaehler, p->iNewZaehler);
-    return s.hr;
+    return ctx.Result();
 }
 
 }  // namespace kx

@@ -27,9 +27,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "diag/logfile.h"
-#include "core/trace.h"
+#include "core/jobcontext.h"
 #include "core/record.h"
+#include "core/trace.h"
+#include "diag/logfile.h"
 #include "platform/platform.h"
 
 namespace kx {
@@ -39,34 +40,21 @@ namespace {
 // Every device command is formatted into a buffer of this size.
 constexpr std::size_t kCmdBuffer = 50;
 
-struct DevJob {
-    OEM_PDEV* pdev = nullptr;
-    Treiberstrukturen* ts = nullptr;
-    DruckDaten* dd = nullptr;
-};
-
-bool GetDevJob(PDEVOBJ pdevobj, const char16_t* pszWho, DevJob* j)
+// Each sender is one step with its own context: it needs the job's
+// settings and print data, and its first failed record is its result.
+bool RequireJob(JobContext& ctx, const char16_t* pszWho)
 {
-    j->pdev = GetOemPDev(pdevobj);
-    KX_POP* op = j->pdev ? j->pdev->pOp : nullptr;
-    if (op) {
-        j->ts = op->pTreiberstrukturen;
-        j->dd = op->pDruckDaten;
-    }
-    if (j->ts && j->dd) return true;
-    Trace(u"ERROR UNI(SendPrinterParam):  %s() Strukturen fehlen - pOemPDev: %p, pOp: %p \r\n",
-          pszWho, static_cast<const void*>(j->pdev), static_cast<const void*>(op));
-    return false;
+    return ctx.Require(
+        kNeedSettings | kNeedData,
+        u"ERROR UNI(SendPrinterParam):  %s() Strukturen fehlen - pOemPDev: %p, pOp: %p \r\n",
+        {pszWho, static_cast<const void*>(ctx.Device()), static_cast<const void*>(ctx.Job())});
 }
 
 // The writer of one sender: separate records in a 50-character buffer, as
-// print data. It stops at its first failure.
+// print data. It stops at the step's first failure.
 class Sender {
 public:
-    Sender(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv) : m_w(pdevobj, pUniDrv)
-    {
-        m_w.SetPrintData(TRUE);
-    }
+    explicit Sender(JobContext& ctx) : m_w(ctx) { m_w.SetPrintData(TRUE); }
     char S() const { return m_w.cStart(); }
     char E() const { return m_w.cEnd(); }
     HRESULT Result() const { return m_w.Result(); }
@@ -169,9 +157,9 @@ BELLMARK_PARAM BellmarkParam(const KX_DEVMODE& dm)
 HRESULT SendPhotocellParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
                            const PRINTER_PARAM* pPrinterParam)
 {
-    DevJob j;
-    if (!pPrinterParam || !GetDevJob(pdevobj, u"SendPhotocellParam", &j)) return E_FAIL;
-    Sender s(pdevobj, pUniDrv);
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pPrinterParam || !RequireJob(ctx, u"SendPhotocellParam")) return E_FAIL;
+    Sender s(ctx);
     const DWORD f = pPrinterParam->dwFeatures[FEATURE_PHOTOCELL];
     const PHOTOCELL_PARAM& pc = pPrinterParam->photocellParam;
 
@@ -191,7 +179,7 @@ HRESULT SendPhotocellParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
         if (r < (bCont2 ? 2u : 3u)) {
             int iOnOff = r > 0 ? 1 : 0;
             int iStrong = (r == 2 || (r == 1 && bCont2)) ? 1 : 0;
-            if (j.dd->dwDocFeatures & DOC_FEATURE_NO_RIBBON_CONTROL) iOnOff = iStrong = 0;
+            if (ctx.Data()->dwDocFeatures & DOC_FEATURE_NO_RIBBON_CONTROL) iOnOff = iStrong = 0;
             const char* text =
                 iOnOff == 0 ? "Off - Weak " : (iStrong ? "On - Strong " : "On - Weak ");
             s.Send("\t// Ribbon-Control ", "%s", {text}, "%cFCDB--r%d%d------%c",
@@ -199,7 +187,7 @@ HRESULT SendPhotocellParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
         }
     }
 
-    if ((j.ts->dwDeviceOptionFlags & DEVOPTFLAG_RIBBON_SAVE) && pc.wRibbonSave >= 1) {
+    if ((ctx.Settings()->dwDeviceOptionFlags & DEVOPTFLAG_RIBBON_SAVE) && pc.wRibbonSave >= 1) {
         const unsigned value = pc.wRibbonSave - 1u;
         s.Send("\t// Ribbon Save ", "%s", {pc.wRibbonSave == 1 ? "off " : "on "},
                "%cFCDJ--r%u-------%c", {s.S(), value, s.E()});
@@ -210,9 +198,9 @@ HRESULT SendPhotocellParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
 HRESULT SendShiftOptimParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
                             const SHIFT_OPTIM_PARAM* pShift)
 {
-    DevJob j;
-    if (!pShift || !GetDevJob(pdevobj, u"SendShiftOptimParam", &j)) return E_FAIL;
-    Sender s(pdevobj, pUniDrv);
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pShift || !RequireJob(ctx, u"SendShiftOptimParam")) return E_FAIL;
+    Sender s(ctx);
     const SHIFT_OPTIM_PARAM& p = *pShift;
     auto sign = [](LONG v) { return v < 0 ? '-' : '+'; };
 
@@ -233,11 +221,11 @@ HRESULT SendShiftOptimParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
 HRESULT SendDispenserParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
                            const DISPENSER_PARAM* pDispenser)
 {
-    DevJob j;
-    if (!pDispenser || !GetDevJob(pdevobj, u"SendDispenserParam", &j)) return E_FAIL;
-    Sender s(pdevobj, pUniDrv);
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pDispenser || !RequireJob(ctx, u"SendDispenserParam")) return E_FAIL;
+    Sender s(ctx);
     const DISPENSER_PARAM& d = *pDispenser;
-    const DWORD f = j.ts->dwFeature[FEATURE_DISPENSER];
+    const DWORD f = ctx.Settings()->dwFeature[FEATURE_DISPENSER];
 
     s.Send("\t// Dispenser Mode", "%d ", {d.dwMode}, "%cFCDC--r%1lu-------%c",
            {s.S(), static_cast<unsigned long>(d.dwMode), s.E()});
@@ -258,8 +246,8 @@ HRESULT SendDispenserParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
 
 HRESULT SendCutterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const CUTTER_PARAM* pCutter)
 {
-    DevJob j;
-    if (!pCutter || !GetDevJob(pdevobj, u"SendCutterParam", &j)) return E_FAIL;
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pCutter || !RequireJob(ctx, u"SendCutterParam")) return E_FAIL;
     const CUTTER_PARAM& c = *pCutter;
     if (c.dwMode == 0xFFFFFFFF) return S_OK;
 
@@ -268,11 +256,11 @@ HRESULT SendCutterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const CUTT
     // combined cut needs a printer where cutter and dispenser work together.
     DWORD dwMode = c.dwMode;
     bool bForced = false;
-    if (j.dd->bMultiPage) {
+    if (ctx.Data()->bMultiPage) {
         if (dwMode == 7) dwMode = 6;
     } else {
         if (dwMode == 4 && c.dwControlFlag == 0) dwMode = 5;
-        if (dwMode == 6 && !(j.ts->dwDeviceOptionFlags & DEVOPTFLAG_CUTTER_DISPENSER)) {
+        if (dwMode == 6 && !(ctx.Settings()->dwDeviceOptionFlags & DEVOPTFLAG_CUTTER_DISPENSER)) {
             dwMode = 0;
             bForced = true;
         }
@@ -280,8 +268,8 @@ HRESULT SendCutterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const CUTT
     }
     Trace(u"UNI(SendPrinterParam):  SendCutterParam() Mode %u -> %u \r\n", c.dwMode, dwMode);
 
-    Sender s(pdevobj, pUniDrv);
-    const bool bModeSettable = (j.dd->dwAusstattung & P_OPTIONS_CUTTER_MODE) != 0;
+    Sender s(ctx);
+    const bool bModeSettable = (ctx.Data()->dwAusstattung & P_OPTIONS_CUTTER_MODE) != 0;
     const unsigned long ulModeDigit = bModeSettable ? dwMode : 0;
     s.Send("\t// Cuttermode  ", "%d ", {ulModeDigit}, "%cFCDD--r%1lu-------%c",
            {s.S(), ulModeDigit, s.E()});
@@ -296,7 +284,7 @@ HRESULT SendCutterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const CUTT
     }
     if (dwMode == 0 && !bForced) return s.Result();
 
-    const DWORD f = j.ts->dwFeature[FEATURE_CUTTER];
+    const DWORD f = ctx.Settings()->dwFeature[FEATURE_CUTTER];
     const long lOffset = c.bAltOffset == 1 ? c.lAltOffset : c.lOffset;
     s.Send("\t// Cutteroffset  ", "%d ", {lOffset},
            (f & FEATURE_CUTTER_SEPARATE_OFFSET) ? "%cFCSCA-r+%03ld----%c" : "%cFCCC--r+%03ld----%c",
@@ -321,13 +309,13 @@ HRESULT SendCutterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const CUTT
 HRESULT SendScannerParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
                          const SCANNER_PARAM* pScanner)
 {
-    DevJob j;
-    if (!pScanner || !GetDevJob(pdevobj, u"SendScannerParam", &j)) return E_FAIL;
-    Sender s(pdevobj, pUniDrv);
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pScanner || !RequireJob(ctx, u"SendScannerParam")) return E_FAIL;
+    Sender s(ctx);
     const SCANNER_PARAM& p = *pScanner;
 
     unsigned long ulMode = 0;
-    if (j.dd->dwAusstattung & P_OPTIONS_SCANNER_MODE) ulMode = p.dwMode == 4 ? 1 : p.dwMode;
+    if (ctx.Data()->dwAusstattung & P_OPTIONS_SCANNER_MODE) ulMode = p.dwMode == 4 ? 1 : p.dwMode;
     const unsigned long ulPort = p.dwPort;
     const unsigned long ulFeed = (p.dwFeedLabels == 0 ? 1 : p.dwFeedLabels) - 1;
     if (p.dwNoReads == 0)
@@ -355,9 +343,9 @@ HRESULT SendScannerParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
 HRESULT SendApplicatorParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
                             const APPLICATOR_PARAM* pApplicator)
 {
-    DevJob j;
-    if (!pApplicator || !GetDevJob(pdevobj, u"SendApplicatorParam", &j)) return E_FAIL;
-    Sender s(pdevobj, pUniDrv);
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pApplicator || !RequireJob(ctx, u"SendApplicatorParam")) return E_FAIL;
+    Sender s(ctx);
     const APPLICATOR_PARAM& a = *pApplicator;
     struct Row {
         const char* fmt;
@@ -388,11 +376,11 @@ HRESULT SendApplicatorParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
 HRESULT SendKRMParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const KRM_PARAM* pKrm,
                      BOOL bExtended)
 {
-    DevJob j;
-    if (!pKrm || !GetDevJob(pdevobj, u"SendKRMParam", &j)) return E_FAIL;
-    Sender s(pdevobj, pUniDrv);
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pKrm || !RequireJob(ctx, u"SendKRMParam")) return E_FAIL;
+    Sender s(ctx);
     const KRM_PARAM& k = *pKrm;
-    const DWORD f = j.ts->dwFeature[FEATURE_KRM];
+    const DWORD f = ctx.Settings()->dwFeature[FEATURE_KRM];
     auto ul = [](DWORD v) { return static_cast<unsigned long>(v); };
 
     if (f & FEATURE_KRM_SERVICEPNT) {
@@ -427,11 +415,11 @@ HRESULT SendKRMParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const KRM_PAR
 HRESULT SendKRMcParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const KRMC_PARAM* pKrmc,
                       BOOL bExtended)
 {
-    DevJob j;
-    if (!pKrmc || !GetDevJob(pdevobj, u"SendKRMcParam", &j)) return E_FAIL;
-    Sender s(pdevobj, pUniDrv);
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pKrmc || !RequireJob(ctx, u"SendKRMcParam")) return E_FAIL;
+    Sender s(ctx);
     const KRMC_PARAM& k = *pKrmc;
-    const DWORD f = j.ts->dwFeature[FEATURE_KRMC];
+    const DWORD f = ctx.Settings()->dwFeature[FEATURE_KRMC];
     auto ul = [](DWORD v) { return static_cast<unsigned long>(v); };
 
     s.Send("\t// KRM c Mode", "%d ", {k.dwMode}, "%cFCDC--r%1lu-------%c",
@@ -449,16 +437,16 @@ HRESULT SendKRMcParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const KRMC_P
 HRESULT SendBellmarkParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
                           const BELLMARK_PARAM* pBellmark)
 {
-    DevJob j;
-    if (!pBellmark || !GetDevJob(pdevobj, u"SendBellmarkParam", &j)) return E_FAIL;
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pBellmark || !RequireJob(ctx, u"SendBellmarkParam")) return E_FAIL;
     const BELLMARK_PARAM& b = *pBellmark;
     if ((b.dwSendMask & BMFLAG_REQUIRED) != BMFLAG_REQUIRED) {
         Trace(u"UNI(SendPrinterParam):  SendBellmarkParam() Sendemaske 0x%x - nichts senden \r\n",
               b.dwSendMask);
         return S_OK;
     }
-    Sender s(pdevobj, pUniDrv);
-    const DWORD f = j.ts->dwFeature[FEATURE_BELLMARK];
+    Sender s(ctx);
+    const DWORD f = ctx.Settings()->dwFeature[FEATURE_BELLMARK];
     auto ul = [](DWORD v) { return static_cast<unsigned long>(v); };
 
     if ((f & FEATURE_BELLMARK_FIRSTLABEL) && b.dwSendMask == BMFLAG_REQUIRED)
@@ -486,10 +474,11 @@ HRESULT SendBellmarkParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
 
 BOOL SendPrinterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, PRINTER_PARAM* pPrinterParam)
 {
-    DevJob j;
-    if (!GetDevJob(pdevobj, u"SendPrinterParam", &j)) return FALSE;
-    if (j.dd->dwPage >= 2) {
-        Trace(u"UNI(SendPrinterParam):  SendPrinterParam() nicht auf Seite %u \r\n", j.dd->dwPage);
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!RequireJob(ctx, u"SendPrinterParam")) return FALSE;
+    if (ctx.Data()->dwPage >= 2) {
+        Trace(u"UNI(SendPrinterParam):  SendPrinterParam() nicht auf Seite %u \r\n",
+              ctx.Data()->dwPage);
         return TRUE;
     }
 
@@ -500,33 +489,33 @@ BOOL SendPrinterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, PRINTER_PARA
         if (!pOwn) return FALSE;
         // Values that cannot be read stay zero; the senders then send nothing
         // for those groups.
-        GetPrinterParam(j.pdev, pdevobj->hPrinter, pOwn);
+        GetPrinterParam(ctx.Device(), pdevobj->hPrinter, pOwn);
         pPrinterParam = pOwn;
     }
 
     BOOL bOk = TRUE;
     if (pPrinterParam->dwFeatures[FEATURE_PHOTOCELL] != 0) {
-        j.ts->dwDialogeEnable |= DIALOG_PHOTOCELL;
+        ctx.Settings()->dwDialogeEnable |= DIALOG_PHOTOCELL;
         if (FAILED(SendPhotocellParam(pdevobj, pUniDrv, pPrinterParam))) {
-            LogError(j.pdev, u"SendPrinterParam() FEATURE_PHOTOCELL Error");
+            LogError(ctx.Device(), u"SendPrinterParam() FEATURE_PHOTOCELL Error");
             bOk = FALSE;
         }
     }
     if (pPrinterParam->dwFeatures[FEATURE_SHIFTOPTIM] != 0 &&
         pPrinterParam->shiftOptimParam.bNichtSenden == 0) {
-        j.ts->dwDialogeEnable |= DIALOG_SHIFTOPTIM;
+        ctx.Settings()->dwDialogeEnable |= DIALOG_SHIFTOPTIM;
         if (FAILED(SendShiftOptimParam(pdevobj, pUniDrv, &pPrinterParam->shiftOptimParam))) {
-            LogError(j.pdev, u"SendPrinterParam() FEATURE_SHIFTOPTIM Error");
+            LogError(ctx.Device(), u"SendPrinterParam() FEATURE_SHIFTOPTIM Error");
             bOk = FALSE;
         }
     }
-    if (CLogFile* pLog = GetJobLogFile(j.pdev))
+    if (CLogFile* pLog = GetJobLogFile(ctx.Device()))
         pLog->WritePrinterParam(u"SendPrinterParam", pPrinterParam->dwFeatures,
                                 &pPrinterParam->photocellParam, &pPrinterParam->shiftOptimParam);
 
     const KX_DEVMODE* pKX = GetKxDevmode(pdevobj);
     if (pKX && pKX->wEtikettenLSEnable == 1) {
-        Sender s(pdevobj, pUniDrv);
+        Sender s(ctx);
         const unsigned uPwm = pKX->PWMwertLS;
         if (FAILED(
                 s.Send("\t// PWM ", "%d ", {uPwm}, "%cFCDEB-r%03u-----%c", {s.S(), uPwm, s.E()}))) {
@@ -541,15 +530,15 @@ BOOL SendPrinterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, PRINTER_PARA
 
 BOOL SendDevmodePrinterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DEVMODE* pKX_Devmode)
 {
-    DevJob j;
-    if (!pKX_Devmode || !GetDevJob(pdevobj, u"SendDevmodePrinterParam", &j)) return FALSE;
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pKX_Devmode || !RequireJob(ctx, u"SendDevmodePrinterParam")) return FALSE;
     const KX_DEVMODE& dm = *pKX_Devmode;
-    const DWORD dwAus = j.dd->dwAusstattung;
-    const DWORD dwAus2 = j.dd->dwOptionen2;
+    const DWORD dwAus = ctx.Data()->dwAusstattung;
+    const DWORD dwAus2 = ctx.Data()->dwOptionen2;
     BOOL bOk = TRUE;
     auto check = [&](HRESULT hr, const char16_t* pszError) {
         if (FAILED(hr)) {
-            LogError(j.pdev, pszError);
+            LogError(ctx.Device(), pszError);
             bOk = FALSE;
         }
     };
@@ -558,7 +547,7 @@ BOOL SendDevmodePrinterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DE
     if (dwAus & P_OPTIONS_CUTTER) {
         CUTTER_PARAM c = CutterParam(dm);
         if (dwAus & P_OPTIONS_CUTTER_MODE)
-            j.ts->dwDialogeEnable |= DIALOG_CUTTER;
+            ctx.Settings()->dwDialogeEnable |= DIALOG_CUTTER;
         else
             c.dwMode = 0;
         if (c.dwMode != CUTTER_MODE_PRINTER)
@@ -568,10 +557,11 @@ BOOL SendDevmodePrinterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DE
     }
 
     if (dwAus & P_OPTIONS_DISPENSER) {
-        j.ts->dwDialogeEnable |= DIALOG_DISPENSER;
+        ctx.Settings()->dwDialogeEnable |= DIALOG_DISPENSER;
         DISPENSER_PARAM d = DispenserParam(dm);
         if (d.dwMode != DISPENSER_MODE_PRINTER) {
-            if (bCutterActive && !(j.ts->dwDeviceOptionFlags & DEVOPTFLAG_CUTTER_DISPENSER))
+            if (bCutterActive &&
+                !(ctx.Settings()->dwDeviceOptionFlags & DEVOPTFLAG_CUTTER_DISPENSER))
                 d.dwMode = 0;
             check(SendDispenserParam(pdevobj, pUniDrv, &d),
                   u"SendDevmodePrinterParam() FEATURE_DISPENSER Error");
@@ -579,7 +569,7 @@ BOOL SendDevmodePrinterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DE
     }
 
     if (dwAus & P_OPTIONS_SCANNER) {
-        j.ts->dwDialogeEnable |= DIALOG_SCANNER;
+        ctx.Settings()->dwDialogeEnable |= DIALOG_SCANNER;
         const SCANNER_PARAM p = ScannerParam(dm);
         if (p.dwMode != SCANNER_MODE_PRINTER)
             check(SendScannerParam(pdevobj, pUniDrv, &p),
@@ -587,39 +577,39 @@ BOOL SendDevmodePrinterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DE
     }
 
     if (dwAus & P_OPTIONS_APPLICATOR) {
-        j.ts->dwDialogeEnable |= DIALOG_APPLICATOR;
+        ctx.Settings()->dwDialogeEnable |= DIALOG_APPLICATOR;
         const APPLICATOR_PARAM a = ApplicatorParam(dm);
         if (a.dwMode != APPLICATOR_MODE_PRINTER)
             check(SendApplicatorParam(pdevobj, pUniDrv, &a),
                   u"SendDevmodePrinterParam() DEVOPTFLAG_APPLICATOR Error");
     }
 
-    const bool bKrmi =
-        j.ts->dwFeature[FEATURE_KRM] != 0 && (dwAus2 & P_OPTIONS_KRMI) && !j.dd->bKeineGerParam;
-    const bool bKrmc = j.ts->dwFeature[FEATURE_KRMC] != 0 && (dwAus2 & P_OPTIONS_KRMC);
+    const bool bKrmi = ctx.Settings()->dwFeature[FEATURE_KRM] != 0 && (dwAus2 & P_OPTIONS_KRMI) &&
+                       !ctx.Data()->bKeineGerParam;
+    const bool bKrmc = ctx.Settings()->dwFeature[FEATURE_KRMC] != 0 && (dwAus2 & P_OPTIONS_KRMC);
     const KRM_PARAM krm = KrmParam(dm);
     const KRMC_PARAM krmc = KrmcParam(dm);
     auto sendKrmi = [&](BOOL bExtended) {
-        j.ts->dwDialogeEnable |= DIALOG_KRM;
+        ctx.Settings()->dwDialogeEnable |= DIALOG_KRM;
         check(SendKRMParam(pdevobj, pUniDrv, &krm, bExtended),
               u"SendPrinterParam() FEATURE_KRM Error");
     };
     auto sendKrmc = [&](BOOL bExtended) {
-        j.ts->dwDialogeEnable |= DIALOG_KRMC;
+        ctx.Settings()->dwDialogeEnable |= DIALOG_KRMC;
         check(SendKRMcParam(pdevobj, pUniDrv, &krmc, bExtended),
               u"SendPrinterParam() FEATURE_KRMC Error");
     };
     if (dwAus2 & P_OPTIONS_LUMETRA) {
         // The print-module family carries one module: its type decides.
-        if (j.dd->dwModulTyp == 1 && bKrmi) sendKrmi(TRUE);
-        if (j.dd->dwModulTyp == 0 && bKrmc) sendKrmc(TRUE);
+        if (ctx.Data()->dwModulTyp == 1 && bKrmi) sendKrmi(TRUE);
+        if (ctx.Data()->dwModulTyp == 0 && bKrmc) sendKrmc(TRUE);
     } else {
         if (bKrmi) sendKrmi(FALSE);
         if (bKrmc) sendKrmc(FALSE);
     }
 
-    if (j.ts->dwFeature[FEATURE_BELLMARK] != 0 && (dwAus2 & P_OPTIONS_BELLMARK) &&
-        !j.dd->bKeineBellmarkParam) {
+    if (ctx.Settings()->dwFeature[FEATURE_BELLMARK] != 0 && (dwAus2 & P_OPTIONS_BELLMARK) &&
+        !ctx.Data()->bKeineBellmarkParam) {
         const BELLMARK_PARAM b = BellmarkParam(dm);
         check(SendBellmarkParam(pdevobj, pUniDrv, &b),
               u"SendPrinterParam() FEATURE_BELLMARK Error");
@@ -627,19 +617,19 @@ BOOL SendDevmodePrinterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DE
     Trace(
         u"UNI(SendPrinterParam):  SendDevmodePrinterParam() Ende - dwDialogeEnable: 0x%x, bOk: %d "
         u"\r\n",
-        j.ts->dwDialogeEnable, bOk);
+        ctx.Settings()->dwDialogeEnable, bOk);
     return bOk;
 }
 
 HRESULT SendDeviceSettingsParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
                                 KX_DEVMODE* pKX_Devmode)
 {
-    DevJob j;
-    if (!pKX_Devmode || !GetDevJob(pdevobj, u"SendDeviceSettingsParam", &j)) return E_FAIL;
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pKX_Devmode || !RequireJob(ctx, u"SendDeviceSettingsParam")) return E_FAIL;
     const KX_DEVMODE& dm = *pKX_Devmode;
-    Sender s(pdevobj, pUniDrv);
-    const DWORD fPhotocell = j.ts->dwFeature[FEATURE_PHOTOCELL];
-    const DWORD fPrint = j.ts->dwFeature[FEATURE_PRINT];
+    Sender s(ctx);
+    const DWORD fPhotocell = ctx.Settings()->dwFeature[FEATURE_PHOTOCELL];
+    const DWORD fPrint = ctx.Settings()->dwFeature[FEATURE_PRINT];
 
     if (fPhotocell & FEATURE_PHOTOCELL_SCANPOSITION) {
         const unsigned long ulPos = dm.wScanPosition;

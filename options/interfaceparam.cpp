@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/jobcontext.h"
 #include "core/record.h"
 #include "core/regvalues.h"
 #include "core/trace.h"
@@ -154,9 +155,9 @@ BOOL GetPrinterParam(OEM_PDEV* pOemPDev, HANDLE hPrinter, PRINTER_PARAM* pPrinte
     std::memset(pPrinterParam, 0, sizeof(*pPrinterParam));
     pPrinterParam->dwSize = PRINTER_PARAM_SIZE;
     pPrinterParam->dwVersion = PRINTER_PARAM_VERSION;
-    KX_POP* op = pOemPDev->pOp;
-    TreiberPfadDatei* files = op ? op->pTreiberPfadDatei : nullptr;
-    Treiberstrukturen* ts = op ? op->pTreiberstrukturen : nullptr;
+    const JobContext ctx(pOemPDev);
+    TreiberPfadDatei* files = ctx.Files();
+    Treiberstrukturen* ts = ctx.Settings();
 
     // The keys: the job's, or, before it has any, those of the printer name.
     std::u16string userKey, machineKey;
@@ -229,15 +230,14 @@ BOOL GetPrinterParam(OEM_PDEV* pOemPDev, HANDLE hPrinter, PRINTER_PARAM* pPrinte
 
 HRESULT SendParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DEVMODE* pKX_Devmode)
 {
-    OEM_PDEV* pdev = GetOemPDev(pdevobj);
-    KX_POP* op = pdev ? pdev->pOp : nullptr;
-    TreiberPfadDatei* files = op ? op->pTreiberPfadDatei : nullptr;
-    Treiberstrukturen* ts = op ? op->pTreiberstrukturen : nullptr;
-    DruckDaten* dd = op ? op->pDruckDaten : nullptr;
-    if (!files || !ts || !dd) {
-        Trace(u"ERROR UNI(SendPrinterParam):  SendParam() Strukturen fehlen \r\n");
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!ctx.Require(kNeedFiles | kNeedSettings | kNeedData,
+                     u"ERROR UNI(SendPrinterParam):  SendParam() Strukturen fehlen \r\n"))
         return E_FAIL;
-    }
+    OEM_PDEV* pdev = ctx.Device();
+    TreiberPfadDatei* files = ctx.Files();
+    Treiberstrukturen* ts = ctx.Settings();
+    DruckDaten* dd = ctx.Data();
 
     // The job as the spooler knows it.
     plat::JobInfo ji;

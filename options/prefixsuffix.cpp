@@ -8,6 +8,7 @@
 #include <functional>
 #include <iterator>
 
+#include "core/jobcontext.h"
 #include "core/record.h"
 #include "core/trace.h"
 #include "diag/logfile.h"
@@ -154,9 +155,9 @@ PrefixSuffixSection ParsePrefixSuffix(std::string_view fileBytes, DWORD dwSectio
 
 HRESULT ReadPrefixSuffix(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, DWORD dwSection)
 {
-    OEM_PDEV* pdev = GetOemPDev(pdevobj);
-    KX_POP* op = pdev ? pdev->pOp : nullptr;
-    Treiberstrukturen* ts = op ? op->pTreiberstrukturen : nullptr;
+    const JobContext ctx(pdevobj, pUniDrv);
+    OEM_PDEV* pdev = ctx.Device();
+    Treiberstrukturen* ts = ctx.Settings();
     if (!ts || !PrefixSuffixKeyword(dwSection)) {
         Trace(u"ERROR UNI(SendPrinterParam):  ReadPrefixSuffix() Abschnitt %d ohne Strukturen \r\n",
               dwSection);

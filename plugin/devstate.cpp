@@ -4,11 +4,12 @@
 #include <cstring>
 #include <new>
 
+#include "core/jobcontext.h"
 #include "core/trace.h"
 #include "job/jobstream.h"
 #include "objects/textout.h"
-#include "platform/platform.h"
 #include "platform/engine.h"
+#include "platform/platform.h"
 #include "settings/devmodeops.h"
 
 namespace kx {
@@ -31,15 +32,18 @@ PFN FindHostEntry(const DRVENABLEDATA* pded, ULONG index)
 
 }  // namespace
 
-DWORD LastJobId() { return gLastJobId; }
+DWORD LastJobId()
+{
+    return gLastJobId;
+}
 
 BOOL OEMEnablePDEV(OEM_PDEV* pOemPDev, PDEVOBJ pdevobj, PWSTR pPrinterName, GDIINFO* pGdiInfo,
                    ULONG cjDevInfo, DEVINFO* pDevInfo, DRVENABLEDATA* pded)
 {
-    Trace(u"UNI(enable):  OEMEnablePDEV() Start - pGdiInfo->cBitsPixel: %d, pDriverName: %s, "
-          u"ulNumColors: %d \r\n",
-          pGdiInfo ? pGdiInfo->cBitsPixel : 0, pPrinterName,
-          pGdiInfo ? pGdiInfo->ulNumColors : 0);
+    Trace(
+        u"UNI(enable):  OEMEnablePDEV() Start - pGdiInfo->cBitsPixel: %d, pDriverName: %s, "
+        u"ulNumColors: %d \r\n",
+        pGdiInfo ? pGdiInfo->cBitsPixel : 0, pPrinterName, pGdiInfo ? pGdiInfo->ulNumColors : 0);
     std::memset(pOemPDev, 0, sizeof(*pOemPDev));
 
     if (pGdiInfo && pGdiInfo->ulNumColors > 2) {
@@ -94,27 +98,28 @@ HRESULT OEMDisablePDEV(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
     OEM_PDEV* pOemPDev = GetOemPDev(pdevobj);
     if (!pOemPDev) return S_OK;
 
-    KX_POP* pOp = pOemPDev->pOp;
-    if (pOp && pOp->pTreiberstrukturen && pOp->pTreiberPfadDatei) {
+    JobContext ctx(pdevobj, pUniDrv);
+    if (ctx.Has(kNeedSettings | kNeedFiles)) {
         // The job was broken off: end it here and leave a marker so that the
         // next job continues its page numbering.
         Trace(u"UNI(enable):  OEMDisablePDEV() ACHTUNG: pTreiberstrukturen ist noch aktiv \r\n");
         ++pOemPDev->iNewZaehler;
-        const char16_t* key = pOp->pTreiberPfadDatei->szRegKey;
+        const char16_t* key = ctx.Files()->szRegKey;
         std::uint32_t err = plat::RegSetDword(plat::Hive::CurrentUser, key, u"DAAbbruch", 1);
         if (err != 0) Trace(u"UNI(enable):  OEMDisablePDEV() HCU %s ERROR %d \r\n", key, err);
-        pOp->pTreiberstrukturen->bDisablePDEV = 1;
-        Trace(u"UNI(enable):  OEMDisablePDEV(END_JOB) ACHTUNG: Seitennummern sichern und Löschen "
-              u"der Strukturen nachholen. Rufe END_DOC und END_JOB manuell auf. bDisablePDEV: %d "
-              u"\r\n",
-              pOp->pTreiberstrukturen->bDisablePDEV);
+        ctx.Settings()->bDisablePDEV = 1;
+        Trace(
+            u"UNI(enable):  OEMDisablePDEV(END_JOB) ACHTUNG: Seitennummern sichern und Löschen "
+            u"der Strukturen nachholen. Rufe END_DOC und END_JOB manuell auf. bDisablePDEV: %d "
+            u"\r\n",
+            ctx.Settings()->bDisablePDEV);
         EndDoc(pdevobj, pUniDrv);
         EndJob(pdevobj, pUniDrv);
         --pOemPDev->iNewZaehler;
         // The device state itself goes as well once the job end has freed the
         // job. If it could not, the state stays: freeing it would lose the
         // only way to the job's blocks.
-        if (pOemPDev->pOp) return S_OK;
+        if (ctx.Has(kNeedJob)) return S_OK;
     }
 
     if (pOemPDev->hPalette) engine::EngDeletePalette(pOemPDev->hPalette);
@@ -150,8 +155,8 @@ BOOL KX_STDCALL OEMTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* p
     struct {
         const void* p;
         const char16_t* name;
-    } const required[] = {{pso, u"pso"},         {pstro, u"pstro"},         {pfo, u"pfo"},
-                          {pco, u"pco"},         {pboFore, u"pboFore"},     {pboOpaque, u"pboOpaque"},
+    } const required[] = {{pso, u"pso"},        {pstro, u"pstro"},     {pfo, u"pfo"},
+                          {pco, u"pco"},        {pboFore, u"pboFore"}, {pboOpaque, u"pboOpaque"},
                           {pptlOrg, u"pptlOrg"}};
     for (const auto& r : required) {
         if (!r.p) {

@@ -4,13 +4,15 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/jobcontext.h"
 #include "core/jobheap.h"
-#include "diag/logfile.h"
-#include "core/trace.h"
-#include "platform/platform.h"
 #include "core/output.h"
+#include "core/trace.h"
+#include "diag/logfile.h"
+#include "platform/platform.h"
 #include "raster/bandcapture.h"
 #include "raster/rle.h"
+#include "settings/models.h"
 
 namespace kx {
 
@@ -31,44 +33,22 @@ std::int64_t HeadWidth(const KX_FIXEDDATA& fixed)
     return Round16(fixed.dwHeadWidthByte * 8.0 / fixed.wMasterUnit * 25.4 * 10);
 }
 
-// Everything that commands of one graphic need.
-struct Context {
-    PDEVOBJ pdevobj;
-    IPrintOemDriverUni* pUniDrv;
-    const KX_DEVMODE& dm;
-    OEM_PDEV& oem;
-    KX_POP& op;
-    DruckDaten& d;
-    bool bComments;
-
-    HRESULT Send(const std::string& s, BOOL bColourPlane, BOOL bBothFiles) const
-    {
-        return SendeDaten(pdevobj, pUniDrv, s.data(), static_cast<DWORD>(s.size()), bColourPlane,
-                          bBothFiles);
-    }
-};
-
-// Builds a context; false (traced) when a structure or the resolution is
-// missing.
-bool MakeContext(PDEVOBJ pdevobj, const char16_t* who, const KX_DEVMODE** ppDm, OEM_PDEV** ppOem,
-                 KX_POP** ppOp)
+// The records every command of a graphic needs, and a resolution to place
+// it with; false (traced in who's name) when one is missing.
+bool RequireGraphicRecords(JobContext& ctx, const char16_t* who)
 {
-    *ppDm = GetKxDevmode(pdevobj);
-    *ppOem = GetOemPDev(pdevobj);
-    if (!*ppDm || !*ppOem) {
-        Trace(u"ERROR UNI(PCX):  %s() pKX_Devmode, pOemPDev = 0 \r\n", who);
-        return false;
-    }
-    *ppOp = (*ppOem)->pOp;
-    if (!*ppOp || !(*ppOp)->pDruckDaten || !(*ppOp)->pTreiberstrukturen) {
-        Trace(u"ERROR UNI(PCX):  %s() Strukturen = 0 \r\n", who);
-        return false;
-    }
-    if (!(*ppDm)->FixedData.wMasterUnit) {
-        Trace(u"ERROR UNI(PCX):  %s() dwMasterUnit = 0 \r\n", who);
-        return false;
-    }
-    return true;
+    return ctx.Require(kNeedDevmode | kNeedDevice,
+                       u"ERROR UNI(PCX):  %s() pKX_Devmode, pOemPDev = 0 \r\n", {who}) &&
+           ctx.Require(kNeedJob | kNeedData | kNeedSettings,
+                       u"ERROR UNI(PCX):  %s() Strukturen = 0 \r\n", {who}) &&
+           ctx.Require(kNeedResolution, u"ERROR UNI(PCX):  %s() dwMasterUnit = 0 \r\n", {who});
+}
+
+// Sends through the graphics channel; a failure becomes the step's error.
+HRESULT Send(JobContext& ctx, const std::string& s, BOOL bColourPlane, BOOL bBothFiles)
+{
+    return ctx.Keep(SendeDaten(ctx.DevObj(), ctx.UniDrv(), s.data(), static_cast<DWORD>(s.size()),
+                               bColourPlane, bBothFiles));
 }
 
 // A quarter turn of the label that the printer must be told about.
@@ -81,46 +61,49 @@ bool LabelTurned(const KX_DEVMODE& dm, const DruckDaten& d)
 }
 
 // "%cFCCL--r%07u-%c" or "%cFCCO--r%07u-%c" with its comment, to both files.
-HRESULT SendSizeCommand(const Context& c, const char* fmt, std::int64_t value, const char* comment)
+HRESULT SendSizeCommand(JobContext& ctx, const char* fmt, std::int64_t value, const char* comment)
 {
     const std::uint64_t v = value < 0 ? 0 : static_cast<std::uint64_t>(value);
-    std::string s = FormatString(fmt, {c.d.cStart, v, c.d.cEnd});
-    if (c.bComments)
+    std::string s = FormatString(fmt, {ctx.StartChar(), v, ctx.EndChar()});
+    if (ctx.CommentsOn())
         s += FormatString("%s%3.1f mm \r\n", {comment, static_cast<double>(v) / 100.0});
-    return c.Send(s, FALSE, TRUE);
+    return Send(ctx, s, FALSE, TRUE);
 }
 
 // Label length and width of a turned label. PCX form: from the image size and
 // the pages and columns per label; D form: from the devmodes.
-HRESULT SendTurnedLabel(const Context& c, std::int64_t lLength, std::int64_t lWidth, bool bPcxForm)
+HRESULT SendTurnedLabel(JobContext& ctx, std::int64_t lLength, std::int64_t lWidth, bool bPcxForm)
 {
-    HRESULT hr = SendSizeCommand(c, "%cFCCL--r%07u-%c", lLength, "\t// LabelLength (Rotated) ");
+    const KX_DEVMODE& dm = *ctx.Devmode();
+    HRESULT hr = SendSizeCommand(ctx, "%cFCCL--r%07u-%c", lLength, "\t// LabelLength (Rotated) ");
     if (SUCCEEDED(hr))
-        hr = SendSizeCommand(c, "%cFCCO--r%07u-%c", lWidth, "\t// LabelWidth (Rotated) ");
-    if (SUCCEEDED(hr) && bPcxForm && c.bComments) {
-        if (c.dm.wMehrereSeiten > 0)
-            hr = c.Send(FormatString("\t// %d pages per label \r\n", {c.dm.wMehrereSeiten + 1}),
-                        FALSE, TRUE);
-        else if (c.dm.wMehrereReihen > 0)
-            hr = c.Send(FormatString("\t// %d rows per label \r\n", {c.dm.wMehrereReihen + 1}),
-                        FALSE, TRUE);
+        hr = SendSizeCommand(ctx, "%cFCCO--r%07u-%c", lWidth, "\t// LabelWidth (Rotated) ");
+    if (SUCCEEDED(hr) && bPcxForm && ctx.CommentsOn()) {
+        if (dm.wMehrereSeiten > 0)
+            hr = Send(ctx, FormatString("\t// %d pages per label \r\n", {dm.wMehrereSeiten + 1}),
+                      FALSE, TRUE);
+        else if (dm.wMehrereReihen > 0)
+            hr = Send(ctx, FormatString("\t// %d rows per label \r\n", {dm.wMehrereReihen + 1}),
+                      FALSE, TRUE);
     }
     return hr;
 }
 
 // The ribbon of a colour page: the colour plane (or a ribbon of 7 and above)
 // and the black plane take the two ribbons, swapped on request.
-HRESULT SendRibbon(const Context& c, BOOL bColourPlane, bool bDForm)
+HRESULT SendRibbon(JobContext& ctx, BOOL bColourPlane, bool bDForm)
 {
-    const Bildverarbeitung* bv = c.op.pBildverarbeitung;
-    if (!(c.d.dwDocFeatures & DOC_FEATURE_COLORPRINT) || !bv || bv->bmInfoHeader.biBitCount < 2)
+    const Bildverarbeitung* bv = ctx.PageImage();
+    const KX_DEVMODE& dm = *ctx.Devmode();
+    if (!(ctx.Data()->dwDocFeatures & DOC_FEATURE_COLORPRINT) || !bv ||
+        bv->bmInfoHeader.biBitCount < 2)
         return S_OK;
-    const bool bColour = bColourPlane || c.dm.wFarbband >= 7;
-    const bool bSwap = c.dm.wChangeColorRibbon != 0;
+    const bool bColour = bColourPlane || dm.wFarbband >= 7;
+    const bool bSwap = dm.wChangeColorRibbon != 0;
     const int ribbon = bColour ? (bSwap ? 1 : 2) : (bSwap ? 2 : 1);
-    std::string s = FormatString("%cFBM---r%d-------%c", {c.d.cStart, ribbon, c.d.cEnd});
-    if (c.bComments) s += bDForm ? "\r\n\r\n" : "\r\n";
-    return c.Send(s, FALSE, TRUE);
+    std::string s = FormatString("%cFBM---r%d-------%c", {ctx.StartChar(), ribbon, ctx.EndChar()});
+    if (ctx.CommentsOn()) s += bDForm ? "\r\n\r\n" : "\r\n";
+    return Send(ctx, s, FALSE, TRUE);
 }
 
 }  // namespace
@@ -272,26 +255,16 @@ HRESULT PCX::SendPCXDataToPrinter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, 
                                   int iHeightOffset, std::int64_t wY, std::int64_t wX,
                                   BOOL bColourPlane)
 {
-    const KX_DEVMODE* pDm;
-    OEM_PDEV* pOem;
-    KX_POP* pOp;
-    if (!MakeContext(pdevobj, u"SendPCXDataToPrinter", &pDm, &pOem, &pOp)) return E_FAIL;
-    const Context c{pdevobj,
-                    pUniDrv,
-                    *pDm,
-                    *pOem,
-                    *pOp,
-                    *pOp->pDruckDaten,
-                    CommentsOn(pOp->pTreiberstrukturen->prnInterface)};
-    const KX_DEVMODE& dm = c.dm;
-    const DruckDaten& d = c.d;
-    const std::int64_t mu = dm.FixedData.wMasterUnit;
-    iOffset = std::clamp<int>(iOffset, 0, Height);
-    iHeightOffset = std::clamp<int>(iHeightOffset, iOffset, Height);
-    if (!Data || iOffset == iHeightOffset) return S_OK;
+    JobContext ctx(pdevobj, pUniDrv);
+    return SendPCXDataToPrinter(ctx, iOffset, iHeightOffset, wY, wX, bColourPlane);
+}
 
+std::int64_t PCX::PlaceOnLabel(const JobContext& ctx, std::int64_t wX) const
+{
+    const KX_DEVMODE& dm = *ctx.Devmode();
+    const DruckDaten& d = *ctx.Data();
+    const std::int64_t mu = dm.FixedData.wMasterUnit;
     std::int64_t X = wX - std::int64_t{d.iBitmapOffset} * 2540 / mu;
-    const std::int64_t Y = wY - std::int64_t{d.iBitmapOffsetLinks} * 2540 / mu;
     // Lanes of a multi-lane material: the graphic goes to the last lane.
     if ((dm.FixedData.dwDocFeatures & DOC_FEATURE_UTF8) && (dm.dwFlags & PDMFLAG_MULTICOL) &&
         dm.sMultiColNumber > 1) {
@@ -313,19 +286,37 @@ HRESULT PCX::SendPCXDataToPrinter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, 
         else
             place(m - n + 2, m - n + 1);
     }
-    HRESULT hr = S_OK;
     // Several columns: the column's place by the column counter.
     if (dm.wMehrereReihen > 0) {
         const std::int64_t k = d.wSpaltenZaehler, m = dm.wMehrereReihen;
         if (k >= 1) place(m - k + 2, m - k + 1);
-        hr = c.Send("\r\n", bColourPlane, FALSE);
+    }
+    return X;
+}
+
+HRESULT PCX::SendPCXDataToPrinter(JobContext& ctx, int iOffset, int iHeightOffset, std::int64_t wY,
+                                  std::int64_t wX, BOOL bColourPlane)
+{
+    if (!RequireGraphicRecords(ctx, u"SendPCXDataToPrinter")) return ctx.Result();
+    const DruckDaten& d = *ctx.Data();
+    iOffset = std::clamp<int>(iOffset, 0, Height);
+    iHeightOffset = std::clamp<int>(iHeightOffset, iOffset, Height);
+    if (!Data || iOffset == iHeightOffset) return S_OK;
+
+    const std::int64_t X = PlaceOnLabel(ctx, wX);
+    const std::int64_t Y =
+        wY - std::int64_t{d.iBitmapOffsetLinks} * 2540 / ctx.Devmode()->FixedData.wMasterUnit;
+    // A graphic of several columns starts each record on a line of its own.
+    if (ctx.Devmode()->wMehrereReihen > 0) {
+        HRESULT hr = Send(ctx, "\r\n", bColourPlane, FALSE);
         if (FAILED(hr)) return hr;
     }
 
-    hr = c.Send(FormatString("\r\n%cAX000%06d%06d1%c", {d.cStart, Y, X, d.cEnd}), bColourPlane,
-                FALSE);
+    HRESULT hr = Send(ctx, FormatString("\r\n%cAX000%06d%06d1%c", {d.cStart, Y, X, d.cEnd}),
+                      bColourPlane, FALSE);
     if (SUCCEEDED(hr))
-        hr = SendeDaten(pdevobj, pUniDrv, PCXHeader, kPcxHeaderSize, bColourPlane, FALSE);
+        hr = ctx.Keep(
+            SendeDaten(ctx.DevObj(), ctx.UniDrv(), PCXHeader, kPcxHeaderSize, bColourPlane, FALSE));
     if (FAILED(hr)) {
         Trace(u"ERROR UNI(PCX):  SendPCXDataToPrinter() Kopf nicht gesendet 0x%x \r\n", hr);
         return hr;
@@ -335,103 +326,121 @@ HRESULT PCX::SendPCXDataToPrinter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, 
     auto* pOut = static_cast<BYTE*>(plat::HeapAlloc(worst, false));
     if (!pOut) {
         Trace(u"ERROR UNI(PCX):  SendPCXDataToPrinter() Encode-Puffer ERROR \r\n");
-        return E_FAIL;
+        return ctx.Keep(E_FAIL);
     }
     const std::size_t iAnzahlBytes = EncodeRows(iOffset, iHeightOffset, {pOut, worst});
     Trace(u"UNI(PCX):  SendPCXDataToPrinter() Zeilen %d bis %d, Y: %d, X: %d, dwFileSize: %u \r\n",
           iOffset, iHeightOffset - 1, Y, X, kPcxHeaderSize + iAnzahlBytes);
-    hr = SendeDaten(pdevobj, pUniDrv, pOut, static_cast<DWORD>(iAnzahlBytes), bColourPlane, FALSE);
+    hr = ctx.Keep(SendeDaten(ctx.DevObj(), ctx.UniDrv(), pOut, static_cast<DWORD>(iAnzahlBytes),
+                             bColourPlane, FALSE));
     plat::HeapFree(pOut);
     return hr;
 }
 
 WORD PCX::SendToPrinter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, BOOL bColourPlane)
 {
-    const KX_DEVMODE* pDm;
-    OEM_PDEV* pOem;
-    KX_POP* pOp;
-    if (!MakeContext(pdevobj, u"SendToPrinter", &pDm, &pOem, &pOp) || !DataSize) return 0;
-    const Context c{pdevobj,
-                    pUniDrv,
-                    *pDm,
-                    *pOem,
-                    *pOp,
-                    *pOp->pDruckDaten,
-                    CommentsOn(pOp->pTreiberstrukturen->prnInterface)};
-    const KX_DEVMODE& dm = c.dm;
-    DruckDaten& d = c.d;
+    JobContext ctx(pdevobj, pUniDrv);
+    return SendToPrinter(ctx, bColourPlane);
+}
+
+HRESULT PCX::SendPart(JobContext& ctx, int first, int last, std::int64_t wY, std::int64_t wX,
+                      BOOL bColourPlane)
+{
+    SetYMax(static_cast<WORD>(Height - 1 - first));
+    SetYMin(static_cast<WORD>(Height - 1 - last));
+    return SendPCXDataToPrinter(ctx, first, last + 1, wY, wX, bColourPlane);
+}
+
+HRESULT PCX::SendParts(JobContext& ctx, const PcxParts& plan, std::int64_t wY, std::int64_t wX,
+                       BOOL bColourPlane)
+{
+    const double mu = ctx.Devmode()->FixedData.wMasterUnit;
+    const int H = Height, S = plan.wLeereZeilenStart, E = plan.wLeereZeilenEnde;
+    const DruckDaten& d = *ctx.Data();
+    const bool bComments = ctx.CommentsOn();
+    if (plan.nGaps == 0) {
+        if (wY >= 1) return SendPart(ctx, S, H - E - 1, wY, wX, bColourPlane);
+        Trace(
+            u"UNI(PCX):  SendToPrinter() ACHTUNG, wY ist kleiner 0, also scheinbar "
+            u"leeres Etikett \r\n");
+        LogWarning(ctx.Device(), u"***  Warning - no picture content detected *** \r\n");
+        return S_OK;
+    }
+    // The part above the first gap, the parts between gaps, the part below
+    // the last gap; each part's place moves up by what lies below it.
+    const PcxGap* g = plan.gaps;
+    HRESULT hr = SendPart(ctx, S, g[0].iStart,
+                          wY - std::int64_t{Round((H - 1 - E - g[0].iStart) * 254.0 / mu)} * 10, wX,
+                          bColourPlane);
+    for (int j = 1; j < plan.nGaps && SUCCEEDED(hr) && !d.bPrintCancelled; ++j) {
+        if (bComments) hr = Send(ctx, "\r\n", bColourPlane, FALSE);
+        const int first = g[j - 1].iStart + g[j - 1].iCount;
+        if (SUCCEEDED(hr))
+            hr =
+                SendPart(ctx, first, g[j].iStart,
+                         wY - Round((H - 1 - g[j].iStart - E) * 254.0 / mu * 10), wX, bColourPlane);
+    }
+    if (SUCCEEDED(hr) && bComments) hr = Send(ctx, "\r\n", bColourPlane, FALSE);
+    const PcxGap& last = g[plan.nGaps - 1];
+    if (SUCCEEDED(hr) && !d.bPrintCancelled)
+        hr = SendPart(ctx, last.iStart + last.iCount, H - E - 1, wY, wX, bColourPlane);
+    return hr;
+}
+
+HRESULT PCX::SendLabelCommands(JobContext& ctx, std::int64_t wY, std::int64_t wX, BOOL bColourPlane)
+{
+    const KX_DEVMODE& dm = *ctx.Devmode();
+    HRESULT hr = S_OK;
+    if (LabelTurned(dm, *ctx.Data())) {
+        std::int64_t lWidth = wX;
+        for (std::int64_t n : {std::int64_t{dm.wMehrereSeiten}, std::int64_t{dm.wMehrereReihen}})
+            if (n > 0) lWidth = (n + 1) * lWidth + std::int64_t{dm.wMehrereSeitenAbstand} * n * 10;
+        hr = SendTurnedLabel(ctx, wY, lWidth, true);
+    }
+    if (SUCCEEDED(hr)) hr = SendRibbon(ctx, bColourPlane, false);
+    return hr;
+}
+
+WORD PCX::SendToPrinter(JobContext& ctx, BOOL bColourPlane)
+{
+    if (!RequireGraphicRecords(ctx, u"SendToPrinter") || !DataSize) return 0;
+    const KX_DEVMODE& dm = *ctx.Devmode();
+    DruckDaten& d = *ctx.Data();
     const double mu = dm.FixedData.wMasterUnit;
-    const int H = Height;
     if (d.bPrintCancelled) {
         Trace(u"UNI(PCX):  SendToPrinter() Druckauftrag abgebrochen, nichts gesendet \r\n");
         return 0;
     }
 
     // Positions from the whole image (pcxXMax + 1, pcxYMax + 1 before trimming).
-    std::int64_t wX = std::int64_t{Round(Width * 254.0 / mu)} * 10;
-    std::int64_t wY = std::int64_t{Round(H * 254.0 / mu)} * 10;
-    const std::int64_t wYUntrimmed = wY;
-    Trace(u"UNI(PCX):  SendToPrinter() wX: %d 1/100 mm, wY: %d 1/100 mm \r\n", wX, wY);
+    const std::int64_t wX = std::int64_t{Round(Width * 254.0 / mu)} * 10;
+    const std::int64_t wYUntrimmed = std::int64_t{Round(Height * 254.0 / mu)} * 10;
+    Trace(u"UNI(PCX):  SendToPrinter() wX: %d 1/100 mm, wY: %d 1/100 mm \r\n", wX, wYUntrimmed);
+    if (FAILED(SendLabelCommands(ctx, wYUntrimmed, wX, bColourPlane))) return 0;
 
-    HRESULT hr = S_OK;
-    if (LabelTurned(dm, d)) {
-        std::int64_t lWidth = wX;
-        for (std::int64_t n : {std::int64_t{dm.wMehrereSeiten}, std::int64_t{dm.wMehrereReihen}})
-            if (n > 0) lWidth = (n + 1) * lWidth + std::int64_t{dm.wMehrereSeitenAbstand} * n * 10;
-        hr = SendTurnedLabel(c, wY, lWidth, true);
-    }
-    if (SUCCEEDED(hr)) hr = SendRibbon(c, bColourPlane, false);
-    if (FAILED(hr)) return 0;
-
+    // The header describes the rows left after the blank rows at top and
+    // bottom are cut; the graphic's place moves up by the rows cut below.
     const PcxParts plan = PlanParts();
     const int S = plan.wLeereZeilenStart;
     const int E = plan.wLeereZeilenEnde;
-    SetYMax(static_cast<WORD>(S < H ? H - 1 - S : H - 1));
+    SetYMax(static_cast<WORD>(S < Height ? Height - 1 - S : Height - 1));
     SetYMin(static_cast<WORD>(E));
-    wY -= std::int64_t{Round(E * 254.0 / mu)} * 10;
+    const std::int64_t wY = wYUntrimmed - std::int64_t{Round(E * 254.0 / mu)} * 10;
 
-    const auto part = [&](int first, int last, std::int64_t y) {
-        SetYMax(static_cast<WORD>(H - 1 - first));
-        SetYMin(static_cast<WORD>(H - 1 - last));
-        return SendPCXDataToPrinter(pdevobj, pUniDrv, first, last + 1, y, wX, bColourPlane);
-    };
+    // The whole graphic once per column of pages, counted for the placing.
+    HRESULT hr = S_OK;
     d.wSpaltenZaehler = 1;
-    for (int rep = 0; rep <= dm.wMehrereReihen && SUCCEEDED(hr); ++rep) {
-        if (d.bPrintCancelled) break;
-        if (plan.nGaps == 0) {
-            if (wY < 1) {
-                Trace(
-                    u"UNI(PCX):  SendToPrinter() ACHTUNG, wY ist kleiner 0, also scheinbar "
-                    u"leeres Etikett \r\n");
-                LogWarning(&c.oem, u"***  Warning - no picture content detected *** \r\n");
-            } else {
-                hr = part(S, H - E - 1, wY);
-            }
-        } else {
-            const PcxGap* g = plan.gaps;
-            hr = part(S, g[0].iStart,
-                      wY - std::int64_t{Round((H - 1 - E - g[0].iStart) * 254.0 / mu)} * 10);
-            for (int j = 1; j < plan.nGaps && SUCCEEDED(hr) && !d.bPrintCancelled; ++j) {
-                if (c.bComments) hr = c.Send("\r\n", bColourPlane, FALSE);
-                const int first = g[j - 1].iStart + g[j - 1].iCount;
-                if (SUCCEEDED(hr))
-                    hr = part(first, g[j].iStart,
-                              wY - Round((H - 1 - g[j].iStart - E) * 254.0 / mu * 10));
-            }
-            if (SUCCEEDED(hr) && c.bComments) hr = c.Send("\r\n", bColourPlane, FALSE);
-            const PcxGap& last = g[plan.nGaps - 1];
-            if (SUCCEEDED(hr) && !d.bPrintCancelled)
-                hr = part(last.iStart + last.iCount, H - E - 1, wY);
-        }
+    for (int rep = 0; rep <= dm.wMehrereReihen && SUCCEEDED(hr) && !d.bPrintCancelled; ++rep) {
+        hr = SendParts(ctx, plan, wY, wX, bColourPlane);
         ++d.wSpaltenZaehler;
     }
-    if (SUCCEEDED(hr) && !d.bPrintCancelled) hr = c.Send("\r\n", bColourPlane, FALSE);
+    if (SUCCEEDED(hr) && !d.bPrintCancelled) hr = Send(ctx, "\r\n", bColourPlane, FALSE);
 
     // Receipt printing: the label ends below the graphic.
     if (SUCCEEDED(hr) && dm.dwLabelType == 2 && E > 0) {
         const std::int64_t lLength = std::int64_t{dm.wBelegOffset} * 100 + wYUntrimmed -
                                      (std::int64_t{E} * 254 / dm.FixedData.wMasterUnit) * 10;
-        SendSizeCommand(c, "%cFCCL--r%07u-%c", lLength, "\t// Belegdruck ");
+        SendSizeCommand(ctx, "%cFCCL--r%07u-%c", lLength, "\t// Belegdruck ");
     }
     return static_cast<WORD>(E);
 }
@@ -470,18 +479,24 @@ bool UsableImage(const MonoImage& image, const char16_t* who)
 WORD SendPCX(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const MonoImage& image,
              BOOL bColourPlane)
 {
+    JobContext ctx(pdevobj, pUniDrv);
+    return SendPCX(ctx, image, bColourPlane);
+}
+
+WORD SendPCX(JobContext& ctx, const MonoImage& image, BOOL bColourPlane)
+{
     if (!UsableImage(image, u"SendPCX")) return 0;
     if (image.Height > 0xFFFF || image.Width > 0xFFFF) {
         Trace(u"ERROR UNI(PCX):  SendPCX() es sind %d Bildteile notwendig \r\n",
               std::max(image.Height, image.Width) / 65535);
         return 0;
     }
-    OEM_PDEV* pOem = GetOemPDev(pdevobj);
+    OEM_PDEV* pOem = ctx.Device();
     PCX pcx(static_cast<WORD>(image.Width), static_cast<WORD>(image.Height), image.pData,
             image.pPalette, image.Colors, image.ScanLineSize);
     if (!pcx.DataSize) return 0;
     if (pOem) ++pOem->iNewZaehler;
-    WORD wLeereZeilenEnde = pcx.SendToPrinter(pdevobj, pUniDrv, bColourPlane);
+    WORD wLeereZeilenEnde = pcx.SendToPrinter(ctx, bColourPlane);
     if (pOem) --pOem->iNewZaehler;
     return wLeereZeilenEnde;
 }
@@ -514,45 +529,53 @@ std::string DSatzRow(char cStart, char cEnd, int iRowNumber, std::span<const BYT
 DWORD SendDSatz(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const MonoImage& image,
                 BOOL bColourPlane)
 {
+    JobContext ctx(pdevobj, pUniDrv);
+    return SendDSatz(ctx, image, bColourPlane);
+}
+
+namespace {
+
+// Label length and width of a turned label in the D form, from the
+// devmodes: the public paper length, and what the head leaves beside the
+// page (times the columns still to come on a label of several columns).
+HRESULT SendDFormLabel(JobContext& ctx, std::int64_t head)
+{
+    const KX_DEVMODE& dm = *ctx.Devmode();
+    const DruckDaten& d = *ctx.Data();
+    const DEVMODEW* pub = ctx.PublicDevmode();
+    if ((d.dwDocFeatures & DOC_FEATURE_COLORPRINT) || !LabelTurned(dm, d)) return S_OK;
+    std::int64_t lLength = 0;
+    if (pub)
+        lLength = std::int64_t{(dm.dwFlags & PDMFLAG_LANDSCAPE_DISABLE) ? pub->dmPaperWidth
+                                                                        : pub->dmPaperLength} *
+                  10;
+    const Bildverarbeitung* bv = ctx.PageImage();
+    const std::int64_t paper =
+        Round16((bv ? bv->bmInfoHeader.biWidth : 0) * 254.0 / dm.FixedData.wMasterUnit);
+    std::int64_t lWidth = std::max<std::int64_t>(head - paper, 0) * 10;
+    const std::int64_t m = dm.wMehrereReihen, k = d.wSpaltenZaehler;
+    if (m > 0 && k >= 1)
+        lWidth = (m - k + 2) * lWidth + std::int64_t{dm.wMehrereSeitenAbstand} * (m - k + 1) * 10;
+    return SendTurnedLabel(ctx, lLength, lWidth, false);
+}
+
+}  // namespace
+
+DWORD SendDSatz(JobContext& ctx, const MonoImage& image, BOOL bColourPlane)
+{
     if (!UsableImage(image, u"SendDSatz")) return 0;
-    const KX_DEVMODE* pDm;
-    OEM_PDEV* pOem;
-    KX_POP* pOp;
-    if (!MakeContext(pdevobj, u"SendDSatz", &pDm, &pOem, &pOp)) return 0;
-    const Context c{pdevobj,
-                    pUniDrv,
-                    *pDm,
-                    *pOem,
-                    *pOp,
-                    *pOp->pDruckDaten,
-                    CommentsOn(pOp->pTreiberstrukturen->prnInterface)};
-    const KX_DEVMODE& dm = c.dm;
-    const DruckDaten& d = c.d;
+    if (!RequireGraphicRecords(ctx, u"SendDSatz")) return 0;
+    const KX_DEVMODE& dm = *ctx.Devmode();
+    const DruckDaten& d = *ctx.Data();
     const double mu = dm.FixedData.wMasterUnit;
-    const DEVMODEW* pub = pdevobj->pPublicDM;
+    const DEVMODEW* pub = ctx.PublicDevmode();
     const std::int64_t head = HeadWidth(dm.FixedData);
     if (d.bPrintCancelled) {
         Trace(u"UNI(Bitmap):  SendDSatz() Druckauftrag abgebrochen, nichts gesendet \r\n");
         return 0;
     }
-
-    HRESULT hr = S_OK;
-    if (!(d.dwDocFeatures & DOC_FEATURE_COLORPRINT) && LabelTurned(dm, d)) {
-        std::int64_t lLength = 0;
-        if (pub)
-            lLength = std::int64_t{(dm.dwFlags & PDMFLAG_LANDSCAPE_DISABLE) ? pub->dmPaperWidth
-                                                                            : pub->dmPaperLength} *
-                      10;
-        const Bildverarbeitung* bv = pOp->pBildverarbeitung;
-        const std::int64_t paper = Round16((bv ? bv->bmInfoHeader.biWidth : 0) * 254.0 / mu);
-        std::int64_t lWidth = std::max<std::int64_t>(head - paper, 0) * 10;
-        const std::int64_t m = dm.wMehrereReihen, k = d.wSpaltenZaehler;
-        if (m > 0 && k >= 1)
-            lWidth =
-                (m - k + 2) * lWidth + std::int64_t{dm.wMehrereSeitenAbstand} * (m - k + 1) * 10;
-        hr = SendTurnedLabel(c, lLength, lWidth, false);
-    }
-    if (SUCCEEDED(hr)) hr = SendRibbon(c, bColourPlane, true);
+    HRESULT hr = SendDFormLabel(ctx, head);
+    if (SUCCEEDED(hr)) hr = SendRibbon(ctx, bColourPlane, true);
     if (FAILED(hr)) return 0;
 
     // The left margin of a label narrower than the head, in bytes.
@@ -561,13 +584,15 @@ DWORD SendDSatz(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const MonoImage& i
     const int iLinkerRand = margin > 0 ? Round16(margin * 0.125) : 0;
 
     // Storage order (bottom row first); the row number counts from the top.
+    const bool bComments = ctx.CommentsOn();
     for (int s = 0; s < image.Height; ++s) {
         std::span<const BYTE> row(image.pData + std::size_t(s) * image.ScanLineSize,
                                   image.ScanLineSize);
         const std::string rec =
-            DSatzRow(d.cStart, d.cEnd, image.Height - 1 - s, row, iLinkerRand, c.bComments);
+            DSatzRow(d.cStart, d.cEnd, image.Height - 1 - s, row, iLinkerRand, bComments);
         if (rec.empty()) continue;
-        hr = SendData(kChannelRaster, pdevobj, pUniDrv, rec.data(), static_cast<DWORD>(rec.size()));
+        hr = ctx.Keep(SendData(kChannelRaster, ctx.DevObj(), ctx.UniDrv(), rec.data(),
+                               static_cast<DWORD>(rec.size())));
         if (FAILED(hr)) {
             Trace(u"ERROR UNI(Bitmap):  SendDSatz() Zeile %d nicht gesendet 0x%x \r\n",
                   image.Height - 1 - s, hr);

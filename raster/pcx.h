@@ -2,9 +2,9 @@
 // as PCX images placed on the label ("AX" records, bCompress 1), or as raw
 // line records (D records, otherwise).
 //
-// Page end calls Bitmap::SendPCX or Bitmap::SendDSatz with the one-bit page;
-// both forward to SendPCX / SendDSatz below, which take the rows as the
-// Bitmap keeps them (MonoImage), so that they can be driven without a Bitmap.
+// Page end calls SendPCX or SendDSatz below with the one-bit page's rows as
+// the Bitmap keeps them (MonoImage), so that they can be driven without a
+// Bitmap; Bitmap::SendPCX and Bitmap::SendDSatz forward to them.
 //
 // Choices of this module:
 //   - A bitmap of other than one bit per pixel, or wider or taller than the
@@ -18,17 +18,21 @@
 //   - The rows cut at the top are taken off pcxYMax whenever the bitmap has
 //     a row with dots, so that the header always describes exactly the rows
 //     that follow it (also when only the last row holds dots).
-//   - "Several columns" (wMehrereSpalten) is the devmode's rows-of-pages
-//     count wMehrereReihen; the page gap is wMehrereSeitenAbstand, the page
-//     order switch wMehrereSeitenAusrichtung, the receipt offset
-//     wBelegOffset, the ribbon swap wChangeColorRibbon, the lanes
-//     sMultiColNumber, dwMultiLabelWidth and dwMultiGapWidth. The lane
-//     offset's "second flags word" is the model's feature word
-//     FixedData.dwDocFeatures (bit 0x20000, the newer multi-lane handling).
+//   - The devmode fields that place the graphic: wMehrereReihen (columns
+//     of pages on one label, repeated per column), wMehrereSeitenAbstand
+//     (the gap between pages), wMehrereSeitenAusrichtung (page order),
+//     wBelegOffset (receipt offset), wChangeColorRibbon (ribbon swap), and
+//     sMultiColNumber, dwMultiLabelWidth and dwMultiGapWidth (the lanes).
+//     The lane offset applies only to models with the newer multi-lane
+//     handling, bit 0x20000 of the model's feature word
+//     FixedData.dwDocFeatures.
 //   - The rotated-label comment names pages per label when wMehrereSeiten is
-//     above 0, else rows per label when wMehrereSpalten is above 0, else
+//     above 0, else rows per label when wMehrereReihen is above 0, else
 //     nothing. Comments end with "\r\n"; with comments off nothing follows a
 //     command.
+//   - The sender works inside the caller's JobContext: a failed write
+//     becomes the step's sticky error, and a step that has already failed
+//     sends no graphic.
 //   - Label size, comment, ribbon and receipt commands go to both print files
 //     of the split mode; the AX record, its PCX data and the line breaks
 //     between parts go with the plane they belong to. D records go through
@@ -48,6 +52,7 @@
 #include <span>
 #include <string>
 
+#include "core/jobcontext.h"
 #include "core/oempdev.h"
 #include "raster/bitmap.h"
 #include "raster/round16.h"
@@ -102,10 +107,13 @@ public:
     // record per part and column. Returns wLeereZeilenEnde, 0 when nothing
     // could be sent for missing structures.
     WORD SendToPrinter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, BOOL bColourPlane);
+    WORD SendToPrinter(JobContext& ctx, BOOL bColourPlane);
     // One AX record for rows iOffset .. iHeightOffset - 1 at (wY, wX).
     HRESULT SendPCXDataToPrinter(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, int iOffset,
                                  int iHeightOffset, std::int64_t wY, std::int64_t wX,
                                  BOOL bColourPlane);
+    HRESULT SendPCXDataToPrinter(JobContext& ctx, int iOffset, int iHeightOffset, std::int64_t wY,
+                                 std::int64_t wX, BOOL bColourPlane);
     static WORD Round(double value) { return Round16(value); }
 
     // The parts plan of the image (pure).
@@ -134,15 +142,30 @@ public:
     BYTE PCXHeader[kPcxHeaderSize] = {};
 
 private:
+    // Label length and width of a turned label, then the ribbon.
+    HRESULT SendLabelCommands(JobContext& ctx, std::int64_t wY, std::int64_t wX, BOOL bColourPlane);
+    // Every part of the graphic between its inner gaps, once.
+    HRESULT SendParts(JobContext& ctx, const PcxParts& plan, std::int64_t wY, std::int64_t wX,
+                      BOOL bColourPlane);
+    // Rows first .. last (top-down) with the header fitted to them.
+    HRESULT SendPart(JobContext& ctx, int first, int last, std::int64_t wY, std::int64_t wX,
+                     BOOL bColourPlane);
+    // The record's X: wX moved by the bitmap offset, onto the last lane, and
+    // to the page's or column's place on a label of several.
+    std::int64_t PlaceOnLabel(const JobContext& ctx, std::int64_t wX) const;
     void PutWord(std::size_t offset, WORD v);
     WORD GetWord(std::size_t offset) const;
 };
 
-// Entry points of page end (through Bitmap::SendPCX / Bitmap::SendDSatz).
+// Entry points of page end. The forms with a device object run in a
+// context of their own; the page end passes its own context, so that a
+// failed send becomes its sticky error.
 WORD SendPCX(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const MonoImage& image,
              BOOL bColourPlane);
+WORD SendPCX(JobContext& ctx, const MonoImage& image, BOOL bColourPlane);
 DWORD SendDSatz(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const MonoImage& image,
                 BOOL bColourPlane);
+DWORD SendDSatz(JobContext& ctx, const MonoImage& image, BOOL bColourPlane);
 
 // The PCX copy of the output channel: bColourPlane marks colour-plane bytes
 // (split mode: second print file), bBothFiles sends them into both files;
