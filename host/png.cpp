@@ -1,14 +1,25 @@
 #include "host/png.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <string>
 
-#include "host/inflate.h"
+// The decoder does the inflating, unfiltering and de-interlacing: PNG only,
+// from memory, its functions private to this file.
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
 
 namespace kxhost {
 
@@ -24,22 +35,13 @@ std::uint32_t Be32(const std::uint8_t* p)
     return static_cast<std::uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
 }
 
-constexpr auto kCrcTable = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-        std::uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        t[n] = c;
-    }
-    return t;
-}();
-
 std::uint32_t Crc32(const std::uint8_t* p, std::size_t n)
 {
-    std::uint32_t c = 0xFFFFFFFFu;
-    while (n--) c = kCrcTable[(c ^ *p++) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    // Chunks are at most 2^31 - 1 bytes: the length fits zlib's uInt.
+    return static_cast<std::uint32_t>(crc32(0, p, static_cast<uInt>(n)));
 }
+
+constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 enum ColourType { kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6 };
 
@@ -116,6 +118,7 @@ Header ReadHeader(const std::uint8_t* d, std::uint32_t len)
 // What the chunks before the image data say.
 struct Chunks {
     Header header;
+    std::array<std::uint8_t, 13> ihdr{};  // as the file has it
     std::vector<std::array<std::uint8_t, 3>> palette;
     std::vector<std::uint8_t> paletteAlpha;  // tRNS of a palette image
     bool hasKey = false;                     // tRNS of a grey or RGB image
@@ -159,7 +162,6 @@ void ReadSignificantBits(Chunks& c, const std::uint8_t* d, std::uint32_t len)
 
 Chunks ReadChunks(const std::vector<std::uint8_t>& b)
 {
-    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (b.size() < 8 || std::memcmp(b.data(), kSignature, 8) != 0)
         Fail("bad signature (not a PNG file, or one mangled by a text transfer)");
     Chunks c;
@@ -190,6 +192,7 @@ Chunks ReadChunks(const std::vector<std::uint8_t>& b)
         if (name == "IHDR") {
             if (haveHeader) Fail("more than one IHDR");
             c.header = ReadHeader(d, len);
+            std::copy(d, d + 13, c.ihdr.begin());
             haveHeader = true;
         } else if (name == "PLTE") {
             if (idat != kBefore) Fail("PLTE after the image data");
@@ -258,11 +261,18 @@ unsigned Blend16(unsigned fg, unsigned a, unsigned bg)
     return (t + (t >> 16)) >> 16;
 }
 
-// Turns the samples of a row into RGB.
+// Turns decoded samples into RGB. The decoder gives one sample per channel:
+// 16 bits for 16-bit images, else a byte, grey levels of fewer than 8 bits
+// stretched to 0..255 (1 bit: 0 or 255, 2 bits: times 85, 4 bits: times 17).
+// Palette images reach it as grey images of their indices, stretched alike.
 class PixelMapper {
 public:
     explicit PixelMapper(const Chunks& c) : c_(c), h_(c.header)
     {
+        if (h_.depth < 8) stretch_ = 255 / ((1u << h_.depth) - 1);
+        // The key is compared with stretched samples; one beyond the depth's
+        // range stays beyond it and matches no pixel.
+        for (int i = 0; i < 3; ++i) key_[i] = c.key[i] * (h_.colour == kPalette ? 1 : stretch_);
         if (h_.depth == 16) {
             BuildTables16();
         } else if (h_.colour == kGreyAlpha || h_.colour == kRgba || !c.paletteAlpha.empty()) {
@@ -273,65 +283,52 @@ public:
         }
     }
 
-    // The w pixels of an unfiltered row to out, step bytes apart.
-    void Row(const std::uint8_t* row, std::uint32_t w, std::uint8_t* out, std::size_t step) const
+    // n pixels of samples to RGB at out.
+    template <class Sample>
+    void Map(const Sample* in, std::size_t n, std::uint8_t* out) const
     {
         const int channels = h_.Channels();
         const bool alpha = h_.colour == kGreyAlpha || h_.colour == kRgba;
         const int colours = alpha ? channels - 1 : channels;
-        if (h_.depth == 8 && !c_.hasKey && !alpha && h_.colour != kPalette) {
-            // Plain 8-bit grey or RGB, most page images, go straight through.
-            const int g = colours == 3 ? 1 : 0;
-            for (std::uint32_t x = 0; x < w; ++x, row += channels, out += step) {
-                out[0] = row[0];
-                out[1] = row[g];
-                out[2] = row[2 * g];
+        if constexpr (sizeof(Sample) == 1) {
+            if (!c_.hasKey && !alpha && h_.colour != kPalette) {
+                // Plain grey or RGB, most page images, go straight through.
+                if (colours == 3) {
+                    std::memcpy(out, in, n * 3);
+                    return;
+                }
+                for (std::size_t i = 0; i < n; ++i, out += 3) out[0] = out[1] = out[2] = in[i];
+                return;
             }
-            return;
         }
-        std::uint16_t s[4];
-        for (std::uint32_t x = 0; x < w; ++x, out += step) {
-            for (int ch = 0; ch < channels; ++ch) s[ch] = Sample(row, x * channels + ch);
+        for (std::size_t x = 0; x < n; ++x, in += channels, out += 3) {
             if (h_.colour == kPalette) {
-                if (s[0] >= c_.palette.size())
-                    Fail("pixel of palette index " + std::to_string(s[0]) + " beyond the " +
+                unsigned index = in[0] / stretch_;
+                if (index >= c_.palette.size())
+                    Fail("pixel of palette index " + std::to_string(index) + " beyond the " +
                          std::to_string(c_.palette.size()) + " colours of PLTE");
-                unsigned a = s[0] < c_.paletteAlpha.size() ? c_.paletteAlpha[s[0]] : 255;
-                for (int i = 0; i < 3; ++i) out[i] = Over8(c_.palette[s[0]][i], a);
+                unsigned a = index < c_.paletteAlpha.size() ? c_.paletteAlpha[index] : 255;
+                for (int i = 0; i < 3; ++i) out[i] = Over8(c_.palette[index][i], a);
                 continue;
             }
             bool keyed = c_.hasKey;
-            for (int i = 0; i < colours && keyed; ++i) keyed = s[i] == c_.key[i];
+            for (int i = 0; i < colours && keyed; ++i) keyed = in[i] == key_[i];
             for (int i = 0; i < 3; ++i) {
-                unsigned v = s[colours == 1 ? 0 : i];
+                unsigned v = in[colours == 1 ? 0 : i];
                 if (keyed) {
                     out[i] = 255;
                 } else if (h_.depth == 16) {
-                    out[i] = alpha ? Over16(v, s[colours]) : opaque16_[Index16(v)];
+                    out[i] = alpha ? Over16(v, in[colours]) : opaque16_[Index16(v)];
                 } else if (alpha) {
-                    out[i] = Over8(v, s[colours]);
+                    out[i] = Over8(v, in[colours]);
                 } else {
-                    out[i] = static_cast<std::uint8_t>(v * (255 / ((1u << h_.depth) - 1)));
+                    out[i] = static_cast<std::uint8_t>(v);
                 }
             }
         }
     }
 
 private:
-    unsigned Sample(const std::uint8_t* row, std::size_t i) const
-    {
-        switch (h_.depth) {
-            case 8:
-                return row[i];
-            case 16:
-                return static_cast<unsigned>(row[2 * i] << 8 | row[2 * i + 1]);
-            default: {
-                std::size_t bit = i * h_.depth;
-                return (row[bit / 8] >> (8 - h_.depth - bit % 8)) & ((1u << h_.depth) - 1);
-            }
-        }
-    }
-
     std::uint8_t Over8(unsigned v, unsigned a) const
     {
         if (a == 255) return static_cast<std::uint8_t>(v);
@@ -379,46 +376,63 @@ private:
 
     const Chunks& c_;
     const Header& h_;
+    unsigned stretch_ = 1;
+    std::array<unsigned, 3> key_{};
     std::array<std::uint8_t, 256> toLinear8_{}, fromLinear8_{};
     int shift_ = 5;
     unsigned max16_ = 0;
     std::vector<std::uint8_t> opaque16_, fromLinear16_;
 };
 
-void Unfilter(int type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n, int bpp)
+void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::uint8_t* data,
+              std::size_t size)
 {
-    switch (type) {
-        case 0:
-            break;
-        case 1:
-            for (std::size_t i = bpp; i < n; ++i) row[i] += row[i - bpp];
-            break;
-        case 2:
-            for (std::size_t i = 0; i < n; ++i) row[i] += prior[i];
-            break;
-        case 3:
-            for (std::size_t i = 0; i < n; ++i)
-                row[i] += static_cast<std::uint8_t>(
-                    ((i >= static_cast<std::size_t>(bpp) ? row[i - bpp] : 0) + prior[i]) / 2);
-            break;
-        case 4:
-            for (std::size_t i = 0; i < n; ++i) {
-                int a = i >= static_cast<std::size_t>(bpp) ? row[i - bpp] : 0;
-                int b = prior[i];
-                int c = i >= static_cast<std::size_t>(bpp) ? prior[i - bpp] : 0;
-                int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-                row[i] += static_cast<std::uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
-            }
-            break;
-    }
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<std::uint8_t>(size >> s));
+    std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data, data + size);
+    std::uint32_t crc = Crc32(&out[start], out.size() - start);
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<std::uint8_t>(crc >> s));
 }
 
-struct Pass {
-    std::uint32_t x0, y0, dx, dy;
+// The file the decoder gets: the header and the image data, nothing else. A
+// palette image goes in as a grey image of its indices, so that the palette
+// and transparency are applied here (an index beyond the palette is an
+// error, not a read of whatever lies past it) and every colour type keeps
+// the look it has with libpng.
+std::vector<std::uint8_t> Stripped(const Chunks& c)
+{
+    std::vector<std::uint8_t> out(kSignature, kSignature + 8);
+    out.reserve(8 + 3 * 12 + 13 + c.data.size());
+    std::array<std::uint8_t, 13> ihdr = c.ihdr;
+    if (c.header.colour == kPalette) ihdr[9] = kGrey;
+    PutChunk(out, "IHDR", ihdr.data(), ihdr.size());
+    PutChunk(out, "IDAT", c.data.data(), c.data.size());
+    PutChunk(out, "IEND", nullptr, 0);
+    return out;
+}
+
+// The decoder's short reasons as the messages kxrender gives.
+std::string DecoderError(const char* reason)
+{
+    static const std::pair<const char*, const char*> kReasons[] = {
+        {"not enough pixels", "too little image data"},
+        {"invalid filter", "invalid row filter type"},
+        {"bad zlib header", "not a zlib stream"},
+        {"no preset dict", "not a zlib stream (preset dictionary)"},
+        {"bad compression", "not a deflate stream"},
+        {"outofmem", "out of memory"},
+    };
+    // A reserved block type fails without a reason of its own.
+    if (reason == nullptr) return "bad image data: invalid deflate block";
+    for (const auto& [from, to] : kReasons)
+        if (std::strcmp(reason, from) == 0) return std::string("bad image data: ") + to;
+    return std::string("bad image data: corrupt deflate stream (") + reason + ")";
+}
+
+struct FreeDecoded {
+    void operator()(void* p) const { stbi_image_free(p); }
 };
-constexpr Pass kAdam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                            {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
-constexpr Pass kWhole[1] = {{0, 0, 1, 1}};
 
 }  // namespace
 
@@ -426,52 +440,33 @@ Image DecodePng(const std::vector<std::uint8_t>& bytes)
 {
     Chunks c = ReadChunks(bytes);
     const Header& h = c.header;
-    const Pass* passes = h.interlace ? kAdam7 : kWhole;
-    const int passCount = h.interlace ? 7 : 1;
-    auto passSize = [&](const Pass& p) {
-        std::uint32_t w = h.width > p.x0 ? (h.width - p.x0 + p.dx - 1) / p.dx : 0;
-        std::uint32_t ht = h.height > p.y0 ? (h.height - p.y0 + p.dy - 1) / p.dy : 0;
-        return std::pair(w, w ? ht : 0);
-    };
-    std::size_t expected = 0;
-    for (int i = 0; i < passCount; ++i) {
-        auto [w, ht] = passSize(passes[i]);
-        expected += ht * (1 + h.RowBytes(w));
-    }
+    std::vector<std::uint8_t> file = Stripped(c);
+    if (file.size() > static_cast<std::size_t>(INT_MAX)) Fail("image data too large");
 
-    std::vector<std::uint8_t> raw;
-    try {
-        raw = ZlibInflate(c.data.data(), c.data.size(), expected);
-    } catch (const InflateError& e) {
-        Fail(std::string("bad image data: ") + e.what());
-    }
-    if (raw.size() != expected)
-        Fail("too little image data (" + std::to_string(raw.size()) + " of " +
-             std::to_string(expected) + " bytes)");
+    // The decoder keeps its last reason per thread; clear it so that a
+    // failure without a reason of its own does not show an earlier one.
+    stbi__g_failure_reason = nullptr;
+    int w = 0, ht = 0, channels = 0;
+    const int size = static_cast<int>(file.size());
+    std::unique_ptr<void, FreeDecoded> pixels(
+        h.depth == 16
+            ? static_cast<void*>(stbi_load_16_from_memory(file.data(), size, &w, &ht, &channels, 0))
+            : static_cast<void*>(stbi_load_from_memory(file.data(), size, &w, &ht, &channels, 0)));
+    if (!pixels) Fail(DecoderError(stbi_failure_reason()));
+    if (static_cast<std::uint32_t>(w) != h.width || static_cast<std::uint32_t>(ht) != h.height ||
+        channels != h.Channels())
+        Fail("decoded image does not match its header");
 
     Image img;
-    img.width = static_cast<int>(h.width);
-    img.height = static_cast<int>(h.height);
-    img.rgb.assign(static_cast<std::size_t>(h.width) * h.height * 3, 0xFF);
+    img.width = w;
+    img.height = ht;
+    const std::size_t n = static_cast<std::size_t>(w) * ht;
+    img.rgb.resize(n * 3);
     PixelMapper mapper(c);
-    const int bpp = std::max(1, h.Channels() * h.depth / 8);
-    std::vector<std::uint8_t> zeros(h.RowBytes(h.width));
-    std::uint8_t* at = raw.data();
-    for (int i = 0; i < passCount; ++i) {
-        const Pass& p = passes[i];
-        auto [w, ht] = passSize(p);
-        std::size_t n = h.RowBytes(w);
-        const std::uint8_t* prior = zeros.data();
-        for (std::uint32_t y = 0; y < ht; ++y, at += 1 + n) {
-            if (at[0] > 4)
-                Fail("invalid filter type " + std::to_string(at[0]) + " in row " +
-                     std::to_string(p.y0 + y * p.dy));
-            Unfilter(at[0], at + 1, prior, n, bpp);
-            prior = at + 1;
-            std::size_t dst = (static_cast<std::size_t>(p.y0 + y * p.dy) * h.width + p.x0) * 3;
-            mapper.Row(at + 1, w, &img.rgb[dst], 3 * p.dx);
-        }
-    }
+    if (h.depth == 16)
+        mapper.Map(static_cast<const std::uint16_t*>(pixels.get()), n, img.rgb.data());
+    else
+        mapper.Map(static_cast<const std::uint8_t*>(pixels.get()), n, img.rgb.data());
     return img;
 }
 
