@@ -8,10 +8,10 @@
 #include <string>
 
 #include "core/format.h"
+#include "core/output.h"
 #include "diag/logfile.h"
 #include "options/deviceparam.h"
 #include "options/prefixsuffix.h"
-#include "core/output.h"
 #include "settings/registry.h"
 #include "support/device.h"
 
@@ -169,37 +169,17 @@ TEST_F(InterfaceParam, RecallMarkerOfTheDevmode)
     EXPECT_EQ(other.data.bRecallDirekt, 0u);
 }
 
-TEST_F(InterfaceParam, ClearMemoryDeviceParametersAndPrefixSection)
+// The records of the job start (clear memory, device parameters, prefix
+// section 1) are the golden job options-jobstart; here the job's names.
+TEST_F(InterfaceParam, TheFirstCallOnlyReadsTheJob)
 {
-    device.settings.dwFeature[FEATURE_SHIFTOPTIM] = 1;
-    const LONG shift[7] = {0, 0, 0, 1, 0, 0, 0};
-    PutMachine(u"ShiftOptimParam", shift, sizeof(shift));
     device.iface().dwClearPrintMemory = 1;
-    device.iface().dwPrefixSuffix = 1;
-    kx::Copy(device.iface().wcPreSufFilePath, PRN_PATH_CHARS, u"C:\\ps.txt");
-    std::ofstream(sandbox.HostPath(u"C:\\ps.txt"), std::ios::binary)
-        << "[POST_DEVICE]\r\nFCDL--r2-------\r\n";
     Job(u"Microsoft Word - Shipping.docx", 4);
-
     EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, nullptr), S_OK);
-    EXPECT_EQ(device.uni.writeCalls, 0);  // the first call only reads the job
+    EXPECT_EQ(device.uni.writeCalls, 0);
     EXPECT_STREQ(device.data.szJobName, "Microsoft Word - Shipping");
     EXPECT_EQ(std::u16string(device.files.wcKurzName), u"Shipping");
     EXPECT_EQ(device.files.dwTotalPages, 4u);
-
-    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
-    const std::string cmds[] = {"^FGA---r--------_", "^FCDRFCr00000---_", "^FCDRSXr+00000--_",
-                                "^FCDRSYr+00000--_", "^FCDRSRr000001--_", "^FCDRSZr+00000--_"};
-    std::string spool, file;
-    for (const std::string& c : cmds) {
-        spool += c;
-        file += c + "\r\n";
-    }
-    spool += "^FCDL--r2-------_";
-    file += "^FCDL--r2-------_";
-    EXPECT_TRUE(BytesEqual(spool, device.uni.spool));
-    EXPECT_TRUE(BytesEqual(file, File()));
-    EXPECT_EQ(device.settings.dwDialogeEnable, DIALOG_SHIFTOPTIM);
 }
 
 TEST_F(InterfaceParam, MultiPageAndLeftToThePrinter)
