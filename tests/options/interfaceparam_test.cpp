@@ -135,38 +135,30 @@ TEST_F(InterfaceParam, RecordReadsOnlyWhatTheFeaturesEnable)
     EXPECT_FALSE(kx::GetPrinterParam(&device.pdev, hPrinter, nullptr));
 }
 
-TEST_F(InterfaceParam, RecallJobSendsNoDeviceParameters)
+// A recall job's stream is the golden job options-recall; here the skip of
+// the bellmark parameters, the multi-page label and the devmode's marker.
+TEST_F(InterfaceParam, RecallDetection)
 {
-    device.settings.dwFeature[FEATURE_SHIFTOPTIM] = 1;
-    const LONG shift[7] = {};
-    PutMachine(u"ShiftOptimParam", shift, sizeof(shift));
-    device.iface().dwClearPrintMemory = 1;
     Job(u"Recall of CF card file");
     EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, nullptr), S_OK);
-    EXPECT_EQ(device.data.dwSendGerParam, 1u);
-    EXPECT_EQ(device.data.bRecallDirekt, 1u);
-    EXPECT_EQ(device.data.bKeineGerParam, 1u);
     EXPECT_EQ(device.data.bKeineBellmarkParam, 1u);
-    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
     device.data.bMultiPage = 1;
     EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
     EXPECT_EQ(device.uni.writeCalls, 0);
-    EXPECT_EQ(File(), "");
-}
 
-TEST_F(InterfaceParam, RecallMarkerOfTheDevmode)
-{
-    kx::Copy(device.devmode.szMemCardRecallKennung, 61, u"#MC#");
+    // With the devmode its marker counts; an empty one recognises nothing.
+    TestDevice marked, unmarked;
+    kx::Copy(marked.devmode.szMemCardRecallKennung, 61, u"#MC#");
+    for (TestDevice* d : {&marked, &unmarked}) {
+        d->devobj.hPrinter = hPrinter;
+        d->pdev.dwJobId = 7;
+    }
     Job(u"label #MC# 12");
-    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
-    EXPECT_EQ(device.data.bRecallDirekt, 1u);
-    // With the devmode an empty marker recognises nothing, not even "recall".
-    TestDevice other;
-    other.devobj.hPrinter = hPrinter;
-    other.pdev.dwJobId = 7;
+    EXPECT_EQ(kx::SendParam(marked.dev(), &marked.uni, &marked.devmode), S_OK);
+    EXPECT_EQ(marked.data.bRecallDirekt, 1u);
     Job(u"recall.prn");
-    EXPECT_EQ(kx::SendParam(other.dev(), &other.uni, &other.devmode), S_OK);
-    EXPECT_EQ(other.data.bRecallDirekt, 0u);
+    EXPECT_EQ(kx::SendParam(unmarked.dev(), &unmarked.uni, &unmarked.devmode), S_OK);
+    EXPECT_EQ(unmarked.data.bRecallDirekt, 0u);
 }
 
 // The records of the job start (clear memory, device parameters, prefix
