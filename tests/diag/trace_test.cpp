@@ -20,15 +20,17 @@ protected:
     }
 };
 
-TEST_F(TraceFile, ClosedTraceFormatsNothing)
+TEST_F(TraceFile, ClosedOrUnwritableTraceWritesNothing)
 {
     ASSERT_FALSE(kx::trace::IsOpen());
     Trace(u"UNI(Test):  Nothing() %s \r\n", "y");
     EXPECT_FALSE(SimSandbox::HostFileExists(sandbox.HostPath(u"C:\\logs\\job-print-dbg.txt")));
     EXPECT_EQ(kx::trace::FileName(), u"");
+    EXPECT_FALSE(kx::trace::Open(u"C:\\missing\\job"));
+    EXPECT_FALSE(kx::trace::IsOpen());
 }
 
-TEST_F(TraceFile, LinesLoseTheirFinalLineFeed)
+TEST_F(TraceFile, LinesLoseTheirFinalLineFeedAndAreCut)
 {
     ASSERT_TRUE(kx::trace::Open(u"C:\\logs\\job"));
     EXPECT_EQ(kx::trace::FileName(), u"C:\\logs\\job-print-dbg.txt");
@@ -39,6 +41,7 @@ TEST_F(TraceFile, LinesLoseTheirFinalLineFeed)
            "bc");
     Trace(u"no line end");
     Trace(u"two\n\n");
+    Trace(u"%s\r\n", std::u16string(500, u'a'));  // cut to 367 characters
     kx::trace::Close();
     EXPECT_EQ(Read(u"C:\\logs\\job-print-dbg.txt"),
               "UNI(Bitmap):  Bitmap::Save() Start  \r"
@@ -47,17 +50,8 @@ TEST_F(TraceFile, LinesLoseTheirFinalLineFeed)
               "UNI(Test):  Narrow() |\xC3\xA4"
               "bc| \r"
               "no line end"
-              "two\n");
-}
-
-TEST_F(TraceFile, LongLinesAreCut)
-{
-    ASSERT_TRUE(kx::trace::Open(u"C:\\logs\\job"));
-    std::u16string longText(500, u'a');
-    Trace(u"%s\r\n", longText);
-    Trace(u"next");
-    kx::trace::Close();
-    EXPECT_EQ(Read(u"C:\\logs\\job-print-dbg.txt"), std::string(367, 'a') + "next");
+              "two\n" +
+                  std::string(367, 'a'));
 }
 
 TEST_F(TraceFile, ExistingFilesGetNumberedNames)
@@ -94,12 +88,6 @@ TEST_F(TraceFile, AllNumberedNamesTakenReusesThePlainName)
     Trace(u"new");
     kx::trace::Close();
     EXPECT_EQ(Read(u"C:\\logs\\job-print-dbg.txt"), "new");
-}
-
-TEST_F(TraceFile, UnwritableFolderLeavesTracingOff)
-{
-    EXPECT_FALSE(kx::trace::Open(u"C:\\missing\\job"));
-    EXPECT_FALSE(kx::trace::IsOpen());
 }
 
 }  // namespace

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "core/format.h"
+#include "core/output.h"
 #include "diag/logfile.h"
 #include "options/deviceparam.h"
 #include "options/prefixsuffix.h"
-#include "core/output.h"
 #include "settings/registry.h"
 #include "support/device.h"
 
@@ -135,71 +135,43 @@ TEST_F(InterfaceParam, RecordReadsOnlyWhatTheFeaturesEnable)
     EXPECT_FALSE(kx::GetPrinterParam(&device.pdev, hPrinter, nullptr));
 }
 
-TEST_F(InterfaceParam, RecallJobSendsNoDeviceParameters)
+// A recall job's stream is the golden job options-recall; here the skip of
+// the bellmark parameters, the multi-page label and the devmode's marker.
+TEST_F(InterfaceParam, RecallDetection)
 {
-    device.settings.dwFeature[FEATURE_SHIFTOPTIM] = 1;
-    const LONG shift[7] = {};
-    PutMachine(u"ShiftOptimParam", shift, sizeof(shift));
-    device.iface().dwClearPrintMemory = 1;
     Job(u"Recall of CF card file");
     EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, nullptr), S_OK);
-    EXPECT_EQ(device.data.dwSendGerParam, 1u);
-    EXPECT_EQ(device.data.bRecallDirekt, 1u);
-    EXPECT_EQ(device.data.bKeineGerParam, 1u);
     EXPECT_EQ(device.data.bKeineBellmarkParam, 1u);
-    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
     device.data.bMultiPage = 1;
     EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
     EXPECT_EQ(device.uni.writeCalls, 0);
-    EXPECT_EQ(File(), "");
-}
 
-TEST_F(InterfaceParam, RecallMarkerOfTheDevmode)
-{
-    kx::Copy(device.devmode.szMemCardRecallKennung, 61, u"#MC#");
+    // With the devmode its marker counts; an empty one recognises nothing.
+    TestDevice marked, unmarked;
+    kx::Copy(marked.devmode.szMemCardRecallKennung, 61, u"#MC#");
+    for (TestDevice* d : {&marked, &unmarked}) {
+        d->devobj.hPrinter = hPrinter;
+        d->pdev.dwJobId = 7;
+    }
     Job(u"label #MC# 12");
-    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
-    EXPECT_EQ(device.data.bRecallDirekt, 1u);
-    // With the devmode an empty marker recognises nothing, not even "recall".
-    TestDevice other;
-    other.devobj.hPrinter = hPrinter;
-    other.pdev.dwJobId = 7;
+    EXPECT_EQ(kx::SendParam(marked.dev(), &marked.uni, &marked.devmode), S_OK);
+    EXPECT_EQ(marked.data.bRecallDirekt, 1u);
     Job(u"recall.prn");
-    EXPECT_EQ(kx::SendParam(other.dev(), &other.uni, &other.devmode), S_OK);
-    EXPECT_EQ(other.data.bRecallDirekt, 0u);
+    EXPECT_EQ(kx::SendParam(unmarked.dev(), &unmarked.uni, &unmarked.devmode), S_OK);
+    EXPECT_EQ(unmarked.data.bRecallDirekt, 0u);
 }
 
-TEST_F(InterfaceParam, ClearMemoryDeviceParametersAndPrefixSection)
+// The records of the job start (clear memory, device parameters, prefix
+// section 1) are the golden job options-jobstart; here the job's names.
+TEST_F(InterfaceParam, TheFirstCallOnlyReadsTheJob)
 {
-    device.settings.dwFeature[FEATURE_SHIFTOPTIM] = 1;
-    const LONG shift[7] = {0, 0, 0, 1, 0, 0, 0};
-    PutMachine(u"ShiftOptimParam", shift, sizeof(shift));
     device.iface().dwClearPrintMemory = 1;
-    device.iface().dwPrefixSuffix = 1;
-    kx::Copy(device.iface().wcPreSufFilePath, PRN_PATH_CHARS, u"C:\\ps.txt");
-    std::ofstream(sandbox.HostPath(u"C:\\ps.txt"), std::ios::binary)
-        << "[POST_DEVICE]\r\nFCDL--r2-------\r\n";
     Job(u"Microsoft Word - Shipping.docx", 4);
-
     EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, nullptr), S_OK);
-    EXPECT_EQ(device.uni.writeCalls, 0);  // the first call only reads the job
+    EXPECT_EQ(device.uni.writeCalls, 0);
     EXPECT_STREQ(device.data.szJobName, "Microsoft Word - Shipping");
     EXPECT_EQ(std::u16string(device.files.wcKurzName), u"Shipping");
     EXPECT_EQ(device.files.dwTotalPages, 4u);
-
-    EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
-    const std::string cmds[] = {"^FGA---r--------_", "^FCDRFCr00000---_", "^FCDRSXr+00000--_",
-                                "^FCDRSYr+00000--_", "^FCDRSRr000001--_", "^FCDRSZr+00000--_"};
-    std::string spool, file;
-    for (const std::string& c : cmds) {
-        spool += c;
-        file += c + "\r\n";
-    }
-    spool += "^FCDL--r2-------_";
-    file += "^FCDL--r2-------_";
-    EXPECT_TRUE(BytesEqual(spool, device.uni.spool));
-    EXPECT_TRUE(BytesEqual(file, File()));
-    EXPECT_EQ(device.settings.dwDialogeEnable, DIALOG_SHIFTOPTIM);
 }
 
 TEST_F(InterfaceParam, MultiPageAndLeftToThePrinter)

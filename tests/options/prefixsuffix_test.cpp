@@ -7,8 +7,8 @@
 #include <string>
 
 #include "core/format.h"
-#include "options/prefixsuffix.h"
 #include "core/output.h"
+#include "options/prefixsuffix.h"
 #include "support/device.h"
 
 namespace {
@@ -19,7 +19,7 @@ using kxtest::SimSandbox;
 using kxtest::TestDevice;
 using Lines = std::vector<std::string>;
 
-TEST(PrefixSuffixParse, SectionEndsAtShortLineOtherKeywordOrEnd)
+TEST(PrefixSuffixParse, SectionRules)
 {
     const std::string file =
         "; commands of the line\r\n"
@@ -34,50 +34,49 @@ TEST(PrefixSuffixParse, SectionEndsAtShortLineOtherKeywordOrEnd)
         "[POST_PRINTSTART]\n"
         "X\n"
         "last line without line feed";
-    EXPECT_EQ(ParsePrefixSuffix(file, kx::PS_POST_DEVICE).lines, Lines{"FCDL--r0-------"});
-    EXPECT_EQ(ParsePrefixSuffix(file, kx::PS_POST_DATA).lines, (Lines{"FBE---rA", "FBE---rB"}));
-    // A section directly followed by another section's keyword is empty.
-    auto pre = ParsePrefixSuffix(file, kx::PS_PRE_PRINTSTART);
-    EXPECT_TRUE(pre.bFound);
-    EXPECT_TRUE(pre.lines.empty());
-    EXPECT_EQ(ParsePrefixSuffix(file, kx::PS_POST_PRINTSTART).lines,
-              (Lines{"X", "last line without line feed"}));
-    auto doc = ParsePrefixSuffix(file, kx::PS_POST_DOCUMENT);
-    EXPECT_FALSE(doc.bFound);
-    EXPECT_EQ(doc.iKeywordLine, 12);  // lines read while searching
-}
-
-TEST(PrefixSuffixParse, TextModeLinesAsTheRuntimeReadsThem)
-{
-    // A last line of one character is too short; a lone CR is text.
-    EXPECT_EQ(ParsePrefixSuffix("POST_DATA\nAB\nC", 3).lines, Lines{"AB"});
-    EXPECT_EQ(ParsePrefixSuffix("POST_DATA\na\rb\r\n", 3).lines, Lines{"a\rb"});
-    // The own keyword again is a command; a percent sign is text.
-    EXPECT_EQ(ParsePrefixSuffix("[POST_DATA]\n[POST_DATA]\n100%d\n", 3).lines,
-              (Lines{"[POST_DATA]", "100%d"}));
-    // Ctrl-Z ends the file; a NUL ends the text of its line.
-    EXPECT_EQ(ParsePrefixSuffix("POST_DATA\nAB\x1A"
-                                "CD\n",
-                                3)
-                  .lines,
-              Lines{"AB"});
-    EXPECT_EQ(ParsePrefixSuffix(std::string("POST_DATA\nAB\0CD\nEF\n", 19), 3).lines,
-              (Lines{"AB", "EF"}));
-    EXPECT_TRUE(ParsePrefixSuffix(std::string("POST_DATA\n\0CD\nEF\n", 17), 3).lines.empty());
-    // A line of 300 characters arrives as 259 and 41.
-    const std::string longLine(300, 'x');
-    auto r = ParsePrefixSuffix("POST_DATA\n" + longLine + "\n", 3);
-    EXPECT_EQ(r.lines, (Lines{std::string(259, 'x'), std::string(41, 'x')}));
-    // The keyword split across two pieces of a long line is not found.
-    EXPECT_FALSE(ParsePrefixSuffix(std::string(255, ' ') + "POST_DATA\nA1\n", 3).bFound);
-}
-
-TEST(PrefixSuffixParse, EmptyFilesAndBadSectionNumbers)
-{
+    using std::string;
+    const struct {
+        string text;
+        int section;
+        Lines lines;
+        bool found;
+    } cases[] = {
+        // A section ends before a short line, another section's keyword or the end.
+        {file, kx::PS_POST_DEVICE, {"FCDL--r0-------"}, true},
+        {file, kx::PS_POST_DATA, {"FBE---rA", "FBE---rB"}, true},
+        {file, kx::PS_PRE_PRINTSTART, {}, true},
+        {file, kx::PS_POST_PRINTSTART, {"X", "last line without line feed"}, true},
+        {file, kx::PS_POST_DOCUMENT, {}, false},
+        // Text mode: a last line of one character is too short; a lone CR is text.
+        {"POST_DATA\nAB\nC", 3, {"AB"}, true},
+        {"POST_DATA\na\rb\r\n", 3, {"a\rb"}, true},
+        // The own keyword again is a command; a percent sign is text.
+        {"[POST_DATA]\n[POST_DATA]\n100%d\n", 3, {"[POST_DATA]", "100%d"}, true},
+        // Ctrl-Z ends the file; a NUL ends the text of its line.
+        {"POST_DATA\nAB\x1A"
+         "CD\n",
+         3,
+         {"AB"},
+         true},
+        {string("POST_DATA\nAB\0CD\nEF\n", 19), 3, {"AB", "EF"}, true},
+        {string("POST_DATA\n\0CD\nEF\n", 17), 3, {}, true},
+        // A line of 300 characters arrives as 259 and 41.
+        {"POST_DATA\n" + string(300, 'x') + "\n", 3, {string(259, 'x'), string(41, 'x')}, true},
+        // The keyword split across two pieces of a long line is not found.
+        {string(255, ' ') + "POST_DATA\nA1\n", 3, {}, false},
+        // Section numbers outside 1..5.
+        {"POST_DATA\nA1\n", 0, {}, false},
+        {"POST_DATA\nA1\n", 6, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 40) + " / " + std::to_string(c.section));
+        auto r = ParsePrefixSuffix(c.text, c.section);
+        EXPECT_EQ(r.lines, c.lines);
+        EXPECT_EQ(r.bFound, c.found);
+    }
+    EXPECT_EQ(ParsePrefixSuffix(file, kx::PS_POST_DOCUMENT).iKeywordLine, 12);  // lines searched
     EXPECT_TRUE(ParsePrefixSuffix("", 3).bEmptyFile);
     EXPECT_TRUE(ParsePrefixSuffix("\x1A[POST_DATA]\nA1\n", 3).bEmptyFile);
-    EXPECT_FALSE(ParsePrefixSuffix("POST_DATA\nA1\n", 0).bFound);
-    EXPECT_FALSE(ParsePrefixSuffix("POST_DATA\nA1\n", 6).bFound);
     EXPECT_EQ(kx::PrefixSuffixKeyword(6), nullptr);
     EXPECT_STREQ(kx::PrefixSuffixKeyword(4), "PRE_PRINTSTART");
 }
@@ -109,21 +108,22 @@ protected:
     }
 };
 
-TEST_F(PrefixSuffixFile, PostDataSendsExactlyTwoRecords)
+// Each line goes whole to the spooler and the print file in one write: start
+// character, line, end character and, with comments on, the section's comment
+// ending in a bare line feed.
+TEST_F(PrefixSuffixFile, RecordsOfASection)
 {
     Write(
         "[POST_DEVICE]\r\nFCDL--r1-------\r\n\r\n[POST_DATA]\r\nFBE---r%s\r\nFBBA--r00002---"
-        "\r\n\r\n"
-        "FE----r--------\r\n");
+        "\r\n\r\nFE----r--------\r\n");
     EXPECT_EQ(kx::ReadPrefixSuffix(device.dev(), &device.uni, kx::PS_POST_DATA), S_OK);
     const std::string records = "^FBE---r%s_^FBBA--r00002---_";
     EXPECT_TRUE(BytesEqual(records, device.uni.spool));
     EXPECT_TRUE(BytesEqual(records, File()));
     EXPECT_EQ(device.uni.writeCalls, 2);
-}
 
-TEST_F(PrefixSuffixFile, CommentsGoWithTheRecordAndEndInABareLineFeed)
-{
+    device.uni.spool.clear();
+    ASSERT_TRUE(kx::OpenPrnFile(0, &device.pdev, FALSE));
     device.iface().dwPrnFileComment = 1;
     device.data.cStart = 0x01;
     device.data.cEnd = 0x17;

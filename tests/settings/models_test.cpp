@@ -1,6 +1,5 @@
 // The model capability tables: the rule mechanism, the catalogue and the
 // printer's "DriverName" fallback.
-#include <set>
 #include <string>
 
 #include "core/format.h"
@@ -39,28 +38,13 @@ TEST(ModelRules, AndOrAndNot)
     EXPECT_EQ(0u, MatchModelRules(chain, nullptr));
 }
 
-// The words of every rule reach that very rule: no rule is shadowed by a broader
-// one before it (a bare family before its type numbers, a short family word
-// before the longer word containing it), and between them the rules yield
-// exactly the catalogue's values.
-TEST(ModelCatalogue, EveryRuleReachableAndEveryValueYielded)
+// The words of every rule reach that very rule: no rule is shadowed by a
+// broader one before it (a bare family before its type numbers, a short family
+// word before the longer word containing it).
+TEST(ModelCatalogue, EveryRuleReachable)
 {
-    const std::set<DWORD> docValues = {
-        0x100,    0x116,    0x136,    0x156,      0x15E,      0x1156,    0x115E,
-        0x115F,   0x4001,   0x10026,  0x14020,    0x14026,    0x1405E,   0x21156,
-        0x2115E,  0x2115F,  0x2155E,  0x2191E,    0x2195E,    0x2915E,   0x2955E,
-        0x61956,  0x6195E,  0x6195F,  0x121116,   0x12155E,   0x129116,  0x129556,
-        0x1A110E, 0x1A9106, 0x201156, 0x20115E,   0x241956,   0x3010B6,  0x301116,
-        0x301136, 0x30115E, 0x42110E, 0x200A110E, 0x40001401, 0x40021401};
-    const std::set<DWORD> optionValues = {6,     14,    17,    33,    144,    177,   258,
-                                          259,   262,   1035,  1038,  1041,   32768, 65794,
-                                          65798, 65538, 65542, 65550, 66562,  66570, 66574,
-                                          66576, 66736, 66737, 98448, 163840, 327942};
-    ASSERT_EQ(41u, docValues.size());
-    ASSERT_EQ(27u, optionValues.size());
     for (bool doc : {true, false}) {
         std::span<const ModelRule> rules = doc ? DocFeatureRules() : DeviceOptionRules();
-        std::set<DWORD> reached;
         for (const ModelRule& rule : rules) {
             std::u16string name = Words(rule);
             ASSERT_LE(name.size(), kModelNameChars);
@@ -68,10 +52,7 @@ TEST(ModelCatalogue, EveryRuleReachableAndEveryValueYielded)
             for (const ModelRule& r : rules)
                 if (!first && ModelRuleHolds(r, name.c_str())) first = &r;
             EXPECT_EQ(&rule, first) << Utf16ToUtf8(name);
-            reached.insert(doc ? GetDocFeaturesIntern(nullptr, name.c_str())
-                               : GetDeviceOptionsFlagsIntern(nullptr, nullptr, name.c_str()));
         }
-        EXPECT_EQ(doc ? docValues : optionValues, reached);
     }
 }
 

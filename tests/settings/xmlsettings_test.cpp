@@ -1,7 +1,14 @@
 // The XML settings reader families: the example settings file read
-// completely, then the rules of each reader one by one.
+// completely, then the rules of each reader as rows of data/xmlsettings.json.
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "host/records.h"
 
 #include "settings/xmlsettings.h"
 #include "xmltest.h"
@@ -9,6 +16,7 @@
 namespace {
 
 using kxtest::XmlTest;
+using nlohmann::json;
 using std::u16string;
 
 u16string Str(const WCHAR* s)
@@ -124,237 +132,96 @@ TEST_F(ExampleFile, DevmodeReaders)
     EXPECT_EQ(dm.wBitmapFontZoomY, 3);
 }
 
-// ------------------------------------------------------------ features
+// ------------------------------------------------------------ the rules
 
-DWORD ReadFeature(OEM_PDEV* ctx, int index)
+// Each expected field: writing it into a copy of the record must change nothing.
+template <class Record, class Apply>
+void ExpectFields(const Record& actual, const json& fields, Apply apply)
 {
-    DWORD features[MAX_FEATURES];
-    ULONG size = 0;
-    kx::GetFeaturesFromXML(ctx, &size, features);
-    return features[index];
-}
-
-TEST_F(XmlTest, FeatureGroupWithoutItsFirstElementIsEmpty)
-{
-    // Interface is there (its first element says 0) and has no
-    // Extended_Codepage, which then counts as present. Cutter has no "Mode":
-    // nothing of it counts.
-    Open(
-        "<Features>\n"
-        "<Interface>\n<Compression>0</Compression>\n<Jobname>1</Jobname>\n</Interface>\n"
-        "<Cutter>\n<Double_Cut>1</Double_Cut>\n<Control>1</Control>\n</Cutter>\n"
-        "</Features>\n");
-    EXPECT_EQ(ReadFeature(ctx(), FEATURE_INTERFACE),
-              FEATURE_INTERFACE_JOBNAME | FEATURE_INTERFACE_EXTENDED_CODEPAGE);
-    EXPECT_EQ(ReadFeature(ctx(), FEATURE_CUTTER), 0u);
-
-    Open(
-        "<Features>\n<Interface>\n<Compression>1</Compression>\n"
-        "<Extended_Codepage>0</Extended_Codepage>\n</Interface>\n</Features>\n");
-    EXPECT_EQ(ReadFeature(ctx(), FEATURE_INTERFACE), FEATURE_INTERFACE_COMPRESSION);
-}
-
-TEST_F(XmlTest, KrmSectionMustStandBeforeKrmc)
-{
-    const std::string krm = "<KRM>\n<ServicePnt>1</ServicePnt>\n<Offset>0</Offset>\n</KRM>\n";
-    const std::string krmc = "<KRMC>\n<IO_Static>1</IO_Static>\n<Offset>1</Offset>\n</KRMC>\n";
-    Open("<Features>\n" + krm + krmc + "</Features>\n");
-    EXPECT_EQ(ReadFeature(ctx(), FEATURE_KRM), FEATURE_KRM_SERVICEPNT);
-    EXPECT_EQ(ReadFeature(ctx(), FEATURE_KRMC), FEATURE_KRMC_IO_STATIC | FEATURE_KRMC_OFFSET);
-    // The other way round "KRM" finds the KRMC section and takes its offset.
-    Open("<Features>\n" + krmc + krm + "</Features>\n");
-    EXPECT_EQ(ReadFeature(ctx(), FEATURE_KRM), FEATURE_KRM_SERVICEPNT | FEATURE_KRM_OFFSET);
-}
-
-// ------------------------------------------------------------ records
-
-TEST_F(XmlTest, MissingInterfaceAndDeviceSettingsTakeTheirDefaults)
-{
-    Open(
-        "<DataTransmission>\n<Backup>\n<BackupFilePath>C:\\no\\such\\dir</BackupFilePath>\n"
-        "</Backup>\n</DataTransmission>\n<DeviceSettings>\n</DeviceSettings>\n");
-    PRN_INTERFACE pi;
-    std::memset(&pi, 0xEE, sizeof(pi));
-    pi.dwLangMode = 2;
-    EXPECT_EQ(kx::GetDataTransmissionParamFromXML(ctx(), &pi), kx::XML_FOUND);
-    EXPECT_EQ(pi.bCompress, 1u);
-    EXPECT_EQ(pi.dwDatenspeicher, 4u);
-    EXPECT_EQ(pi.dwLogFilesCount, 50u);
-    EXPECT_EQ(pi.wPreviewHeight, 400);
-    EXPECT_EQ(Str(pi.wcBackupFilePath), u"");  // no such directory
-    EXPECT_EQ(Str(pi.wcLogFilePath), u"");
-    EXPECT_EQ(pi.dwLangMode, 2u);  // no default: unchanged
-
-    SHIFT_OPTIM_PARAM shift;
-    std::memset(&shift, 0xEE, sizeof(shift));
-    EXPECT_EQ(kx::GetShiftoptimFromXML(ctx(), &shift), kx::XML_FOUND);
-    EXPECT_EQ(shift.lRCorrection, -1);
-    EXPECT_EQ(shift.lLanes, 1);
-    PHOTOCELL_PARAM cell;
-    std::memset(&cell, 0xEE, sizeof(cell));
-    EXPECT_EQ(kx::GetPhotocellFromXML(ctx(), &cell), kx::XML_FOUND);
-    EXPECT_EQ(cell.dwRibbonControl, 1);
-    EXPECT_EQ(cell.wRibbonSave, 0);
-}
-
-// ------------------------------------------------------------ devmode readers
-
-TEST_F(XmlTest, PrintParametersFallBackToTheLayoutRoot)
-{
-    const std::string layout =
-        "<LayoutSize>\n<Print>\n<Contrast>80</Contrast>\n<Speed>60</Speed>\n</Print>\n"
-        "</LayoutSize>\n";
-    const std::string ownRoot =
-        "<PrintParameter>\n<Print>\n<Speed>120</Speed>\n</Print>\n</PrintParameter>\n";
-    KX_DEVMODE dm{};
-    Open(layout);
-    EXPECT_EQ(kx::GetPrintParameterFromXML(ctx(), &dm), kx::XML_FOUND);
-    EXPECT_EQ(dm.dwContrast, 80);
-    EXPECT_EQ(dm.dwSpeed, 60);
-    // A print-parameter root without "Contrast" hands over to the layout
-    // root for every later lookup, even where it has the value itself.
-    dm = KX_DEVMODE{};
-    Open(ownRoot + layout);
-    kx::GetPrintParameterFromXML(ctx(), &dm);
-    EXPECT_EQ(dm.dwContrast, 80);
-    EXPECT_EQ(dm.dwSpeed, 60);
-    // Neither root has it: the defaults, for every later lookup too.
-    Open(ownRoot);
-    dm.wScanPosition = 33;
-    kx::GetPrintParameterFromXML(ctx(), &dm);
-    EXPECT_EQ(dm.dwContrast, 100);
-    EXPECT_EQ(dm.dwSpeed, 100);
-    EXPECT_EQ(dm.wScanPosition, 33);  // no default: unchanged
-}
-
-TEST_F(XmlTest, NumbersKeepTheWidthOfTheirFieldAndSwitchesNeed1)
-{
-    Open(
-        "<PrintParameter>\n<Print>\n<Contrast>70000</Contrast>\n<Speed>  75 mm</Speed>\n"
-        "<YOffset>99999999999</YOffset>\n<XOffset>-99999999999</XOffset>\n"
-        "<dwSpeed_Lumet_c>-1</dwSpeed_Lumet_c>\n<TearOffOffset>65537</TearOffOffset>\n"
-        "</Print>\n</PrintParameter>\n"
-        "<LayoutSize>\n<Layout>\n<Rotate>1</Rotate>\n<Mirror>2</Mirror>\n</Layout>\n"
-        "<Size>\n<PaperLength>40000</PaperLength>\n<Correction>-15</Correction>\n</Size>\n"
-        "</LayoutSize>\n");
-    KX_DEVMODE dm{};
-    kx::GetPrintParameterFromXML(ctx(), &dm);
-    EXPECT_EQ(dm.dwSpeed, 75);
-    EXPECT_EQ(dm.dwContrast, 70000 - 65536);
-    EXPECT_EQ(dm.dwSpeed_Lumet_c, 0xFFFF);
-    EXPECT_EQ(dm.lYOffset, INT32_MAX);
-    EXPECT_EQ(dm.lXOffset, INT32_MIN);
-    EXPECT_EQ(dm.TearOffOffset, 1u);  // low 16 bits only
-
-    dm.dwFlags = PDMFLAG_MIRRORED | PDMFLAG_INVERS;
-    dm.wFitToPage = 4;
-    kx::GetLayoutSizeFromXML(ctx(), &dm);
-    EXPECT_EQ(dm.dmPaperLength, 40000 - 65536);
-    EXPECT_EQ(dm.wCorrection, 15);  // the magnitude
-    // 1 sets, 2 clears, a missing switch or value stays; defaults apply.
-    EXPECT_EQ(dm.dwFlags, PDMFLAG_ROTATED | PDMFLAG_INVERS);
-    EXPECT_EQ(dm.wFitToPage, 4);
-    EXPECT_EQ(dm.dmPaperWidth, 1085);
-    EXPECT_EQ(dm.wAnzahlKopien, 1);
-}
-
-TEST_F(XmlTest, PrinterModelAndItsComputedWidths)
-{
-    struct Case {
-        const char* printer;
-        BOOL headWidthFound;
-        WORD masterUnit, printHeadWidth, maxPrintableWidth, durchlassbreite;
-    } cases[] = {
-        // 80 bytes = 640 dots at 300 dpi (0 counts as 300): 541.87 -> 542
-        // tenths, back to 640.16 -> 640 dots; 70000 keeps its low 16 bits,
-        // 4464 dots: 3779.52 -> 3780 tenths.
-        {"<HeadWidthByte>80</HeadWidthByte>\n<MasterUnit>0</MasterUnit>\n"
-         "<MaxSizeX>70000</MaxSizeX>\n",
-         TRUE, 300, 542, 640, 3780},
-        // Without a head width the record's own (53 bytes) is used.
-        {"<MaxSizeX>600</MaxSizeX>\n", FALSE, 300, 359, 424, 508},
-        // 8 dots at 4064 dpi are exactly half a tenth: rounded up.
-        {"<HeadWidthByte>1</HeadWidthByte>\n<MasterUnit>4064</MasterUnit>\n"
-         "<MaxSizeX>8</MaxSizeX>\n",
-         TRUE, 4064, 1, 16, 1},
-    };
-    for (const Case& c : cases) {
-        Open(std::string("<Printer>\n") + c.printer + "</Printer>\n");
-        KX_DEVMODE dm{};
-        dm.FixedData.dwHeadWidthByte = 53;
-        EXPECT_EQ(kx::GetFixedPrinterSettingsFromXML(ctx(), &dm), c.headWidthFound);
-        EXPECT_EQ(dm.FixedData.wMasterUnit, c.masterUnit) << c.printer;
-        EXPECT_EQ(dm.FixedData.wPrintHeadWidth, c.printHeadWidth) << c.printer;
-        EXPECT_EQ(dm.FixedData.wMaxPrintableWidth, c.maxPrintableWidth) << c.printer;
-        EXPECT_EQ(dm.FixedData.wDurchlassbreite, c.durchlassbreite) << c.printer;
+    for (const auto& [name, value] : fields.items()) {
+        Record same = actual;
+        apply(json{{name, value}}, &same);
+        EXPECT_EQ(0, std::memcmp(&same, &actual, sizeof actual)) << name << " is not " << value;
     }
 }
 
-TEST_F(XmlTest, IdentSignTakesTheFirstCharacterUnlessReserved)
+TEST_F(XmlTest, Rules)
 {
-    struct Case {
-        const char* line;
-        const char16_t* sign;
-    } cases[] = {
-        {"<Ident_Sign>#</Ident_Sign>\n", u"\u00A7"},    {"<Ident_Sign>@</Ident_Sign>\n", u"\u00A7"},
-        {"<Ident_Sign>!</Ident_Sign>\n", u"\u00A7"},    {"<Ident_Sign></Ident_Sign>\n", u"\u00A7"},
-        {"<Ident_Sign>AB</Ident_Sign>\n", u"A"},        {"", u"\u00A7"},
-        {"<Ident_Sign>\x80</Ident_Sign>\n", u"\u20AC"},  // 1252
-    };
-    for (const Case& c : cases) {
-        Open(std::string("<Fonts>\n<Variables>\n") + c.line + "</Variables>\n</Fonts>\n");
+    const auto path = std::filesystem::path(__FILE__).parent_path() / "data" / "xmlsettings.json";
+    const json rows = json::parse(std::ifstream(path));
+    const char* const kGroups[] = {"Interface", "Print",      "Photocell", "Dispenser",
+                                   "Cutter",    "Scanner",    "KRM",       "Reserved 7",
+                                   "KRMC",      "Applicator", "Shiftoptim"};
+    const std::pair<const char*, int> kResults[] = {
+        {"FOUND", kx::XML_FOUND}, {"NO_FILE", kx::XML_NO_FILE}, {"NO_ROOT", kx::XML_NO_ROOT}};
+    for (const json& row : rows["rows"]) {
+        SCOPED_TRACE(row["name"].get<std::string>());
+        kx::CloseXML();
+        if (row.contains("xml")) {  // written in code page 1252
+            std::string bytes;
+            for (char16_t c : kx::Utf8ToUtf16(row["xml"].get<std::string>()))
+                bytes += static_cast<char>(c);
+            Open(bytes);
+        }
         KX_DEVMODE dm{};
-        dm.szIdentSign[0] = u'x';
-        kx::GetFontSettingsFromXML(ctx(), &dm);
-        EXPECT_EQ(Str(dm.szIdentSign), c.sign) << c.line;
+        kxhost::ApplyDevmode(row.value("devmode_before", json::object()), "before", &dm);
+        PRN_INTERFACE pi;
+        std::memset(&pi, 0xEE, sizeof(pi));
+        kxhost::ApplyInterface(row.value("interface_before", json::object()), "before", &pi);
+        SHIFT_OPTIM_PARAM shift;
+        std::memset(&shift, 0xEE, sizeof(shift));
+        PHOTOCELL_PARAM cell;
+        std::memset(&cell, 0xEE, sizeof(cell));
+        DWORD features[MAX_FEATURES] = {};
+        ULONG size = 0;
+        for (const json& reader : row["read"]) {
+            const std::string r = reader;
+            json got;
+            if (r == "Features") got = kx::GetFeaturesFromXML(ctx(), &size, features);
+            if (r == "DataTransmission") got = kx::GetDataTransmissionParamFromXML(ctx(), &pi);
+            if (r == "Shiftoptim") got = kx::GetShiftoptimFromXML(ctx(), &shift);
+            if (r == "Photocell") got = kx::GetPhotocellFromXML(ctx(), &cell);
+            if (r == "FixedPrinterSettings")
+                got = kx::GetFixedPrinterSettingsFromXML(ctx(), &dm) != FALSE;
+            if (r == "PrintParameter") got = kx::GetPrintParameterFromXML(ctx(), &dm);
+            if (r == "LayoutSize") got = kx::GetLayoutSizeFromXML(ctx(), &dm);
+            if (r == "FontSettings") got = kx::GetFontSettingsFromXML(ctx(), &dm);
+            if (r == "ColorPrint") got = kx::GetColorPrintFromXML(ctx(), &dm);
+            ASSERT_FALSE(got.is_null()) << r;
+            if (!row.contains("results") || !row["results"].contains(r)) continue;
+            json want = row["results"][r];
+            for (const auto& [name, code] : kResults)
+                if (want == name) want = code;
+            EXPECT_EQ(got, want) << r;
+        }
+        ExpectFields(dm, row.value("devmode", json::object()),
+                     [](const json& v, KX_DEVMODE* d) { kxhost::ApplyDevmode(v, "expect", d); });
+        ExpectFields(
+            pi, row.value("interface", json::object()),
+            [](const json& v, PRN_INTERFACE* p) { kxhost::ApplyInterface(v, "expect", p); });
+        const json wantFeatures = row.value("features", json::object());
+        for (const auto& [group, value] : wantFeatures.items()) {
+            auto it = std::find(std::begin(kGroups), std::end(kGroups), group);
+            ASSERT_NE(it, std::end(kGroups)) << group;
+            const std::string v = value.is_string() ? value.get<std::string>() : value.dump();
+            EXPECT_EQ(features[it - std::begin(kGroups)], std::stoul(v, nullptr, 0)) << group;
+        }
+        const LONG* shiftFields = &shift.lRCorrection;
+        const json wantShift = row.value("shift", json::array());
+        for (std::size_t i = 0; i < wantShift.size(); ++i)
+            if (!wantShift[i].is_null()) {
+                EXPECT_EQ(shiftFields[i], wantShift[i]) << "shift " << i;
+            }
+        const LONG cellFields[] = {cell.dwPhotocellType, cell.reserved4,     cell.dwRibbonControl,
+                                   cell.reserved12[0],   cell.reserved12[1], cell.wRibbonSave,
+                                   cell.reserved22};
+        const json wantCell = row.value("photocell", json::array());
+        for (std::size_t i = 0; i < wantCell.size(); ++i)
+            if (!wantCell[i].is_null()) {
+                EXPECT_EQ(cellFields[i], wantCell[i]) << "photocell " << i;
+            }
     }
-}
-
-TEST_F(XmlTest, FontSlotsAndTheSecondTable)
-{
-    Open(
-        "<Fonts>\n<Unicode>\n<AnzahlFonts>8</AnzahlFonts>\n"
-        "<Original_FontName_0>A very long face name that does not fit</Original_FontName_0>\n"
-        "<ZoomX_0_2>50</ZoomX_0_2>\n"
-        "</Unicode>\n<FontDlg>\n<TTF_use>0</TTF_use>\n<BMP_use>5</BMP_use>\n</FontDlg>\n"
-        "</Fonts>\n");
-    KX_DEVMODE dm{};
-    kx::Copy(dm.szInstalledName[0], 33, u"kept");
-    dm.wZoomX2[0] = 77;
-    kx::GetFontSettingsFromXML(ctx(), &dm);
-    EXPECT_EQ(Str(dm.szWindowsFontName[0]), u"A very long face name that does ");  // 32
-    EXPECT_EQ(Str(dm.szInstalledName[0]), u"kept");
-    EXPECT_EQ(dm.wZoomY[0], 100);
-    // "ZoomX_0" missing from the first table is found in the second; with
-    // eight fonts the second table itself is not read.
-    EXPECT_EQ(dm.wZoomX[0], 50);
-    EXPECT_EQ(dm.wZoomX2[0], 77);
-    // The settings name the fonts that are used, the record those that are not.
-    EXPECT_EQ(dm.wTTFverwenden, 1);
-    EXPECT_EQ(dm.wBMPverwenden, 0);
-    EXPECT_EQ(dm.wBitmapFontAbstand, 30);
-}
-
-// ------------------------------------------------------------ no file, no root
-
-TEST_F(XmlTest, WithoutFileOrRootEveryReaderAppliesItsDefaults)
-{
-    KX_DEVMODE dm{};
-    dm.wScanPosition = 33;
-    dm.dwFlags = PDMFLAG_MIRRORED;
-    EXPECT_EQ(kx::GetPrintParameterFromXML(ctx(), &dm), kx::XML_NO_FILE);
-    EXPECT_EQ(kx::GetLayoutSizeFromXML(ctx(), &dm), kx::XML_NO_FILE);
-    EXPECT_FALSE(kx::GetFixedPrinterSettingsFromXML(ctx(), &dm));
-    EXPECT_EQ(dm.dwContrast, 100);
-    EXPECT_EQ(dm.wScanPosition, 33);
-    EXPECT_EQ(dm.dwFlags, PDMFLAG_MIRRORED);
-    EXPECT_EQ(dm.FixedData.wMasterUnit, 300);
     EXPECT_EQ(kx::GetFeaturesFromXML(nullptr, nullptr, nullptr), kx::XML_NO_CONTEXT);
-
-    Open("<Other>\n</Other>\n");
-    EXPECT_EQ(kx::GetColorPrintFromXML(ctx(), &dm), kx::XML_NO_ROOT);
-    EXPECT_EQ(dm.dwColorTolerance, 90);
-    EXPECT_EQ(dm.wHorizontalCorrGap, 50);
 }
 
 }  // namespace
