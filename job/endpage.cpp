@@ -140,6 +140,9 @@ void SendRaster(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, JobParts& j)
             delete colour;
             colour = nullptr;
         }
+        // The ribbon-colour classes read back as the ribbon colours through
+        // this table, which the one-bit conversion of the plane matches.
+        if (colour && bv->prgbqColour) colour->SetPalette(bv->prgbqColour);
         bmp.ConvertToXBit(8, colour, FALSE, pdevobj, &bColourFound);
     } else if (mode == 1 && filter <= 1) {
         Trace(
