@@ -137,8 +137,8 @@ TEST_P(Golden, Job)
     const json jpegs = expect.value("jpeg", json::object());
     for (const auto& [windowsPath, want] : jpegs.items()) {
         const fs::path ppm = dir_ / "decoded.ppm";
-        const std::string cmd =
-            "djpeg -ppm -outfile " + Quote(ppm.string()) + " " + Quote(onDrive(windowsPath).string());
+        const std::string cmd = "djpeg -ppm -outfile " + Quote(ppm.string()) + " " +
+                                Quote(onDrive(windowsPath).string());
         ASSERT_EQ(std::system(cmd.c_str()), 0) << windowsPath;
         std::ifstream in(ppm, std::ios::binary);
         std::string magic;
