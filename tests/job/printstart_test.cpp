@@ -1,6 +1,5 @@
-// The print start with its collation sign, the requests it carries out, the
-// memory-card recall file, and the separator page in its four modes and
-// four languages.
+// The print start where data/steps.json does not reach (the memory-card
+// recall file, failures) and the separator page in its modes and languages.
 #include <gtest/gtest.h>
 
 #include "job/printstart.h"
@@ -15,96 +14,6 @@ using kxtest::SimSandbox;
 using kxtest::StreamTest;
 
 class PrintStart : public StreamTest {};
-
-TEST_F(PrintStart, UnsortedWithCommentsOff)
-{
-    CommentsOff();
-    EXPECT_EQ(kx::SendStartPrint(device.dev(), &device.uni), S_OK);
-    EXPECT_EQ(device.data.bPrintStarted, 1u);
-    EXPECT_TRUE(BytesEqual("^FBC---r1-------_", Spool()));
-    // The bare line ending precedes the record in the print file.
-    EXPECT_TRUE(BytesEqual("\r\n^FBC---r1-------_", PrintFile()));
-}
-
-TEST_F(PrintStart, CollationSignAndItsComment)
-{
-    CommentsOn();
-    struct Case {
-        SHORT dmCollate;
-        DWORD dwFlags;
-        const char* line;
-    };
-    const Case cases[] = {
-        {1, 0, "^FBC---r--------_\t// Printstart sorted (collate) 1,2,3,1,2,3\r\n"},
-        {0, PDMFLAG_JOBDRUCK | PDMFLAG_JOBDRUCK_SORTIERT,
-         "^FBC---r--------_\t// Printstart sorted (collate) 1,2,3,1,2,3\r\n"},
-        {0, PDMFLAG_JOBDRUCK,
-         "^FBC---r1-------_\t// Printstart unsorted (separated) 1,1,2,2,3,3\r\n"},
-        {0, PDMFLAG_JOBDRUCK_SORTIERT, "^FBC---r1-------_\t// Printstart \r\n"},
-        {0, 0, "^FBC---r1-------_\t// Printstart \r\n"},
-    };
-    std::string expected;
-    for (const Case& c : cases) {
-        device.publicDM.dmCollate = c.dmCollate;
-        device.devmode.dwFlags = c.dwFlags;
-        EXPECT_EQ(kx::SendStartPrint(device.dev(), &device.uni), S_OK);
-        expected += c.line;
-    }
-    EXPECT_TRUE(BytesEqual(
-        "^FBC---r--------_^FBC---r--------_^FBC---r1-------_^FBC---r1-------_^FBC---r1-------_",
-        Spool()));
-    EXPECT_TRUE(BytesEqual(expected, PrintFile()));
-}
-
-TEST_F(PrintStart, CopiesOfAMultiPageLabel)
-{
-    CommentsOn();
-    device.data.bMultiPage = 1;
-    device.data.dwCopies = 3;
-    device.data.wSeitennummer = 4;
-    EXPECT_EQ(kx::SendStartPrint(device.dev(), &device.uni), S_OK);
-    EXPECT_EQ(device.data.wSeitennummer, 0);  // the next label counts afresh
-    EXPECT_TRUE(BytesEqual("^FBBA--r00003---_^FBC---r1-------_", Spool()));
-    EXPECT_TRUE(BytesEqual("^FBBA--r00003---_\t// Copies \r\n^FBC---r1-------_\t// Printstart \r\n",
-                           PrintFile()));
-}
-
-TEST_F(PrintStart, SingleCutAndFormFeedRequests)
-{
-    CommentsOn();
-    device.doc.bSingleCut = 1;
-    device.doc.bFormFeed = 1;
-    EXPECT_EQ(kx::SendStartPrint(device.dev(), &device.uni), S_OK);
-    EXPECT_EQ(device.doc.bSingleCut, 0u);
-    EXPECT_EQ(device.doc.bFormFeed, 0u);
-    EXPECT_TRUE(BytesEqual("^FBC---r1-------_^FCDD--r1-------_^FE----r--------_", Spool()));
-    EXPECT_TRUE(
-        BytesEqual("^FBC---r1-------_\t// Printstart \r\n"
-                   "^FCDD--r1-------_\t// Single cut \r\n"
-                   "^FE----r--------_\t// Form feed \r\n",
-                   PrintFile()));
-}
-
-TEST_F(PrintStart, SuppressedPrintStart)
-{
-    CommentsOff();
-    device.doc.bSingleCut = 1;
-    device.iface().bSendPrintStart = 1;  // the printer starts by itself
-    EXPECT_EQ(kx::SendStartPrint(device.dev(), &device.uni), S_OK);
-    EXPECT_EQ(device.data.bPrintStarted, 0u);
-    EXPECT_TRUE(BytesEqual("^FCDD--r1-------_", Spool()));
-
-    // A memory-card job sends no print start and keeps its requests.
-    device.iface().bSendPrintStart = 0;
-    device.doc.dwNo_FBC = 1;
-    device.doc.bSingleCut = 1;
-    device.doc.bFormFeed = 1;
-    EXPECT_EQ(kx::SendStartPrint(device.dev(), &device.uni), S_OK);
-    EXPECT_EQ(device.doc.bSingleCut, 1u);
-    EXPECT_EQ(device.doc.bFormFeed, 1u);
-    EXPECT_TRUE(BytesEqual("^FCDD--r1-------_", Spool()));
-    EXPECT_TRUE(BytesEqual("\r\n^FCDD--r1-------_\r\n\r\n", PrintFile()));
-}
 
 TEST_F(PrintStart, RecallFileReceivesCopiesAndPrintStart)
 {
@@ -169,19 +78,6 @@ protected:
 // 591 x 2540 / 300 / 2 = 2501.
 constexpr const char* kFirstField =
     "^FBBA--r00001---_^AM[1]500;2501;0;4;0;3;254;254;0_^BM[1]Orvane Etiketten_";
-
-TEST_F(Separator, OneFieldAfterThePrintStart)
-{
-    CommentsOn();  // the separator page carries no comments
-    device.iface().dwTrennseite = 1;
-    EXPECT_EQ(kx::SendStartPrint(device.dev(), &device.uni), S_OK);
-    EXPECT_TRUE(BytesEqual(
-        std::string("^FBC---r1-------_") + kFirstField + "^FBAA--r1-------_^FBC---r1-------_",
-        Spool()));
-    EXPECT_TRUE(BytesEqual(std::string("^FBC---r1-------_\t// Printstart \r\n") + kFirstField +
-                               "\r\n^FBAA--r1-------_^FBC---r1-------_\r\n",
-                           PrintFile()));
-}
 
 TEST_F(Separator, TwoFieldsInEachLanguage)
 {
