@@ -16,7 +16,9 @@
 //                                                        (tests/wine/conformance.py)
 //     "jpeg": {"C:\\x\\p.jpg": {"width": 320, "height": 272,   a JPEG on the drives as
 //              "dark": [[x, y]], "light": [[x, y]]}}     libjpeg's djpeg decodes it: its size,
-//   }                                                    dots that come out dark or light
+//                                                        dots that come out dark or light
+//     "derived": ["..."]                                 how the expected values were worked
+//   }                                                    out (for the reader; not read here)
 //
 // The program's command line and its refusals are checked here as well.
 #include <gtest/gtest.h>

@@ -108,15 +108,6 @@ TEST(Interface, QueryInterfaceAndCounts)
     EXPECT_EQ(uni->Release(), 0u);
 }
 
-TEST(Interface, ReleaseAtZeroDoesNothing)
-{
-    std::atomic<long> count{0};
-    EXPECT_EQ(kx::ReleaseCount(count), -1);
-    EXPECT_EQ(count.load(), 0);
-    count = 2;
-    EXPECT_EQ(kx::ReleaseCount(count), 1);
-}
-
 TEST(Interface, ImplementedMethodsAreExactlyThree)
 {
     IPrintOemUni* uni = CreatePlugin();
