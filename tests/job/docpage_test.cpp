@@ -104,26 +104,6 @@ TEST_F(PageStart, MissingStructuresAndFailedWrites)
     EXPECT_EQ(device.data.dwPage, 1u);
 }
 
-TEST_F(StreamTest, DocumentStartWithTheSeparatorPage)
-{
-    CommentsOn();
-    EXPECT_EQ(kx::StartDoc(device.dev(), &device.uni), S_OK);  // no separator page
-    device.iface().dwTrennseite = 2;                           // after each print start, not here
-    EXPECT_EQ(kx::StartDoc(device.dev(), &device.uni), S_OK);
-    EXPECT_EQ(device.uni.writeCalls, 0);
-    device.iface().dwTrennseite = 3;
-    EXPECT_EQ(kx::StartDoc(device.dev(), &device.uni), S_OK);
-    EXPECT_TRUE(
-        BytesEqual("^FBBA--r00001---_^AM[1]500;2501;0;4;0;3;254;254;0_^BM[1]_"
-                   "^FBAA--r1-------_^FBC---r1-------_",
-                   Spool()));
-    EXPECT_TRUE(
-        BytesEqual("\r\n\t// START_DOC \r\n"
-                   "^FBBA--r00001---_^AM[1]500;2501;0;4;0;3;254;254;0_^BM[1]_\r\n"
-                   "^FBAA--r1-------_^FBC---r1-------_\r\n",
-                   PrintFile()));
-}
-
 TEST(DocumentStart, StartsAMissingJobFirst)
 {
     kxtest::SimSandbox sandbox;
