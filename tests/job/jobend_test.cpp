@@ -21,16 +21,6 @@ std::string SplFile(const kxtest::SimSandbox& sandbox, const std::string& printe
     return kxtest::SimSandbox::ReadHostFile(sandbox.dir() + "/state/spool/" + printer + ".spl");
 }
 
-TEST_F(JobTest, EndCutOfACutterThatCutsAtTheEnd)
-{
-    PRINTER_OPTIONS options{};
-    options.dwAusstattung = P_OPTIONS_CUTTER | P_OPTIONS_CUTTER_MODE;
-    printer.SetOptions(options);
-    d.devmode.cutter_dwMode = 6;
-    RunJob(1);
-    EXPECT_TRUE(BytesEqual(std::string(kStart) + kPage + "^FCDD--r1-------_", Spool()));
-}
-
 TEST_F(JobTest, CollatedCopiesEndWithAManualSingleCut)
 {
     PRINTER_OPTIONS options{};

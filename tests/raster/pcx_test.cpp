@@ -118,7 +118,7 @@ TEST_F(PcxSendTest, OneRecordTrimmedAtTopAndBottom)
     // 254 dpi: 16 dots wide = 160, 5 high = 50, less one blank row = 40.
     std::string header(128, '\0');
     header.replace(0, 12, Bytes({10, 5, 1, 1, 0, 0, 1, 0, 15, 0, 3, 0}));  // yMin 1, yMax 3
-    header.replace(19, 45, std::string(45, '\xFF'));  // colours 1 to 15 white
+    header.replace(19, 45, std::string(45, '\xFF'));                       // colours 1 to 15 white
     header.replace(65, 5, Bytes({1, 4, 0, 1, 0}));
     EXPECT_TRUE(BytesEqual(
         "\r\n^AX0000000400001601_" + header +
