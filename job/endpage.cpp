@@ -224,6 +224,10 @@ std::unique_ptr<Bitmap> SplitColourPlane(const JobContext& ctx, Bitmap& bmp, BOO
     if (colourPrint && bmp.Bpp == 24 && ribbon) {
         colour.reset(new (std::nothrow) Bitmap(ctx.Device(), bmp.Width, bmp.Height, 8));
         if (colour && colour->DataSize == 0) colour.reset();
+        // The ribbon-colour classes read back as the ribbon colours through
+        // this table, which the one-bit conversion of the plane matches.
+        const Bildverarbeitung* bv = ctx.PageImage();
+        if (colour && bv && bv->prgbqColour) colour->SetPalette(bv->prgbqColour);
         bmp.ConvertToXBit(8, colour.get(), FALSE, ctx.DevObj(), pbColourFound);
     } else if (pKX->wDruckmodus == 1 && pKX->wGrafikFilter <= 1) {
         Trace(

@@ -90,7 +90,11 @@ ULONG IKXDriverUni::Release()
 HRESULT IKXDriverUni::GetInfo(DWORD dwMode, PVOID pBuffer, DWORD cbSize, PDWORD pcbNeeded)
 {
     TraceEntry(u"GetInfo");
-    if (dwMode > 4) return E_FAIL;
+    if (dwMode > 4) {
+        // A mode this interface does not know: no size to report either.
+        if (pcbNeeded) *pcbNeeded = 0;
+        return E_FAIL;
+    }
     return hrGetInfo(dwMode, pBuffer, cbSize, pcbNeeded);
 }
 

@@ -121,8 +121,10 @@ PCX::PCX(WORD wWidth, WORD wHeight, const BYTE* pBits, const RGBQUAD* pPalette, 
     // one without a table, gets black for 0 and white for 1.
     const bool bDistinct =
         pPalette && iColors >= 2 && std::memcmp(&pPalette[0], &pPalette[1], 3) != 0;
+    int iUsed = 2;
     if (bDistinct) {
-        for (int i = 0; i < std::min(iColors, 256); ++i) {
+        iUsed = std::min(iColors, 256);
+        for (int i = 0; i < iUsed; ++i) {
             Palette[i][0] = pPalette[i].rgbRed;
             Palette[i][1] = pPalette[i].rgbGreen;
             Palette[i][2] = pPalette[i].rgbBlue;
@@ -130,6 +132,9 @@ PCX::PCX(WORD wWidth, WORD wHeight, const BYTE* pBits, const RGBQUAD* pPalette, 
     } else {
         Palette[1][0] = Palette[1][1] = Palette[1][2] = 255;
     }
+    // The header carries sixteen colours; past the ones in use the bitmap's
+    // colour table is white, and so is the header's.
+    for (int i = iUsed; i < 16; ++i) Palette[i][0] = Palette[i][1] = Palette[i][2] = 255;
     PCXHeader[0] = 10;  // manufacturer
     PCXHeader[1] = 5;   // version
     PCXHeader[2] = 1;   // run-length coded

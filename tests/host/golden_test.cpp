@@ -12,8 +12,13 @@
 //     "output_ends": "trailer.kxpl",                     and the trailing bytes
 //     "files": {"C:\\x\\y.prn": "y.prn"}                 files expected on the drives
 //     "same_on_windows": ["C:\\x\\z.prn"]                files that the Windows build under
-//   }                                                    Wine must write as the native one does
+//                                                        Wine must write as the native one does
 //                                                        (tests/wine/conformance.py)
+//     "jpeg": {"C:\\x\\p.jpg": {"width": 320, "height": 272,   a JPEG on the drives as
+//              "dark": [[x, y]], "light": [[x, y]]}}     libjpeg's djpeg decodes it: its size,
+//                                                        dots that come out dark or light
+//     "derived": ["..."]                                 how the expected values were worked
+//   }                                                    out (for the reader; not read here)
 //
 // The program's command line and its refusals are checked here as well.
 #include <gtest/gtest.h>
@@ -116,17 +121,43 @@ TEST_P(Golden, Job)
     } else {
         EXPECT_FALSE(fs::exists(out));
     }
-    const json files = expect.value("files", json::object());
-    for (const auto& [windowsPath, expected] : files.items()) {
-        // The drives lie in STATE/drives; "C:\a\b" is c/a/b there.
+    // The drives lie in STATE/drives; "C:\a\b" is c/a/b there.
+    auto onDrive = [&](const std::string& windowsPath) {
         std::string rel = windowsPath.substr(3);
         std::replace(rel.begin(), rel.end(), '\\', '/');
-        fs::path file = dir_ / "state" / "drives" /
-                        std::string(1, static_cast<char>(std::tolower(windowsPath[0]))) / rel;
+        return dir_ / "state" / "drives" /
+               std::string(1, static_cast<char>(std::tolower(windowsPath[0]))) / rel;
+    };
+    const json files = expect.value("files", json::object());
+    for (const auto& [windowsPath, expected] : files.items()) {
+        fs::path file = onDrive(windowsPath);
         ASSERT_TRUE(fs::exists(file)) << windowsPath;
         EXPECT_TRUE(
             kxtest::BytesEqual(ReadFile(kGoldenDir / expected.get<std::string>()), ReadFile(file)))
             << windowsPath;
+    }
+    const json jpegs = expect.value("jpeg", json::object());
+    for (const auto& [windowsPath, want] : jpegs.items()) {
+        const fs::path ppm = dir_ / "decoded.ppm";
+        const std::string cmd = "djpeg -ppm -outfile " + Quote(ppm.string()) + " " +
+                                Quote(onDrive(windowsPath).string());
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << windowsPath;
+        std::ifstream in(ppm, std::ios::binary);
+        std::string magic;
+        int w = 0, h = 0, maxval = 0;
+        in >> magic >> w >> h >> maxval;
+        in.get();
+        const std::string px{std::istreambuf_iterator<char>(in), {}};
+        ASSERT_EQ(magic, "P6");
+        EXPECT_EQ(w, want.at("width").get<int>());
+        EXPECT_EQ(h, want.at("height").get<int>());
+        ASSERT_EQ(px.size(), std::size_t(w) * h * 3);
+        auto grey = [&](const json& xy) {
+            const std::size_t at = (std::size_t(xy[1].get<int>()) * w + xy[0].get<int>()) * 3;
+            return (std::uint8_t(px[at]) + std::uint8_t(px[at + 1]) + std::uint8_t(px[at + 2])) / 3;
+        };
+        for (const json& xy : want.value("dark", json::array())) EXPECT_LT(grey(xy), 64) << xy;
+        for (const json& xy : want.value("light", json::array())) EXPECT_GT(grey(xy), 192) << xy;
     }
 }
 

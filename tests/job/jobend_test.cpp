@@ -1,13 +1,12 @@
-// The document and job end: print start suppressed or deferred, end cut,
-// collated copies with the last copy's single cut, the memory card and its
-// recall file, the backup with its journal, a job broken off by DisablePDEV
-// and continued by the next run, and the pass-through of a print file.
+// The document and job end where the golden jobs do not reach: end cut,
+// collated copies with the last copy's single cut, the memory card's recall
+// file, the backup with its journal, and the pass-through of a print file.
 #include <gtest/gtest.h>
 
+#include "core/regvalues.h"
 #include "job/jobfixture.h"
 #include "objects/passthrough.h"
 #include "plugin/devstate.h"
-#include "core/regvalues.h"
 
 namespace {
 
@@ -20,27 +19,6 @@ constexpr char kPage[] = "^FBBA--r00001---_^FBA---r00------_^FBC---r1-------_";
 std::string SplFile(const kxtest::SimSandbox& sandbox, const std::string& printer)
 {
     return kxtest::SimSandbox::ReadHostFile(sandbox.dir() + "/state/spool/" + printer + ".spl");
-}
-
-TEST_F(JobTest, NoPrintStartRecordWhenThePrinterStartsItself)
-{
-    CommentsOn();
-    pi.bSendPrintStart = 1;
-    RunJob(1);
-    EXPECT_TRUE(BytesEqual(std::string("^FJDTS-r--------_\t// Data transfer start \r\n") +
-                               "^FBBA--r00001---_^FBA---r00------_",
-                           Spool()));
-    EXPECT_NE(PrintFile().find("\t// Attention: Print start in END_JOB \r\n"), std::string::npos);
-}
-
-TEST_F(JobTest, EndCutOfACutterThatCutsAtTheEnd)
-{
-    PRINTER_OPTIONS options{};
-    options.dwAusstattung = P_OPTIONS_CUTTER | P_OPTIONS_CUTTER_MODE;
-    printer.SetOptions(options);
-    d.devmode.cutter_dwMode = 6;
-    RunJob(1);
-    EXPECT_TRUE(BytesEqual(std::string(kStart) + kPage + "^FCDD--r1-------_", Spool()));
 }
 
 TEST_F(JobTest, CollatedCopiesEndWithAManualSingleCut)
@@ -124,57 +102,6 @@ TEST_F(JobTest, NoBackupWithoutRoom)
     EXPECT_TRUE(Exists(u"C:\\out\\KX Test Printer.prn"));
     EXPECT_FALSE(Exists(u"C:\\logfiles-backup\\12\\KX Test Printer\\KX Test Printer.prn"));
     EXPECT_TRUE(Exists(u"C:\\logfiles-backup\\12\\KX Test Printer"));
-}
-
-// DisablePDEV ends an open job itself and leaves its page number and print
-// file; the next job continues both and sends no second data transfer
-// start.
-TEST_F(JobTest, BrokenJobIsContinuedByTheNextRun)
-{
-    CommentsOff();
-    pi.dwJobIdent = 0;
-    auto* first = new OEM_PDEV{};
-    first->dwJobId = kxtest::kJobId;
-    d.devobj.pdevOEM = first;
-    ASSERT_EQ(StartJob(), S_OK);
-    StartDoc();
-    Page();
-    Page();
-    EXPECT_EQ(kx::OEMDisablePDEV(d.dev(), &d.uni), S_OK);
-    EXPECT_EQ(d.devobj.pdevOEM, nullptr);
-    EXPECT_EQ(UserDword(kx::reg::kDAAbbruch), 1u);
-    EXPECT_EQ(UserDword(kx::reg::kDAPageNr), 2u);
-    const std::string firstSpool = Spool();
-    EXPECT_TRUE(BytesEqual(
-        std::string(kStart) + "^FBEB--r   PAGE1_^FBBA--r00001---_^FBA---r00------_^FBC---r1-------_"
-                              "^FBEB--r   PAGE2_^FBA---r00------_^FBC---r1-------_",
-        firstSpool));
-
-    kxtest::TestDevice next(false);
-    kxtest::PrepareForJob(next, printer);
-    INT result = 0;
-    DWORD size[2] = {1181, 591};
-    for (DWORD id :
-         {kx::CMDID_START_JOB, kx::CMDID_START_DOC, kx::CMDID_CUSTOM_PAPERSIZE,
-          kx::CMDID_START_PAGE, kx::CMDID_END_PAGE, kx::CMDID_END_DOC, kx::CMDID_END_JOB})
-        EXPECT_EQ(kx::CommandCallbackOEM(next.dev(), id, id == kx::CMDID_CUSTOM_PAPERSIZE ? 2 : 0,
-                                         size, &result, &next.uni),
-                  S_OK)
-            << id;
-    EXPECT_TRUE(BytesEqual("^FBEB--r   PAGE3_^FBA---r00------_^FBC---r1-------_", next.uni.spool));
-    EXPECT_EQ(UserDword(kx::reg::kDAAbbruch), 0xFFFFFFFFu);  // deleted
-    EXPECT_EQ(UserDword(kx::reg::kDAPageNr), 0xFFFFFFFFu);
-    EXPECT_EQ(next.pdev.pOp, nullptr);
-    EXPECT_TRUE(
-        BytesEqual("^FJDTS-r--------_\r\n"
-                   "^FBEB--r   PAGE1_\r\n^FBBA--r00001---_\r\n\r\n"
-                   "^FBA---r00------_\r\n\r\n^FBC---r1-------_"
-                   "^FBEB--r   PAGE2_\r\n\r\n"
-                   "^FBA---r00------_\r\n\r\n^FBC---r1-------_"
-                   "^FBEB--r   PAGE3_\r\n\r\n"
-                   "^FBA---r00------_\r\n\r\n^FBC---r1-------_",
-                   PrintFile()));
-    EXPECT_TRUE(kxtest::PrintFileExtendsSpool(PrintFile(), firstSpool + next.uni.spool));
 }
 
 TEST_F(JobTest, ReloadedPrintFileThatCannotBeWrittenFailsButEndsItsDocument)

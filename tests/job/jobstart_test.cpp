@@ -1,14 +1,14 @@
-// The job start: the job commands in their order with each kind of command
-// character, the print file and its header, collation and the files it
-// needs, the devmode fallback, and settings that are bad or cannot be
-// served (master unit 0, a full disk, a print file that cannot be written).
+// The job start where the golden jobs (tests/host/golden/stream-*) do not
+// reach: the job's memory blocks, collation and the files it needs, the
+// devmode fallback, and settings that are bad or cannot be served (master
+// unit 0, a full disk, a print file that cannot be written).
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "core/regvalues.h"
 #include "core/trace.h"
 #include "job/jobfixture.h"
-#include "core/regvalues.h"
 
 namespace {
 
@@ -23,110 +23,12 @@ void ClearMarkerOf(KX_DEVMODE* dm)
 #define ClearMarker() ClearMarkerOf(&d.devmode)
 
 // One empty page without comments: the data transfer start, the page's
-// copies, its field count and its print start. The print file adds the
-// line ends that the spooler stream leaves out.
+// copies, its field count and its print start.
 constexpr char kQuietSpool[] =
     "^FJDTS-r--------_\r\n"
     "^FBBA--r00001---_"
     "^FBA---r00------_"
     "^FBC---r1-------_";
-constexpr char kQuietPrintFile[] =
-    "^FJDTS-r--------_\r\n"
-    "^FBBA--r00001---_\r\n\r\n"
-    "^FBA---r00------_\r\n\r\n"
-    "^FBC---r1-------_";
-
-TEST_F(JobTest, OnePageWithoutComments)
-{
-    CommentsOff();
-    RunJob(1);
-    EXPECT_TRUE(BytesEqual(kQuietSpool, Spool()));
-    EXPECT_TRUE(BytesEqual(kQuietPrintFile, PrintFile()));
-    EXPECT_TRUE(kxtest::PrintFileExtendsSpool(PrintFile(), Spool()));
-}
-
-TEST_F(JobTest, OnePageWithCommentsAndHeader)
-{
-    CommentsOn();
-    RunJob(1);
-    EXPECT_TRUE(
-        BytesEqual("^FJDTS-r--------_\t// Data transfer start \r\n"
-                   "^FBBA--r00001---_"
-                   "^FBA---r00------_"
-                   "^FBC---r1-------_",
-                   Spool()));
-    const std::string expected =
-        "// printed at: 05.12.2026 14:30:15\r\n"
-        "// Manufacturer: Orvane\r\n"
-        "// Printer: KX Test Printer\r\n"
-        "// PlugIn-Version: \r\n"
-        "// OS-Version: \r\n"
-        "//             \r\n"
-        "\r\n"
-        "\t// START_JOB 14:30:15,250\r\n"
-        "^FJDTS-r--------_\t// Data transfer start \r\n"
-        "\r\n\t// START_PAGE \r\n"
-        "^FBBA--r00001---_\t// Copies 1\r\n"
-        "\t// END_PAGE 14:30:15,250 \r\n\r\n"
-        "\r\n\t// END_BITMAP 14:30:15,250\r\n"
-        "^FBA---r00------_\t// Objects(Fields) \r\n"
-        "^FBC---r1-------_\t// Printstart \r\n"
-        "\t// END_DOC \r\n"
-        "\t// END_JOB 14:30:15,250\r\n";
-    EXPECT_TRUE(BytesEqual(expected, PrintFile()));
-    EXPECT_TRUE(kxtest::PrintFileExtendsSpool(PrintFile(), Spool()));
-}
-
-TEST_F(JobTest, UserDefinedCharactersOnlyWhereThePrinterTakesThem)
-{
-    CommentsOn();
-    pi.dwSohEtb = 2;
-    pi.dwOwnSoh = '{';
-    pi.dwOwnEtb = '}';
-    pi.dwEtbSohAutomatik = 1;
-    features[0] = 0x80;
-    RunJob(1);
-    EXPECT_TRUE(
-        BytesEqual("KXPLStartStop7B7D\t\t// Userdefined Start/Stop \r\n"
-                   "{FJDTS-r--------}\t// Data transfer start \r\n"
-                   "{FBBA--r00001---}{FBA---r00------}{FBC---r1-------}"
-                   "KXPLStartStop----",
-                   Spool()));
-    const std::string print = PrintFile();
-    EXPECT_NE(print.find("KXPLStartStop----\t\t\t// Userdefined Start/Stop Reset\r\n"),
-              std::string::npos);
-}
-
-// Time and date, data memory, the discarded old job: in this order after
-// the data transfer start. The data memory's pause shows on the clock.
-TEST_F(JobTest, JobCommandsInTheirOrder)
-{
-    CommentsOn();
-    pi.dwPrinterTime = 1;
-    pi.dwDatenspeicher = 1;
-    features[0] = 0x4;
-    RunJob(1);
-    const std::string spool = Spool();
-    EXPECT_EQ(spool.rfind("^FJDTS-r--------_\t// Data transfer start \r\n"
-                          "^FCIB--r143015--_\t// PC time \r\n"
-                          "^FCIA--r051226--_\t// PC date \r\n"
-                          "^FCGD--r1-------_\t// Data memory  \r\n"
-                          "^RD----r0-------_^RD----r2-------_\t// old job aborted \r\n",
-                          0),
-              0u)
-        << kxtest::Escape(spool);
-    EXPECT_NE(PrintFile().find("\t// END_JOB 14:30:16,250\r\n"), std::string::npos);
-}
-
-TEST_F(JobTest, DataMemoryThreeIsABareLineEnd)
-{
-    CommentsOff();
-    pi.dwDatenspeicher = 3;
-    pi.dwQueueJob = 1;  // an abort switch on: no "RD"
-    features[0] = 0x4;
-    RunJob(1);
-    EXPECT_TRUE(BytesEqual(std::string("^FJDTS-r--------_\r\n\r\n") + (kQuietSpool + 19), Spool()));
-}
 
 TEST_F(JobTest, SecondStartOnTheSameDeviceLeavesTheJobAlone)
 {

@@ -1,6 +1,6 @@
-// The page end: empty pages, labels of several pages, per-page copies, the
-// ten-page limit, both protocols' field counts, endless material, the
-// rotate record, pass-through data, and the raster of the image path.
+// The page end where the golden jobs (tests/host/golden/stream-*) do not
+// reach: the rotate record, pass-through data, the raster of the image path,
+// and the prefix and suffix sections.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,74 +17,6 @@ using kxtest::BytesEqual;
 using kxtest::JobTest;
 
 constexpr char kStart[] = "^FJDTS-r--------_\r\n";
-
-TEST_F(JobTest, EmptyPageIsSuppressedAndGetsNoPrintStart)
-{
-    pi.bLeereSeiten = 1;
-    RunJob(1);
-    EXPECT_TRUE(BytesEqual(std::string(kStart) + "^FBBA--r00001---_^FBA---r00------_", Spool()));
-}
-
-TEST_F(JobTest, TwoPagesSideBySidePrintOnEverySecondPage)
-{
-    d.devmode.wMehrereSeiten = 1;
-    RunJob(4);
-    EXPECT_TRUE(BytesEqual(std::string(kStart) + "^FBBA--r00001---_"
-                                                 "^FBA---r00------_"
-                                                 "^FBA---r00------_^FBC---r1-------_"
-                                                 "^FBA---r00------_"
-                                                 "^FBA---r00------_^FBC---r1-------_",
-                           Spool()));
-}
-
-// An unfinished label of several pages gets its print start at the
-// document end.
-TEST_F(JobTest, UnfinishedLabelPrintsAtTheDocumentEnd)
-{
-    d.devmode.wMehrereSeiten = 1;
-    RunJob(3);
-    EXPECT_TRUE(BytesEqual(std::string(kStart) + "^FBBA--r00001---_"
-                                                 "^FBA---r00------_"
-                                                 "^FBA---r00------_^FBC---r1-------_"
-                                                 "^FBA---r00------_^FBC---r1-------_",
-                           Spool()));
-}
-
-// One common print start for the job: each page carries its own copies,
-// the document end the print order and the print start.
-TEST_F(JobTest, JobPrintWithPerPageCopiesAndPagesToPrint)
-{
-    d.devmode.dwFlags = PDMFLAG_JOBDRUCK;
-    d.devmode.wKopieProSeite[1] = 3;
-    kx::SetDevmodeText(&d.devmode, KX_DM_TEXT(szPrintOrder), u"");
-    RunJob(4);
-    EXPECT_TRUE(BytesEqual(std::string(kStart) + "^FBG---r1_^FBA---r00------_^FBBE--r00001---_"
-                                                 "^FBG---r2_^FBA---r00------_^FBBE--r00003---_"
-                                                 "^FBG---r3_^FBA---r00------_^FBBE--r00001---_"
-                                                 "^FBG---r4_^FBA---r00------_^FBBE--r00001---_"
-                                                 "^FBH---r1-4_^FBBA--r00001---_^FBC---r1-------_",
-                           Spool()));
-}
-
-TEST_F(JobTest, JobPrintStopsAtTenPagesAndKeepsItsPrintOrder)
-{
-    CommentsOn();
-    d.devmode.dwFlags = PDMFLAG_JOBDRUCK;
-    kx::SetDevmodeText(&d.devmode, KX_DM_TEXT(szPrintOrder), u"2,1");
-    RunJob(11);
-    const std::string spool = Spool();
-    EXPECT_NE(spool.find("^FBG---r10_"), std::string::npos);
-    EXPECT_EQ(spool.find("^FBG---r11_"), std::string::npos);
-    // Ten pages' worth of field counts, the eleventh writes nothing.
-    std::size_t counts = 0;
-    for (std::size_t at = spool.find("^FBA---r"); at != std::string::npos;
-         at = spool.find("^FBA---r", at + 1))
-        ++counts;
-    EXPECT_EQ(counts, 10u);
-    EXPECT_TRUE(spool.ends_with("^FBH---r2,1_^FBBA--r00001---_^FBC---r1-------_")) << spool;
-    EXPECT_NE(PrintFile().find("^FBH---r2,1_\t\t\t// Print job - print order \r\n"),
-              std::string::npos);
-}
 
 TEST_F(JobTest, RotateRecordAndLinePathEnd)
 {

@@ -108,15 +108,6 @@ TEST(Interface, QueryInterfaceAndCounts)
     EXPECT_EQ(uni->Release(), 0u);
 }
 
-TEST(Interface, ReleaseAtZeroDoesNothing)
-{
-    std::atomic<long> count{0};
-    EXPECT_EQ(kx::ReleaseCount(count), -1);
-    EXPECT_EQ(count.load(), 0);
-    count = 2;
-    EXPECT_EQ(kx::ReleaseCount(count), 1);
-}
-
 TEST(Interface, ImplementedMethodsAreExactlyThree)
 {
     IPrintOemUni* uni = CreatePlugin();
@@ -147,9 +138,7 @@ TEST(Interface, GetInfoSignatureVersionAndRefusals)
     for (DWORD mode : {0u, 2u, 4u, 5u, 100u}) {
         needed = 77;
         EXPECT_EQ(uni->GetInfo(mode, &value, sizeof(value), &needed), E_FAIL) << mode;
-        if (mode <= 4) {
-            EXPECT_EQ(needed, 0u) << mode;
-        }
+        EXPECT_EQ(needed, 0u) << mode;
     }
     EXPECT_EQ(kx::hrGetInfo(OEMGI_GETINTERFACEVERSION, &value, 4, &needed), E_FAIL);
     EXPECT_EQ(kx::plat::GetLastError(), ERROR_INVALID_PARAMETER);

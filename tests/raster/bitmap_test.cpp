@@ -223,34 +223,6 @@ TEST(BitmapGeometry, QuarterTurns)
     EXPECT_EQ(rgb.GetPixelColor(1, 2), RGBColour(2, 0, 7));
 }
 
-TEST(BitmapGeometry, QuarterTurnsOfOneBitPagesDotByDot)
-{
-    BitmapDevice d;
-    Lcg rnd(31);
-    for (int w : {1, 8, 13, 37}) {
-        for (int h : {1, 7, 8, 21}) {
-            Bitmap b(d.oem(), w, h, 1);
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x) b.SetPixelIndex(x, y, int(rnd() & 1));
-            std::vector<std::vector<int>> before(static_cast<std::size_t>(h));
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x) before[std::size_t(y)].push_back(b.GetPixelIndex(x, y));
-            ASSERT_TRUE(b.Rotate90(d.oem()));
-            ASSERT_EQ(b.Width, h);
-            ASSERT_EQ(b.Height, w);
-            for (int x = 0; x < w; ++x)
-                for (int yp = 0; yp < h; ++yp)
-                    ASSERT_EQ(b.GetPixelIndex(yp, x),
-                              before[std::size_t(h - 1 - yp)][std::size_t(x)])
-                        << w << " x " << h << " at " << yp << "," << x;
-            // The padding of every new row stays white.
-            for (int r = 0; r < b.Height; ++r)
-                for (int bit = h; bit < int(b.ScanLineSize) * 8; ++bit)
-                    ASSERT_TRUE(b.Data[r * b.ScanLineSize + bit / 8] & (0x80 >> (bit % 8)));
-        }
-    }
-}
-
 TEST(BitmapGeometry, FreeAngleResamples)
 {
     BitmapDevice d;
