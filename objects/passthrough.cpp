@@ -3,10 +3,11 @@
 #include <string_view>
 
 #include "core/format.h"
-#include "core/trace.h"
+#include "core/jobcontext.h"
 #include "core/jobheap.h"
-#include "platform/platform.h"
 #include "core/output.h"
+#include "core/trace.h"
+#include "platform/platform.h"
 
 namespace kx {
 
@@ -64,8 +65,9 @@ bool ReadWholeFile(OEM_PDEV* pdev, std::u16string_view path, DWORD cbUnknown, Fi
 
 BOOL SendFileContentToPrinter(PDEVOBJ pdevobj, OEM_PDEV* pdev, IPrintOemDriverUni* pUniDrv)
 {
-    if (!pdev || !pdev->pOp || !pdev->pOp->pTreiberstrukturen) return FALSE;
-    const PRN_INTERFACE& pi = pdev->pOp->pTreiberstrukturen->prnInterface;
+    const PRN_INTERFACE* settings = JobContext(pdev).Interface();
+    if (!settings) return FALSE;
+    const PRN_INTERFACE& pi = *settings;
     std::u16string_view path(pi.wcExternalFilePath, Length(pi.wcExternalFilePath, PRN_PATH_CHARS));
     if (path.size() < 5) {
         Trace(u"UNI(PassThrough):  SendFileContentToPrinter() kein Dateiname |%s| \r\n", path);

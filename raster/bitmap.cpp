@@ -7,12 +7,12 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/jobcontext.h"
 #include "core/jobheap.h"
 #include "core/trace.h"
 #include "platform/platform.h"
 
 namespace kx {
-
 
 namespace {
 
@@ -33,8 +33,7 @@ std::uint64_t ScanLineBytes(int bpp, int width)
 
 Bildverarbeitung* PageRecord(OEM_PDEV* pOemPDev)
 {
-    if (!pOemPDev || !pOemPDev->pOp) return nullptr;
-    return pOemPDev->pOp->pBildverarbeitung;
+    return JobContext(pOemPDev).PageImage();
 }
 
 // Rounds half away from zero into 16 bits, as every dimension of the raster

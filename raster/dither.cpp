@@ -16,6 +16,7 @@
 
 #include <memory>
 
+#include "core/jobcontext.h"
 #include "core/jobheap.h"
 #include "core/trace.h"
 #include "platform/platform.h"
@@ -825,8 +826,7 @@ bool gScalarDiffusion = false;
 
 Bildverarbeitung* PageRecordOf(PDEVOBJ pdevobj)
 {
-    OEM_PDEV* pdev = GetOemPDev(pdevobj);
-    return pdev && pdev->pOp ? pdev->pOp->pBildverarbeitung : nullptr;
+    return JobContext(pdevobj).PageImage();
 }
 
 ReduceSettings ReadSettings(PDEVOBJ pdevobj)
@@ -853,9 +853,8 @@ ReduceSettings ReadSettings(PDEVOBJ pdevobj)
         s.fringe = dm->wColorSeam;
         s.optimisation = dm->wNoColorOptimization == 0;
     }
-    OEM_PDEV* pdev = GetOemPDev(pdevobj);
-    if (pdev && pdev->pOp && pdev->pOp->pDruckDaten)
-        s.colourPrint = (pdev->pOp->pDruckDaten->dwDocFeatures & DOC_FEATURE_COLORPRINT) != 0;
+    if (const DruckDaten* d = JobContext(pdevobj).Data())
+        s.colourPrint = (d->dwDocFeatures & DOC_FEATURE_COLORPRINT) != 0;
     return s;
 }
 
