@@ -91,7 +91,8 @@ TEST_F(JobFile, EveryMistakeNamesItsPlace)
         job.merge_patch(c.value("patch", json::object()));
         std::string text = c.contains("text") ? c["text"].get<std::string>() : job.dump();
         if (c.contains("blank_image")) {
-            const fs::path blank = WritePbm("blank.pbm", c["blank_image"][0], c["blank_image"][1], {});
+            const fs::path blank =
+                WritePbm("blank.pbm", c["blank_image"][0], c["blank_image"][1], {});
             for (const char* list : {"pages", "events"})
                 if (job.contains(list)) job[list][0]["image"] = blank.string();
             text = job.dump();

@@ -7,10 +7,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "host_fixture.h"
-#include "platform/platform.h"
 #include "core/devmode.h"
 #include "core/prn_interface.h"
+#include "host_fixture.h"
+#include "platform/platform.h"
 
 namespace kxhosttest {
 namespace {
