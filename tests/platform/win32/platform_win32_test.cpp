@@ -10,22 +10,16 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/wine/check.h"
 
 namespace {
 
 using namespace kx::plat;
 
-int g_failures = 0;
-
+// A failed check shows the last error.
 bool Check(bool ok, const char* what)
 {
-    std::printf("%s %s", ok ? "PASS" : "FAIL", what);
-    if (!ok) {
-        std::printf(" (last error %u)", GetLastError());
-        ++g_failures;
-    }
-    std::printf("\n");
-    return ok;
+    return kxcheck::Check(ok, what, "last error " + std::to_string(GetLastError()));
 }
 
 bool Fails(bool ok, std::uint32_t error)
@@ -203,6 +197,5 @@ int main()
     Files();
     CodePages();
     System();
-    std::printf("%d check(s) failed\n", g_failures);
-    return g_failures ? 1 : 0;
+    return kxcheck::Finish();
 }
