@@ -11,10 +11,13 @@
 //     "output_starts": "header.kxpl",                    or only the leading bytes
 //     "files": {"C:\\x\\y.prn": "y.prn"}                 files expected on the drives
 //     "same_on_windows": ["C:\\x\\z.prn"]                files that the Windows build under
-//   }                                                    Wine must write as the native one does
+//                                                        Wine must write as the native one does
 //                                                        (tests/wine/conformance.py)
+//     "registry": [{...}]                                stored settings records, see CheckRegistry
+//   }
 //
-// The jobs of golden/stand-in/ run on the stand-in module (tests/host/fake),
+// The jobs of golden/registry/ check the settings records the job stored
+// (native only). The jobs of golden/stand-in/ run on the stand-in module (tests/host/fake),
 // whose output is a transcript of the calls kxrender made: the driver host's
 // order, bands and strips, lines and cursor moves, text objects, faults and
 // replayed calls. The program's command line and its refusals are checked
@@ -23,10 +26,13 @@
 
 #include <sys/wait.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include "host/records.h"
 #include "host_fixture.h"
+#include "platform/platform.h"
 #include "platform/sim.h"
 #include "support/harness.h"
 
@@ -69,10 +75,98 @@ Result Kxrender(const fs::path& dir, const std::string& args)
     return r;
 }
 
+namespace plat = kx::plat;
+
+std::string Hex(const std::vector<std::uint8_t>& b)
+{
+    std::string s;
+    char two[3];
+    for (std::uint8_t c : b) {
+        std::snprintf(two, sizeof two, "%02x", c);
+        s += two;
+    }
+    return s;
+}
+
+// One stored value: {"printer": name} for the printer's data, else
+// {"key": user key} or {"machine_key": key}; and "value", its name.
+std::vector<std::uint8_t> Stored(const json& e)
+{
+    const std::u16string name =
+        plat::MultiByteToWide(plat::kCpUtf8, e.at("value").get<std::string>());
+    std::uint32_t size = 0;
+    std::vector<std::uint8_t> b;
+    if (e.contains("printer")) {
+        plat::Handle h = nullptr;
+        if (plat::OpenPrinter(plat::MultiByteToWide(plat::kCpUtf8, e["printer"].get<std::string>()),
+                              &h) != 0)
+            return b;
+        plat::GetPrinterData(h, name, nullptr, nullptr, 0, &size);
+        b.resize(size);
+        if (plat::GetPrinterData(h, name, nullptr, b.data(), size, &size) != 0) b.clear();
+        plat::ClosePrinter(h);
+        return b;
+    }
+    const bool machine = e.contains("machine_key");
+    const std::u16string key = plat::MultiByteToWide(
+        plat::kCpUtf8, e.at(machine ? "machine_key" : "key").get<std::string>());
+    const plat::Hive hive = machine ? plat::Hive::LocalMachine : plat::Hive::CurrentUser;
+    if (plat::RegGetValue(hive, key, name, nullptr, nullptr, &size) != 0) return b;
+    b.resize(size);
+    plat::RegGetValue(hive, key, name, nullptr, b.data(), &size);
+    return b;
+}
+
+// Each expectation of a stored value: "absent", its "size", its leading
+// bytes ("hex"), 32-bit words at offsets ("u32"), or named fields of the record it holds
+// ("devmode", "interface", "public_devmode", "ftkn", at byte "at"): applying the named values to
+// the stored record must change nothing.
+void CheckRegistry(const json& list, const fs::path& state)
+{
+    plat::sim::Config cfg;
+    cfg.stateDir = state.string();
+    cfg.rootDir = (state / "drives").string();
+    plat::sim::Configure(cfg);
+    for (const json& e : list) {
+        SCOPED_TRACE(e.dump().substr(0, 160));
+        const std::vector<std::uint8_t> b = Stored(e);
+        if (e.value("absent", false)) {
+            EXPECT_TRUE(b.empty());
+            continue;
+        }
+        ASSERT_FALSE(b.empty());
+        if (e.contains("size")) {
+            EXPECT_EQ(b.size(), e["size"].get<std::size_t>());
+        }
+        if (e.contains("hex")) {
+            EXPECT_EQ(Hex(b).substr(0, e["hex"].get<std::string>().size()), e["hex"]);
+        }
+        for (const json& u : e.value("u32", json::array())) {
+            std::uint32_t v = 0;
+            std::memcpy(&v, b.data() + u[0].get<std::size_t>(), 4);
+            EXPECT_EQ(v, u[1].get<std::uint32_t>()) << "at " << u[0];
+        }
+        const std::size_t at = e.value("at", 0u);
+        std::vector<std::uint8_t> copy = b;
+        copy.resize(std::max(copy.size(), at + sizeof(KX_DEVMODE) + sizeof(PRN_INTERFACE)));
+        void* p = copy.data() + at;
+        if (e.contains("devmode"))
+            kxhost::ApplyDevmode(e["devmode"], "devmode", static_cast<KX_DEVMODE*>(p));
+        if (e.contains("interface"))
+            kxhost::ApplyInterface(e["interface"], "interface", static_cast<PRN_INTERFACE*>(p));
+        if (e.contains("public_devmode"))
+            kxhost::ApplyPublicDevmode(e["public_devmode"], "public_devmode",
+                                       static_cast<DEVMODEW*>(p));
+        if (e.contains("ftkn")) kxhost::ApplyFtkn(e["ftkn"], "ftkn", static_cast<DEVMODE_FTKN*>(p));
+        copy.resize(b.size());
+        EXPECT_EQ(Hex(copy), Hex(b)) << "a named value differs from the stored record";
+    }
+}
+
 std::vector<std::string> GoldenJobs()
 {
     std::vector<std::string> names;
-    for (const char* folder : {"", "stand-in/"}) {
+    for (const char* folder : {"", "registry/", "stand-in/"}) {
         std::error_code ec;
         for (const auto& entry : fs::directory_iterator(kGoldenDir / folder, ec)) {
             const std::string file = entry.path().filename().string();
@@ -129,6 +223,7 @@ TEST_P(Golden, Job)
             kxtest::BytesEqual(ReadFile(folder / expected.get<std::string>()), ReadFile(file)))
             << windowsPath;
     }
+    if (expect.contains("registry")) CheckRegistry(expect["registry"], dir_ / "state");
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, Golden, ::testing::ValuesIn(GoldenJobs()), [](const auto& info) {
