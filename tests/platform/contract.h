@@ -68,6 +68,8 @@ inline void Files(CheckFn Check)
     DeleteFile(a);
     DeleteFile(b);
     DeleteFile(c);
+    for (const char16_t* left : {u"\\d.prn", u"\\e.prn"}) DeleteFile(dir + left);
+    RemoveDirectory(dir + u"\\sub2");
     RemoveDirectory(dir);
     Check(CreateDirectory(dir) && Fails(CreateDirectory(dir), 183), "files: directory once");
     Check(Fails(CreateDirectory(dir + u"\\x\\y"), 3), "files: one level at a time");
@@ -137,9 +139,6 @@ inline void Files(CheckFn Check)
           "files: CREATE_ALWAYS truncates an existing file");
     WriteFile(h, "abc", 3, &n);
     CloseHandle(h);
-    Check(
-        CreateFile(d, kGenericRead, 0, kTruncateExisting) == kInvalidHandle && GetLastError() == 87,
-        "files: TRUNCATE_EXISTING needs write access");
     h = CreateFile(d, kGenericWrite, 0, kTruncateExisting);
     Check(h != kInvalidHandle && GetFileSize(h, &size) && size == 0, "files: TRUNCATE_EXISTING");
     CloseHandle(h);

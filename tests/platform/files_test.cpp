@@ -68,7 +68,7 @@ TEST_F(FilesTest, AFreshRootHasTheUsualFolders)
     EXPECT_FALSE(PathFileExists(u"C:\\Users\\user\\Documents"));
 }
 
-TEST_F(FilesTest, DrivesAndTheirRoots)
+TEST_F(FilesTest, RootsAndTruncation)
 {
     // (Folders one level at a time: tests/platform/contract.h.)
     EXPECT_FALSE(CreateDirectory(u"C:\\"));
@@ -77,6 +77,10 @@ TEST_F(FilesTest, DrivesAndTheirRoots)
     EXPECT_FALSE(CreateDirectory(u"C:\\file"));
     EXPECT_EQ(183u, GetLastError());
     EXPECT_TRUE(IsDirectory(u"E:\\")) << "every drive letter exists";
+    // (Wine truncates through a reading handle; the simulation refuses, as
+    // the system's documentation asks for write access.)
+    EXPECT_EQ(kInvalidHandle, CreateFile(u"C:\\file", kGenericRead, 0, kTruncateExisting));
+    EXPECT_EQ(87u, GetLastError());
     EXPECT_FALSE(RemoveDirectory(u"C:\\"));
     EXPECT_EQ(5u, GetLastError());
 }
