@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -222,6 +223,44 @@ inline void CodePages(CheckFn Check)
     Check(MultiByteToWide(kCpUtf8, "a\xff") == u"a\uFFFD", "code pages: invalid UTF-8");
     Check(MultiByteToWide(12345, "a").empty() && GetLastError() == 87,
           "code pages: unknown code page");
+
+    Check(GetACP() == 1252 && GetOEMCP() == 437 &&
+              MultiByteToWide(kCpAcp, "\x80\xe4") == MultiByteToWide(kCp1252, "\x80\xe4") &&
+              MultiByteToWide(kCpOemCp, "\x80\xe4") == MultiByteToWide(kCp437, "\x80\xe4"),
+          "code pages: ANSI 1252, OEM 437");
+    std::string all;
+    for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
+    for (std::uint32_t cp : {kCp1252, kCp437, kCp850, kCpSymbol}) {
+        const std::u16string wide = MultiByteToWide(cp, all);
+        Check(wide.size() == 256 && WideToMultiByte(cp, wide, &used) == all && !used,
+              ("code pages: every byte of " + std::to_string(cp) + " comes back").c_str());
+    }
+    Check(MultiByteToWide(kCp1252, "\x82\x9f\xe9\x8d\x90") == u"\u201A\u0178\u00E9\u008D\u0090",
+          "code pages: 1252, its unassigned bytes as C1 controls");
+    Check(WideToMultiByte(kCp1252, u"?", &used) == "?" && !used,
+          "code pages: a real question mark is no default");
+    Check(MultiByteToWide(kCp437, "\xcd\xbb\xdb\xe1\xe3\r\n\x7f") ==
+                  u"\u2550\u2557\u2588\u00DF\u03C0\r\n\x7f" &&
+              MultiByteToWide(kCp850, "\x9d\xd5") == u"\u00D8\u0131",
+          "code pages: 437 and 850");
+    Check(MultiByteToWide(kCpSymbol, "\xff ") == u"\uF0FF\uF020" &&
+              WideToMultiByte(kCpSymbol, u"\u00B7\r", &used) == "\xb7\r" && !used &&
+              WideToMultiByte(kCpSymbol, u"\u20AC", &used) == "?" && used,
+          "code pages: symbol and the private use area");
+    const std::pair<const char*, std::u16string> invalid[] = {
+        {"a\xc3", u"a\uFFFD"},
+        {"\xc3(", u"\uFFFD("},
+        {"\xc0\xaf", u"\uFFFD\uFFFD"},
+        {"\xe2\x82x", u"\uFFFDx"},
+    };
+    for (const auto& [bytes, wide] : invalid)
+        Check(MultiByteToWide(kCpUtf8, bytes) == wide, "code pages: broken UTF-8, one U+FFFD each");
+    std::u16string pair = u"x";
+    pair.push_back(0xDC00);
+    pair.push_back(0xD800);
+    Check(WideToMultiByte(kCpUtf8, pair) == "x\xef\xbf\xbd\xef\xbf\xbd" &&
+              WideToMultiByte(kCpUtf8, std::u16string(u"a\0b", 3)) == std::string("a\0b", 3),
+          "code pages: lone surrogates; a NUL inside the text");
 }
 
 }  // namespace kxcontract
