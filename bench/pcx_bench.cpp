@@ -17,46 +17,20 @@
 #include "raster/bandcapture.h"
 #include "raster/pcx.h"
 #include "raster/rle.h"
-#include "tests/support/spool_sink.h"
+#include "tests/support/testdevice.h"
 
 namespace {
 
-// A job's device state with the raster members, no print files, no trace.
-struct Device {
-    DEVMODEW pub{};
-    KX_DEVMODE dm{};
-    OEM_PDEV pdev{};
-    KX_POP op{};
-    DruckDaten dd{};
-    Treiberstrukturen ts{};
-    Bildverarbeitung bv{};
-    Bildanteile ba{};
-    RGBQUAD table[256]{};
-    DEVOBJ devobj{};
-    kxtest::SpoolSink sink;
-
+// The shared test device with the raster records, compression on, counting
+// what reaches the spooler.
+struct Device : kxtest::TestDevice {
     explicit Device(WORD dpi)
     {
-        pub.dmOrientation = DMORIENT_PORTRAIT;
-        dm.FixedData.wMasterUnit = dpi;
-        dm.FixedData.lMaxSizeX = 4000;
-        dm.FixedData.lMaxSizeY = 8000;
-        dd.cStart = '^';
-        dd.cEnd = '_';
-        dd.bCompress = 1;
-        dd.dwDocFeatures = DOC_FEATURE_QUALITY;
-        bv.prgbq = table;
-        devobj.pPublicDM = &pub;
-        devobj.pOEMDM = &dm;
-        devobj.pdevOEM = &pdev;
-        pdev.pOp = &op;
-        op.pDruckDaten = &dd;
-        op.pTreiberstrukturen = &ts;
-        op.pBildverarbeitung = &bv;
-        op.pBildanteile = &ba;
-        op.hBufferHeap = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x1000));
+        WithRaster(dpi, 4000, 8000);
+        data.bCompress = 1;
+        data.dwDocFeatures = DOC_FEATURE_QUALITY;
+        uni.keep = false;
     }
-    ~Device() { kx::vFreeBuffer(&pdev); }
     void NewPage()
     {
         kx::vFreeBuffer(&pdev);
@@ -173,10 +147,10 @@ void BM_SendPCX(benchmark::State& state)
                     &page.rows[std::size_t(y) * page.sl], page.sl);
     Device d(static_cast<WORD>(dpi));
     const kx::MonoImage image{bottomUp.data(), page.w, page.h, page.sl, nullptr, 0, 1};
-    for (auto _ : state) benchmark::DoNotOptimize(kx::SendPCX(&d.devobj, &d.sink, image, FALSE));
+    for (auto _ : state) benchmark::DoNotOptimize(kx::SendPCX(&d.devobj, &d.uni, image, FALSE));
     SetRate(state, double(page.w) * page.h);
     state.counters["PCX bytes"] =
-        benchmark::Counter(double(d.sink.bytes) / double(state.iterations()));
+        benchmark::Counter(double(d.uni.bytes) / double(state.iterations()));
 }
 BENCHMARK(BM_SendPCX)->Arg(203)->Arg(300)->Arg(600);
 

@@ -34,6 +34,7 @@
 #include "raster/dither.h"
 #include "raster/jpeg.h"
 #include "settings/models.h"
+#include "tests/support/testdevice.h"
 
 extern char** environ;
 
@@ -41,24 +42,15 @@ namespace {
 
 using kx::Bitmap;
 
-// What the raster operations reach through the device.
-struct Device {
-    KX_DEVMODE devmode{};
-    OEM_PDEV pdev{};
-    KX_POP op{};
-    DruckDaten data{};
-    Bildverarbeitung page{};
-    RGBQUAD tables[3][256]{};
-    DEVOBJ devobj{};
+// The shared test device with the three colour tables (grey, colour
+// printing, ribbon colour) as the page-end stages reach them.
+struct Device : kxtest::TestDevice {
+    Bildverarbeitung& page = bv;
     Device()
     {
-        devobj.pdevOEM = &pdev;
-        devobj.pOEMDM = &devmode;
-        pdev.pOp = &op;
-        op.pDruckDaten = &data;
-        op.pBildverarbeitung = &page;
-        page.prgbq = tables[0];
-        page.prgbqSaved = tables[1];
+        op.pBildverarbeitung = &bv;
+        bv.prgbq = tables[0];
+        bv.prgbqSaved = tables[1];
         kx::FillGreyPalette(tables[0]);
         kx::FillColorPalette_250Grey(tables[1]);
         kx::FillColorPalette_6Colors(tables[2]);

@@ -13,6 +13,7 @@
 
 #include "platform/sim.h"
 #include "raster/bandcapture.h"
+#include "support/testdevice.h"
 
 namespace {
 
@@ -46,16 +47,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)clockFixed;
 
     Reader in{data, size};
-    DEVMODEW pub{};
-    KX_DEVMODE dm{};
-    OEM_PDEV pdev{};
-    KX_POP op{};
-    DruckDaten dd{};
-    Bildverarbeitung bv{};
-    Bildanteile ba{};
-    RGBQUAD table[256]{};
-    RGBQUAD saved[256]{};
-    DEVOBJ devobj{};
+    kxtest::TestDevice t(false);
+    t.WithRaster(0, 0, 0);
+    t.pdev.pOp = &t.op;
+    t.op.pDruckDaten = &t.data;
+    DEVMODEW& pub = t.publicDM;
+    KX_DEVMODE& dm = t.devmode;
+    OEM_PDEV& pdev = t.pdev;
+    DruckDaten& dd = t.data;
+    Bildverarbeitung& bv = t.bv;
+    RGBQUAD* table = t.tables[0];
+    RGBQUAD* saved = t.tables[1];
+    DEVOBJ& devobj = t.devobj;
 
     pub.dmOrientation = static_cast<SHORT>(in.U8() % 3);
     pub.dmPaperLength = static_cast<SHORT>(in.U16());
@@ -66,16 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t flags = in.U8();
     if (flags & 1) dd.dwDocFeatures |= DOC_FEATURE_COLORPRINT;
     if (flags & 2) bv.prgbqSaved = saved;
-    if (!(flags & 4)) bv.prgbq = table;
 
+    bv.prgbq = (flags & 4) ? nullptr : table;
     devobj.pPublicDM = (flags & 8) ? nullptr : &pub;
-    devobj.pOEMDM = &dm;
-    devobj.pdevOEM = &pdev;
-    pdev.pOp = &op;
-    op.pDruckDaten = &dd;
-    op.pBildverarbeitung = &bv;
-    op.pBildanteile = &ba;
-    op.hBufferHeap = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x1000));
 
     for (int band = 0; band < 40 && in.n >= 20; ++band) {
         BITMAPINFOHEADER h{};

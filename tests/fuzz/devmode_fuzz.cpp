@@ -10,36 +10,23 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
-#include <unistd.h>
-
+#include "core/devmode.h"
+#include "core/regvalues.h"
 #include "platform/platform.h"
 #include "platform/sim.h"
-#include "core/devmode.h"
 #include "settings/devmodeops.h"
-#include "core/regvalues.h"
+#include "support/testdevice.h"
 
 namespace {
 
 constexpr char16_t kPrinter[] = u"Fuzz KX4";
 
-void Check(bool condition)
-{
-    if (!condition) std::abort();
-}
-
 // One simulated Windows with one printer for the whole run.
 HANDLE SetUpSimulation()
 {
-    std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("kxfuzz-devmode-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    kx::plat::sim::Config cfg;
-    cfg.stateDir = (dir / "state").string();
-    cfg.rootDir = (dir / "root").string();
-    kx::plat::sim::Configure(cfg);
+    kxtest::ScratchSimulation("kxfuzz-devmode");
     kx::plat::sim::DriverSetup driver;
     driver.name = u"KX4 Driver";
     driver.dataFile = u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\missing.GPD";
@@ -49,7 +36,7 @@ HANDLE SetUpSimulation()
     printer.driverName = driver.name;
     kx::plat::sim::AddPrinter(printer);
     HANDLE h = nullptr;
-    Check(kx::plat::OpenPrinter(kPrinter, &h) == 0);
+    kxtest::Require(kx::plat::OpenPrinter(kPrinter, &h) == 0);
     return h;
 }
 
@@ -98,12 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KX_DEVMODE before = out;
     WCHAR name[260];
     int rc = kx::ReadDevmodeSettings(hPrinter, &out, name);
-    Check(rc == 0 || rc == 5);
-    if (rc == 0) Check(std::memcmp(&out, &before, sizeof(out)) == 0);
+    kxtest::Require(rc == 0 || rc == 5);
+    if (rc == 0) kxtest::Require(std::memcmp(&out, &before, sizeof(out)) == 0);
     // Without an output the answer comes before an old printer record is
     // refused, so a failure may still have found one.
     int found = kx::ReadDevmodeSettings(hPrinter, nullptr, nullptr);
-    Check(rc == 5 ? found == 4 : (found == 0 || found == 4));
+    kxtest::Require(rc == 5 ? found == 4 : (found == 0 || found == 4));
 
     // Conversion through the cache and the merge, into buffers of exactly one
     // record so that the sanitizers see any overrun.
@@ -113,12 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     OEMDMPARAM p{};
     p.hPrinter = hPrinter;
     p.pOEMDMOut = in;
-    Check(kx::hrOEMDevMode(OEMDM_DEFAULT, &p) == S_OK);
+    kxtest::Require(kx::hrOEMDevMode(OEMDM_DEFAULT, &p) == S_OK);
     std::memcpy(priv, in, sizeof(KX_DEVMODE));
     p.pOEMDMIn = in;
     p.pOEMDMOut = priv;
-    Check(kx::hrOEMDevMode(OEMDM_CONVERT, &p) == S_OK);
-    Check(priv->dwSize == KX_DEVMODE_SIZE && priv->dwSignature == KX_SIGNATURE);
+    kxtest::Require(kx::hrOEMDevMode(OEMDM_CONVERT, &p) == S_OK);
+    kxtest::Require(priv->dwSize == KX_DEVMODE_SIZE && priv->dwSignature == KX_SIGNATURE);
     DEVMODEW pubIn{}, pubOut{};
     pubIn.dmSize = pubOut.dmSize = sizeof(DEVMODEW);
     pubIn.dmPaperSize = pubOut.dmPaperSize = static_cast<SHORT>(flags << 1);
@@ -126,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pubIn.dmPaperWidth = pubOut.dmPaperWidth = 1000;
     p.pPublicDMIn = &pubIn;
     p.pPublicDMOut = &pubOut;
-    Check(kx::hrOEMDevMode(OEMDM_MERGE, &p) == S_OK);
+    kxtest::Require(kx::hrOEMDevMode(OEMDM_MERGE, &p) == S_OK);
     std::free(in);
     std::free(priv);
     kx::ResetDevmodeCache();

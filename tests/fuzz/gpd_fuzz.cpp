@@ -2,46 +2,26 @@
 // the text in memory, and the whole model-block reader on the text as a file
 // of the simulated drive C.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include <unistd.h>
-
 #include "platform/sim.h"
 #include "settings/gpd.h"
 #include "settings/models.h"
+#include "support/testdevice.h"
 
 namespace {
 
 constexpr const char16_t* kPath = u"C:\\fuzz\\input.gpd";
-std::filesystem::path gSimDir;  // removed when the run ends
-
-// One simulated Windows for the whole run, in a folder of its own.
+// One simulated Windows for the whole run; the input's path on its drive C.
 std::string SetUpSimulation()
 {
-    std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("kxfuzz-gpd-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    gSimDir = dir;
-    std::atexit([] {
-        std::error_code ec;
-        std::filesystem::remove_all(gSimDir, ec);
-    });
-    kx::plat::sim::Config cfg;
-    cfg.stateDir = (dir / "state").string();
-    cfg.rootDir = (dir / "root").string();
-    kx::plat::sim::Configure(cfg);
+    kxtest::ScratchSimulation("kxfuzz-gpd");
     std::filesystem::path host = kx::plat::sim::MapPath(kPath);
     std::filesystem::create_directories(host.parent_path());
     return host.string();
-}
-
-void Check(bool condition)
-{
-    if (!condition) std::abort();
 }
 
 }  // namespace
@@ -68,15 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KX_DEVMODE dm;
     std::memset(&dm, 0, sizeof dm);
     DWORD dwFeatures = 0;
-    Check(kx::GetFixedPrinterSettingsFromGPD(nullptr, &dm, &dwFeatures, kPath) == TRUE);
-    Check((dwFeatures & ~DOC_FEATURE_QUALITY) == 0);
+    kxtest::Require(kx::GetFixedPrinterSettingsFromGPD(nullptr, &dm, &dwFeatures, kPath) == TRUE);
+    kxtest::Require((dwFeatures & ~DOC_FEATURE_QUALITY) == 0);
     if (size == 0) {
-        Check(dm.FixedData.wMasterUnit == 0);
+        kxtest::Require(dm.FixedData.wMasterUnit == 0);
     } else {
         // Whatever the text, a read file leaves a usable model block.
-        Check(dm.FixedData.wMasterUnit > 0 && dm.FixedData.dwHeadWidthByte > 0);
-        Check(dm.FixedData.lMaxSizeX > 0 && dm.FixedData.lMaxSizeY > 0);
-        Check(dm.FixedData.bQuality <= 1);
+        kxtest::Require(dm.FixedData.wMasterUnit > 0 && dm.FixedData.dwHeadWidthByte > 0);
+        kxtest::Require(dm.FixedData.lMaxSizeX > 0 && dm.FixedData.lMaxSizeY > 0);
+        kxtest::Require(dm.FixedData.bQuality <= 1);
     }
     return 0;
 }

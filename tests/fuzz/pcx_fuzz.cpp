@@ -12,7 +12,7 @@
 #include "raster/bandcapture.h"
 #include "raster/pcx.h"
 #include "raster/rle.h"
-#include "tests/support/spool_sink.h"
+#include "support/testdevice.h"
 
 namespace {
 
@@ -39,16 +39,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* s = data;
     const int width = 1 + ((s[0] | (s[1] << 8)) % 1200);
     const int height = 1 + ((s[2] | (s[3] << 8)) % 400);
-    DEVMODEW pub{};
-    KX_DEVMODE dm{};
-    OEM_PDEV pdev{};
-    KX_POP op{};
-    DruckDaten dd{};
-    Treiberstrukturen ts{};
-    Bildverarbeitung bv{};
-    BYTE graphBuf[GRAPHBUF_SIZE]{};
-    DEVOBJ devobj{};
-    kxtest::SpoolSink sink{true};
+    kxtest::TestDevice t;
+    t.WithRaster(0, 0, 0);
+    DEVMODEW& pub = t.publicDM;
+    KX_DEVMODE& dm = t.devmode;
+    DruckDaten& dd = t.data;
+    Treiberstrukturen& ts = t.settings;
+    Bildverarbeitung& bv = t.bv;
+    kxtest::FakeDriverUni& sink = t.uni;
+    sink.keep = false;
+    sink.readEveryByte = true;
+    DEVOBJ& devobj = t.devobj;
 
     dm.FixedData.wMasterUnit = static_cast<WORD>(s[4] % 4 == 0 ? 0 : 150 + s[4]);
     dm.FixedData.wPrintHeadWidth = static_cast<WORD>(s[5] * 8);
@@ -83,15 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ts.prnInterface.dwPrnFileComment = s[15] % 4;
     bv.bmInfoHeader.biBitCount = (s[12] & 32) ? 24 : 1;
     bv.bmInfoHeader.biWidth = width;
-
-    devobj.pPublicDM = &pub;
-    devobj.pOEMDM = &dm;
-    devobj.pdevOEM = &pdev;
-    pdev.pOp = &op;
-    op.pDruckDaten = &dd;
-    op.pTreiberstrukturen = &ts;
-    op.pBildverarbeitung = &bv;
-    op.pGraphBuf = graphBuf;
 
     // The image: bottom-up one-bit rows, filled from the input.
     const DWORD sl = ((DWORD(width) + 31) / 32) * 4;

@@ -8,44 +8,23 @@
 #include <string>
 #include <string_view>
 
-#include <unistd.h>
-
+#include "core/oempdev.h"
 #include "platform/platform.h"
 #include "platform/sim.h"
-#include "core/oempdev.h"
 #include "settings/xmlsettings.h"
+#include "support/testdevice.h"
 
 namespace {
 
 constexpr const char16_t* kPath = u"C:\\fuzz\\input.xml";
 
-// One simulated Windows for the whole run, in a folder of its own, removed
-// when the run ends.
-std::filesystem::path gDir;
-
-void RemoveSimulation()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(gDir, ec);
-}
-
+// One simulated Windows for the whole run; the input's path on its drive C.
 std::string SetUpSimulation()
 {
-    gDir = std::filesystem::temp_directory_path() / ("kxfuzz-xml-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(gDir);
-    std::atexit(RemoveSimulation);
-    kx::plat::sim::Config cfg;
-    cfg.stateDir = (gDir / "state").string();
-    cfg.rootDir = (gDir / "root").string();
-    kx::plat::sim::Configure(cfg);
+    kxtest::ScratchSimulation("kxfuzz-xml");
     std::filesystem::path host = kx::plat::sim::MapPath(kPath);
     std::filesystem::create_directories(host.parent_path());
     return host.string();
-}
-
-void Check(bool condition)
-{
-    if (!condition) std::abort();
 }
 
 bool Terminated(const WCHAR* s, std::size_t cch)
@@ -84,12 +63,12 @@ void Lookups(OEM_PDEV* ctx, const Names& names)
         value[0] = 0;
         int r =
             kx::ReadXML(ctx, names.part[0].c_str(), names.part[1].c_str(), item2, value, rewind);
-        Check(r >= kx::XML_FOUND && r <= kx::XML_NO_ELEMENT);
-        Check(Terminated(value, kx::XML_VALUE_CHARS));
+        kxtest::Require(r >= kx::XML_FOUND && r <= kx::XML_NO_ELEMENT);
+        kxtest::Require(Terminated(value, kx::XML_VALUE_CHARS));
         kx::XmlToInt(value);
     }
     int r = kx::ReadXML(ctx, names.part[0].c_str(), names.part[1].c_str(), nullptr, value, TRUE);
-    Check(r >= kx::XML_FOUND && r <= kx::XML_NO_ELEMENT);
+    kxtest::Require(r >= kx::XML_FOUND && r <= kx::XML_NO_ELEMENT);
 }
 
 }  // namespace
@@ -104,20 +83,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     OEM_PDEV pdev{};  // no job: only the file opened here is read
-    Check(kx::OpenXML(kPath) == kx::XML_FOUND);
+    kxtest::Require(kx::OpenXML(kPath) == kx::XML_FOUND);
     Lookups(&pdev, NamesFrom(text));
 
     DWORD features[MAX_FEATURES];
     ULONG cb = 0;
     kx::GetFeaturesFromXML(&pdev, &cb, features);
-    Check(cb == FEATURE_LIST_SIZE);
-    Check(features[FEATURE_RESERVED_7] == 0 && features[FEATURE_RESERVED_11] == 0);
+    kxtest::Require(cb == FEATURE_LIST_SIZE);
+    kxtest::Require(features[FEATURE_RESERVED_7] == 0 && features[FEATURE_RESERVED_11] == 0);
 
     PRN_INTERFACE pi{};
     kx::GetDataTransmissionParamFromXML(&pdev, &pi);
     for (const WCHAR* path :
          {pi.wcLogFilePath, pi.wcPreSufFilePath, pi.wcExternalFilePath, pi.wcBackupFilePath})
-        Check(Terminated(path, PRN_PATH_CHARS));
+        kxtest::Require(Terminated(path, PRN_PATH_CHARS));
     SHIFT_OPTIM_PARAM shift{};
     kx::GetShiftoptimFromXML(&pdev, &shift);
     PHOTOCELL_PARAM cell{};
@@ -125,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     KX_DEVMODE dm{};
     kx::GetFixedPrinterSettingsFromXML(&pdev, &dm);
-    Check(dm.FixedData.wMasterUnit != 0);
+    kxtest::Require(dm.FixedData.wMasterUnit != 0);
     kx::GetLayoutSizeFromXML(&pdev, &dm);
     kx::GetPrintParameterFromXML(&pdev, &dm);
     kx::GetMaterialMulticolFromXML(&pdev, &dm);
@@ -133,14 +112,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kx::GetColorPrintFromXML(&pdev, &dm);
     kx::GetPrintQualitySettingsFromXML(&pdev, &dm);
     kx::GetFontSettingsFromXML(&pdev, &dm);
-    Check(dm.szIdentSign[1] == 0 && dm.szIdentSign[0] != 0);
-    Check(Terminated(dm.szPrintOrder, 32) && Terminated(dm.szLinkString, 101));
+    kxtest::Require(dm.szIdentSign[1] == 0 && dm.szIdentSign[0] != 0);
+    kxtest::Require(Terminated(dm.szPrintOrder, 32) && Terminated(dm.szLinkString, 101));
     for (int i = 0; i < 8; ++i)
-        Check(Terminated(dm.szWindowsFontName[i], 33) && Terminated(dm.szInstalledName2[i], 33));
+        kxtest::Require(Terminated(dm.szWindowsFontName[i], 33) &&
+                        Terminated(dm.szInstalledName2[i], 33));
 
-    Check(kx::CloseXML() == 1);
+    kxtest::Require(kx::CloseXML() == 1);
     // With nothing open and no job there is no settings file to read.
     WCHAR value[kx::XML_VALUE_CHARS];
-    Check(kx::ReadXML(&pdev, u"Printer", u"MasterUnit", nullptr, value, TRUE) == kx::XML_NO_FILE);
+    kxtest::Require(kx::ReadXML(&pdev, u"Printer", u"MasterUnit", nullptr, value, TRUE) ==
+                    kx::XML_NO_FILE);
     return 0;
 }

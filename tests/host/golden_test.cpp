@@ -9,7 +9,6 @@
 //     "stderr": ["START_JOB failed: ..."],               lines stderr must hold
 //     "output": "shipping-label.kxpl",                   expected bytes (absent: none written)
 //     "output_starts": "header.kxpl",                    or only the leading bytes
-//     "output_ends": "trailer.kxpl",                     and the trailing bytes
 //     "files": {"C:\\x\\y.prn": "y.prn"}                 files expected on the drives
 //     "same_on_windows": ["C:\\x\\z.prn"]                files that the Windows build under
 //                                                        Wine must write as the native one does
@@ -17,18 +16,27 @@
 //     "jpeg": {"C:\\x\\p.jpg": {"width": 320, "height": 272,   a JPEG on the drives as
 //              "dark": [[x, y]], "light": [[x, y]]}}     libjpeg's djpeg decodes it: its size,
 //                                                        dots that come out dark or light
+//     "registry": [{...}]                                stored settings records, see CheckRegistry
 //     "derived": ["..."]                                 how the expected values were worked
 //   }                                                    out (for the reader; not read here)
 //
-// The program's command line and its refusals are checked here as well.
+// The jobs of golden/registry/ check the settings records the job stored
+// (native only). The jobs of golden/stand-in/ run on the stand-in module (tests/host/fake),
+// whose output is a transcript of the calls kxrender made: the driver host's
+// order, bands and strips, lines and cursor moves, text objects, faults and
+// replayed calls. The program's command line and its refusals are checked
+// here as well.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include "host/records.h"
 #include "host_fixture.h"
+#include "platform/platform.h"
 #include "platform/sim.h"
 #include "support/harness.h"
 
@@ -71,15 +79,105 @@ Result Kxrender(const fs::path& dir, const std::string& args)
     return r;
 }
 
+namespace plat = kx::plat;
+
+std::string Hex(const std::vector<std::uint8_t>& b)
+{
+    std::string s;
+    char two[3];
+    for (std::uint8_t c : b) {
+        std::snprintf(two, sizeof two, "%02x", c);
+        s += two;
+    }
+    return s;
+}
+
+// One stored value: {"printer": name} for the printer's data, else
+// {"key": user key} or {"machine_key": key}; and "value", its name.
+std::vector<std::uint8_t> Stored(const json& e)
+{
+    const std::u16string name =
+        plat::MultiByteToWide(plat::kCpUtf8, e.at("value").get<std::string>());
+    std::uint32_t size = 0;
+    std::vector<std::uint8_t> b;
+    if (e.contains("printer")) {
+        plat::Handle h = nullptr;
+        if (plat::OpenPrinter(plat::MultiByteToWide(plat::kCpUtf8, e["printer"].get<std::string>()),
+                              &h) != 0)
+            return b;
+        plat::GetPrinterData(h, name, nullptr, nullptr, 0, &size);
+        b.resize(size);
+        if (plat::GetPrinterData(h, name, nullptr, b.data(), size, &size) != 0) b.clear();
+        plat::ClosePrinter(h);
+        return b;
+    }
+    const bool machine = e.contains("machine_key");
+    const std::u16string key = plat::MultiByteToWide(
+        plat::kCpUtf8, e.at(machine ? "machine_key" : "key").get<std::string>());
+    const plat::Hive hive = machine ? plat::Hive::LocalMachine : plat::Hive::CurrentUser;
+    if (plat::RegGetValue(hive, key, name, nullptr, nullptr, &size) != 0) return b;
+    b.resize(size);
+    plat::RegGetValue(hive, key, name, nullptr, b.data(), &size);
+    return b;
+}
+
+// Each expectation of a stored value: "absent", its "size", its leading
+// bytes ("hex"), 32-bit words at offsets ("u32"), or named fields of the record it holds
+// ("devmode", "interface", "public_devmode", "ftkn", at byte "at"): applying the named values to
+// the stored record must change nothing.
+void CheckRegistry(const json& list, const fs::path& state)
+{
+    plat::sim::Config cfg;
+    cfg.stateDir = state.string();
+    cfg.rootDir = (state / "drives").string();
+    plat::sim::Configure(cfg);
+    for (const json& e : list) {
+        SCOPED_TRACE(e.dump().substr(0, 160));
+        const std::vector<std::uint8_t> b = Stored(e);
+        if (e.value("absent", false)) {
+            EXPECT_TRUE(b.empty());
+            continue;
+        }
+        ASSERT_FALSE(b.empty());
+        if (e.contains("size")) {
+            EXPECT_EQ(b.size(), e["size"].get<std::size_t>());
+        }
+        if (e.contains("hex")) {
+            EXPECT_EQ(Hex(b).substr(0, e["hex"].get<std::string>().size()), e["hex"]);
+        }
+        for (const json& u : e.value("u32", json::array())) {
+            std::uint32_t v = 0;
+            std::memcpy(&v, b.data() + u[0].get<std::size_t>(), 4);
+            EXPECT_EQ(v, u[1].get<std::uint32_t>()) << "at " << u[0];
+        }
+        const std::size_t at = e.value("at", 0u);
+        std::vector<std::uint8_t> copy = b;
+        copy.resize(std::max(copy.size(), at + sizeof(KX_DEVMODE) + sizeof(PRN_INTERFACE)));
+        void* p = copy.data() + at;
+        if (e.contains("devmode"))
+            kxhost::ApplyDevmode(e["devmode"], "devmode", static_cast<KX_DEVMODE*>(p));
+        if (e.contains("interface"))
+            kxhost::ApplyInterface(e["interface"], "interface", static_cast<PRN_INTERFACE*>(p));
+        if (e.contains("public_devmode"))
+            kxhost::ApplyPublicDevmode(e["public_devmode"], "public_devmode",
+                                       static_cast<DEVMODEW*>(p));
+        if (e.contains("ftkn")) kxhost::ApplyFtkn(e["ftkn"], "ftkn", static_cast<DEVMODE_FTKN*>(p));
+        copy.resize(b.size());
+        EXPECT_EQ(Hex(copy), Hex(b)) << "a named value differs from the stored record";
+    }
+}
+
 std::vector<std::string> GoldenJobs()
 {
     std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(kGoldenDir, ec)) {
-        std::string file = entry.path().filename().string();
-        const std::string suffix = ".expect.json";
-        if (file.size() > suffix.size() && file.ends_with(suffix))
-            names.push_back(file.substr(0, file.size() - suffix.size()));
+    for (const char* folder : {"", "registry/", "stand-in/"}) {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(kGoldenDir / folder, ec)) {
+            const std::string file = entry.path().filename().string();
+            const std::string suffix = ".expect.json";
+            if (file.ends_with(suffix))
+                names.push_back(folder + file.substr(0, file.size() - suffix.size()));
+        }
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -89,34 +187,30 @@ class Golden : public HostTest, public ::testing::WithParamInterface<std::string
 
 TEST_P(Golden, Job)
 {
-    fs::path expectFile = kGoldenDir / (GetParam() + ".expect.json");
+    const fs::path expectFile = kGoldenDir / (GetParam() + ".expect.json");
+    const fs::path folder = expectFile.parent_path();
     json expect = json::parse(ReadFile(expectFile));
-    fs::path job = (kGoldenDir / expect.at("job").get<std::string>()).lexically_normal();
+    fs::path job = (folder / expect.at("job").get<std::string>()).lexically_normal();
     fs::path out = dir_ / "out.kxpl";
+    std::string plugin;
+    if (GetParam().starts_with("stand-in/")) plugin = " --plugin " + Quote(KX_FAKE_PLUGIN_FILE);
     Result r = Kxrender(dir_, Quote(job.string()) + " -o " + Quote(out.string()) + " --state " +
-                                  Quote((dir_ / "state").string()));
+                                  Quote((dir_ / "state").string()) + plugin);
     EXPECT_EQ(r.exit, expect.at("exit").get<int>()) << r.err;
     const json lines = expect.value("stderr", json::array());
     for (const auto& line : lines)
         EXPECT_NE(r.err.find(line.get<std::string>()), std::string::npos)
             << "stderr lacks \"" << line.get<std::string>() << "\":\n"
             << r.err;
-    const bool partly = expect.contains("output_starts") || expect.contains("output_ends");
-    if (expect.contains("output") || partly) {
+    if (expect.contains("output") || expect.contains("output_starts")) {
         ASSERT_TRUE(fs::exists(out)) << r.err;
         const std::string actual = ReadFile(out);
         if (expect.contains("output")) {
-            EXPECT_TRUE(kxtest::BytesEqual(
-                ReadFile(kGoldenDir / expect["output"].get<std::string>()), actual));
-        }
-        if (expect.contains("output_starts")) {
-            std::string head = ReadFile(kGoldenDir / expect["output_starts"].get<std::string>());
+            EXPECT_TRUE(
+                kxtest::BytesEqual(ReadFile(folder / expect["output"].get<std::string>()), actual));
+        } else {
+            std::string head = ReadFile(folder / expect["output_starts"].get<std::string>());
             EXPECT_TRUE(kxtest::BytesEqual(head, actual.substr(0, head.size())));
-        }
-        if (expect.contains("output_ends")) {
-            std::string tail = ReadFile(kGoldenDir / expect["output_ends"].get<std::string>());
-            EXPECT_TRUE(kxtest::BytesEqual(
-                tail, actual.substr(actual.size() - std::min(actual.size(), tail.size()))));
         }
     } else {
         EXPECT_FALSE(fs::exists(out));
@@ -133,7 +227,7 @@ TEST_P(Golden, Job)
         fs::path file = onDrive(windowsPath);
         ASSERT_TRUE(fs::exists(file)) << windowsPath;
         EXPECT_TRUE(
-            kxtest::BytesEqual(ReadFile(kGoldenDir / expected.get<std::string>()), ReadFile(file)))
+            kxtest::BytesEqual(ReadFile(folder / expected.get<std::string>()), ReadFile(file)))
             << windowsPath;
     }
     const json jpegs = expect.value("jpeg", json::object());
@@ -159,6 +253,7 @@ TEST_P(Golden, Job)
         for (const json& xy : want.value("dark", json::array())) EXPECT_LT(grey(xy), 64) << xy;
         for (const json& xy : want.value("light", json::array())) EXPECT_GT(grey(xy), 192) << xy;
     }
+    if (expect.contains("registry")) CheckRegistry(expect["registry"], dir_ / "state");
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, Golden, ::testing::ValuesIn(GoldenJobs()), [](const auto& info) {
@@ -170,51 +265,41 @@ INSTANTIATE_TEST_SUITE_P(Jobs, Golden, ::testing::ValuesIn(GoldenJobs()), [](con
 
 class CommandLine : public HostTest {};
 
+// Each refusal: its exit status and message; before a job runs no stream is
+// written (a module that cannot be loaded leaves the empty, incomplete one).
 TEST_F(CommandLine, RefusesWhatItCannotRun)
 {
-    Result r = Kxrender(dir_, "");
-    EXPECT_EQ(r.exit, 1);
-    EXPECT_NE(r.err.find("kxrender: no job file given"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("usage: kxrender JOB.json -o OUT.kxpl"), std::string::npos);
-
-    fs::path job = kExamples / "small-label-203.json";
-    r = Kxrender(dir_, Quote(job.string()));
-    EXPECT_EQ(r.exit, 1);
-    EXPECT_NE(r.err.find("no output file given (-o OUT.kxpl)"), std::string::npos) << r.err;
-
-    r = Kxrender(dir_, Quote(job.string()) + " -o x --colour");
-    EXPECT_EQ(r.exit, 1);
-    EXPECT_NE(r.err.find("unknown option --colour"), std::string::npos) << r.err;
-
-    r = Kxrender(dir_, Quote(job.string()) + " -o");
-    EXPECT_EQ(r.exit, 1);
-    EXPECT_NE(r.err.find("-o needs a value"), std::string::npos) << r.err;
-}
-
-TEST_F(CommandLine, BadJobFileLeavesNoOutput)
-{
-    fs::path job = Write("bad.json", R"({"printer": {"name": "P", "model": "Vela 403x"},
-                                          "pages": [{"image": "p.pbm", "bits": 4}]})");
+    const std::string job = Quote((kExamples / "small-label-203.json").string());
+    const std::string out = Quote((dir_ / "out.kxpl").string());
+    const std::string bad =
+        Quote(Write("bad.json", R"({"printer": {"name": "P", "model": "Vela 403x"},
+                                        "pages": [{"image": "p.pbm", "bits": 4}]})")
+                  .string());
     WritePbm("p.pbm", 8, 2, {});
-    fs::path out = dir_ / "out.kxpl";
-    Result r = Kxrender(dir_, Quote(job.string()) + " -o " + Quote(out.string()));
-    EXPECT_EQ(r.exit, 1);
-    EXPECT_EQ(r.err, "kxrender: " + job.string() +
-                         ": pages[0].bits: must be 1, 8 or 24 bits per pixel (got 4)\n");
-    EXPECT_FALSE(fs::exists(out));
-}
-
-TEST_F(CommandLine, MissingModuleIsItsOwnFailure)
-{
-    fs::path out = dir_ / "out.kxpl";
-    Result r =
-        Kxrender(dir_, Quote((kExamples / "small-label-203.json").string()) + " -o " +
-                           Quote(out.string()) + " --state " + Quote((dir_ / "state").string()) +
-                           " --plugin " + Quote((dir_ / "none.so").string()));
-    EXPECT_EQ(r.exit, 2);
-    EXPECT_NE(r.err.find("error: cannot load the plug-in module " + (dir_ / "none.so").string()),
-              std::string::npos)
-        << r.err;
+    const std::string none = (dir_ / "none.so").string();
+    const struct {
+        std::string args;
+        int exit;
+        std::string message;
+    } cases[] = {
+        {"", 1, "kxrender: no job file given\n\nusage: kxrender JOB.json -o OUT.kxpl"},
+        {job, 1, "no output file given (-o OUT.kxpl)"},
+        {job + " -o " + out + " --colour", 1, "unknown option --colour"},
+        {job + " -o", 1, "-o needs a value"},
+        {bad + " -o " + out, 1, ": pages[0].bits: must be 1, 8 or 24 bits per pixel (got 4)\n"},
+        {job + " -o " + out + " --state " + Quote((dir_ / "state").string()) + " --plugin " +
+             Quote(none),
+         2, "error: cannot load the plug-in module " + none},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        Result r = Kxrender(dir_, c.args);
+        EXPECT_EQ(r.exit, c.exit);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        if (c.exit == 1) {
+            EXPECT_FALSE(fs::exists(dir_ / "out.kxpl"));
+        }
+    }
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 
 namespace kxhosttest {
 
@@ -57,35 +56,13 @@ kxhost::Job HostTest::Parse(const nlohmann::json& job)
     return kxhost::ParseJob(job.dump(), file, dir_);
 }
 
-std::string HostTest::ParseError(const nlohmann::json& job)
-{
-    try {
-        Parse(job);
-    } catch (const kxhost::JobError& e) {
-        return e.what();
-    }
-    return "";
-}
-
-kxhost::RunReport HostTest::Run(const nlohmann::json& job, const fs::path& plugin)
+kxhost::RunReport HostTest::RunReal(const nlohmann::json& job)
 {
     kxhost::RunOptions options;
-    options.plugin = plugin;
+    options.plugin = KX_PLUGIN_FILE;
     options.env.state = dir_ / "state";
     options.env.root = dir_ / "root";
     return kxhost::RunJob(Parse(job), options);
-}
-
-std::vector<std::string> HostTest::Lines(const std::string& stream, const std::string& from)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(stream);
-    bool on = from.empty();
-    for (std::string line; std::getline(in, line);) {
-        if (!on && line.rfind(from, 0) == 0) on = true;
-        if (on) lines.push_back(line);
-    }
-    return lines;
 }
 
 std::string HostTest::AllErrors(const kxhost::RunReport& r)

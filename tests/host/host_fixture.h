@@ -1,6 +1,6 @@
 // Shared helpers of the host's tests: a scratch folder per test, job files
 // written into it, and runs of kxrender's job runner against the real
-// plug-in module or the transcript-writing stand-in.
+// plug-in module.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -37,15 +37,8 @@ protected:
     nlohmann::json BaseJob() const;
     // Parses a job written as job.json into the scratch folder.
     kxhost::Job Parse(const nlohmann::json& job);
-    // The message of the JobError the job file gives ("" when it parses).
-    std::string ParseError(const nlohmann::json& job);
-    kxhost::RunReport Run(const nlohmann::json& job, const fs::path& plugin);
-    kxhost::RunReport RunFake(const nlohmann::json& job) { return Run(job, KX_FAKE_PLUGIN_FILE); }
-    kxhost::RunReport RunReal(const nlohmann::json& job) { return Run(job, KX_PLUGIN_FILE); }
-
-    // The transcript lines the stand-in wrote from the first line starting
-    // with `from` (all lines when empty).
-    static std::vector<std::string> Lines(const std::string& stream, const std::string& from = "");
+    // Runs the job on the real plug-in module.
+    kxhost::RunReport RunReal(const nlohmann::json& job);
     static std::string AllErrors(const kxhost::RunReport& r);
 
     fs::path dir_;

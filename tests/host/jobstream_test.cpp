@@ -70,8 +70,10 @@ TEST_P(EveryGoldenJob, PrintFileAndCounters)
     const fs::path jobFile = (kGolden / expect.at("job").get<std::string>()).lexically_normal();
     json job = json::parse(ReadFile(jobFile));
     json& iface = job["interface"];
-    if (!iface.contains("PrnFileComment") || iface["PrnFileComment"] == 0)
-        iface["PrnFileComment"] = 2;
+    // (A settings file may switch the comments on; the job's own value wins.)
+    const bool settingsFile = job["printer"].contains("settings");
+    if (!iface.is_object()) iface = json::object();
+    if (iface.value("PrnFileComment", settingsFile ? 1 : 0) == 0) iface["PrnFileComment"] = 2;
     iface["DebugFile"] = 2;
     iface["LogFilePath"] = "C:\\kxcheck\\";
     iface["LogFileTimeStamp"] = 0;
@@ -85,13 +87,24 @@ TEST_P(EveryGoldenJob, PrintFileAndCounters)
     const std::string base = "kxcheck/" + FileNameOf(job["printer"]["name"].get<std::string>());
     const fs::path trace = Drive(base + "-print-dbg.txt");
     if (!fs::exists(trace)) GTEST_SKIP() << "no job was started";
-    const std::string print = ReadFile(Drive(base + ".prn"));
+    // The print file, or where a backup moved it.
+    std::string print = ReadFile(Drive(base + ".prn"));
+    for (const kxhost::WrittenFile& f : r.files) {
+        std::string rel = f.windowsPath.substr(3);
+        std::replace(rel.begin(), rel.end(), '\\', '/');
+        if (print.empty() && rel.find("Backup/") != std::string::npos && rel.ends_with(".prn"))
+            print = ReadFile(Drive(rel));
+    }
     const json pub = job.value("public_devmode", json::object());
     const json dm = job.value("devmode", json::object());
     if (dm.value("wMemCard", 0) == 1) {
-        // The card receives the print file after its store record.
+        // The card receives the print file after its store record; on the
+        // newer protocol the print file is C:\logfiles\<card file>.
         const std::size_t record = r.output.find('_');
         ASSERT_NE(record, std::string::npos);
+        const std::string name = r.output.substr(0, r.output.find('*'));
+        if (!name.starts_with("^MA:"))
+            print = ReadFile(Drive("logfiles/" + name.substr(name.rfind('\\') + 1)));
         EXPECT_TRUE(kxtest::BytesEqual(print, r.output.substr(record + 1)));
     } else if (pub.value("dmCollate", 0) != 1 && r.failedWrites == 0 && r.aborts == 0) {
         // (A collated job keeps the records that are sent once per job out

@@ -82,21 +82,5 @@ TEST_F(RealPlugin, ValueCallbacksOutsideAJobWriteNothing)
     EXPECT_TRUE(r.files.empty());
 }
 
-TEST_F(RealPlugin, AFailedCallIsReportedWithItsResult)
-{
-    // A band before any job: the module has no page to store it in.
-    json job = BaseJob();
-    job["events"] = {{{"call", "ImageProcessing"},
-                      {"image", WritePbm("p.pbm", 8, 8, {}).string()},
-                      {"bits", 24},
-                      {"band_height", 4}}};
-    kxhost::RunReport r = RunReal(job);
-    EXPECT_EQ(r.exitCode, kxhost::kExitJob);
-    EXPECT_EQ(AllErrors(r),
-              "events[0]: ImageProcessing band 0 (rows 0-3, blank) failed: 0x80004005 "
-              "(unspecified failure)\n");
-    EXPECT_EQ(r.bands, 1u);
-}
-
 }  // namespace
 }  // namespace kxhosttest

@@ -1,8 +1,11 @@
-// The job's named values land at the binary places the plug-in reads: the
-// offsets below are those of the stored records, written out by hand.
+// The job's named values land at the binary places the plug-in reads: every
+// case of data/records.json applies its values to a record and reads the
+// record back at offsets written out by hand.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -13,163 +16,75 @@ namespace {
 using nlohmann::json;
 
 template <class T>
-T At(const void* record, std::size_t offset)
+json At(const std::vector<std::uint8_t>& r, std::size_t offset)
 {
     T v;
-    std::memcpy(&v, static_cast<const std::uint8_t*>(record) + offset, sizeof(v));
+    std::memcpy(&v, r.data() + offset, sizeof(v));
     return v;
 }
 
-std::u16string WideAt(const void* record, std::size_t offset)
+// The value at offset as the kind reads it.
+json Read(const std::vector<std::uint8_t>& r, std::size_t offset, const std::string& kind)
 {
-    std::u16string s;
-    for (std::size_t i = offset;; i += 2) {
-        char16_t c = At<char16_t>(record, i);
-        if (!c) return s;
-        s.push_back(c);
+    if (kind == "u16") return At<std::uint16_t>(r, offset);
+    if (kind == "i16") return At<std::int16_t>(r, offset);
+    if (kind == "u32") return At<std::uint32_t>(r, offset);
+    if (kind == "i32") return At<std::int32_t>(r, offset);
+    if (kind == "ascii") return std::string(reinterpret_cast<const char*>(&r[offset]));
+    std::u16string s;  // wide
+    for (std::size_t i = offset; At<std::uint16_t>(r, i) != 0; i += 2)
+        s.push_back(At<std::uint16_t>(r, i).get<char16_t>());
+    std::string utf8;
+    for (char16_t c : s) {  // the texts here lie below U+0800
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
     }
+    return utf8;
 }
 
-TEST(Records, DevmodeFieldsByName)
+TEST(Records, NamedValuesAtTheirPlaces)
 {
-    KX_DEVMODE dm{};
-    dm.wKopieProSeite[5] = 9;
-    kxhost::ApplyDevmode(json{{"dwGap", 30},
-                              {"dmPaperLength", -5},
-                              {"wKopieProSeite", {2, 3}},
-                              {"szWindowsFontName", {"Arial", "Courier"}},
-                              {"FixedData", {{"wMasterUnit", 203}}},
-                              {"FixedData.dwHeadWidthByte", 104},
-                              {"dwFlags", {"PDMFLAG_ROTATED", "INVERS", 4096}},
-                              {"szDevice", "Dev"},
-                              {"cutter_lOffset", -200},
-                              {"szIdentSign", "§"}},
-                         "devmode", &dm);
-    EXPECT_EQ(At<std::uint32_t>(&dm, 32), 30u);
-    EXPECT_EQ(At<std::int16_t>(&dm, 20), -5);
-    EXPECT_EQ(At<std::uint16_t>(&dm, 56), 2);
-    EXPECT_EQ(At<std::uint16_t>(&dm, 58), 3);
-    EXPECT_EQ(At<std::uint16_t>(&dm, 66), 9);  // untouched slot 5
-    EXPECT_EQ(WideAt(&dm, 1400), u"Arial");
-    EXPECT_EQ(WideAt(&dm, 1400 + 66), u"Courier");
-    EXPECT_EQ(At<std::uint16_t>(&dm, 1940), 203);
-    EXPECT_EQ(At<std::uint32_t>(&dm, 1936), 104u);
-    EXPECT_EQ(At<std::uint32_t>(&dm, 12), 0x21001u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&dm) + 1986), "Dev");
-    EXPECT_EQ(At<std::int32_t>(&dm, 2016), -200);
-    EXPECT_EQ(WideAt(&dm, 1348), u"§");
-}
-
-TEST(Records, DeviceOptionFieldsByEitherName)
-{
-    KX_DEVMODE dm{};
-    kxhost::ApplyDevmode(json{{"wEtikettenLSEnable", 1},
-                              {"szMemCardRecallKennung", "RCL"},
-                              {"dispenser_dwPhotocellLevel", 3},
-                              {"dispenser_lOffset", -7},
-                              {"cutter_wIntervalReset", 1},
-                              {"cutter_lDoubleCut", 12},
-                              {"cutter_lCutWidth", -25},
-                              {"scanner_dwNoReads", 2},
-                              {"scanner_dwTimeout", 900},
-                              {"applicator_dwVacuumDelay", 40},
-                              {"dwOption2116", 55},
-                              {"cutter_lAltOffset", -30},
-                              {"krm_dwOffset", 6},
-                              {"krmc_dwCycle", 4},
-                              {"bellmark_dwSendMask", 0x11},
-                              {"bellmark_dwWASOffset", 8}},
-                         "devmode", &dm);
-    EXPECT_EQ(At<std::uint16_t>(&dm, 262), 1);
-    EXPECT_EQ(WideAt(&dm, 494), u"RCL");
-    EXPECT_EQ(At<std::uint32_t>(&dm, 1996), 3u);
-    EXPECT_EQ(At<std::int32_t>(&dm, 2000), -7);
-    EXPECT_EQ(At<std::uint16_t>(&dm, 2014), 1);
-    EXPECT_EQ(At<std::int32_t>(&dm, 2020), 12);
-    EXPECT_EQ(At<std::int32_t>(&dm, 2024), -25);
-    EXPECT_EQ(At<std::uint32_t>(&dm, 2040), 2u);
-    EXPECT_EQ(At<std::uint32_t>(&dm, 2064), 900u);
-    EXPECT_EQ(At<std::uint32_t>(&dm, 2120), 40u);
-    EXPECT_EQ(At<std::uint32_t>(&dm, 2116), 55u);
-    EXPECT_EQ(At<std::int32_t>(&dm, 2124), -30);
-    EXPECT_EQ(At<std::uint32_t>(&dm, 2152), 6u);
-    EXPECT_EQ(At<std::uint32_t>(&dm, 2172), 4u);
-    EXPECT_EQ(At<std::uint32_t>(&dm, 2176), 0x11u);
-    EXPECT_EQ(At<std::uint32_t>(&dm, 2200), 8u);
-}
-
-TEST(Records, StringsAreClearedBehindTheirText)
-{
-    KX_DEVMODE dm{};
-    kxhost::ApplyDevmode(json{{"szPrintOrder", "1,2,3,4"}}, "devmode", &dm);
-    kxhost::ApplyDevmode(json{{"szPrintOrder", "7"}}, "devmode", &dm);
-    EXPECT_EQ(WideAt(&dm, 308), u"7");
-    for (std::size_t i = 310; i < 308 + 64; ++i)
-        EXPECT_EQ(reinterpret_cast<const std::uint8_t*>(&dm)[i], 0) << i;
-}
-
-TEST(Records, InterfaceByElementName)
-{
-    PRN_INTERFACE pi{};
-    kxhost::ApplyInterface(json{{"Compression", 1},
-                                {"OwnSoh", 94},
-                                {"LogFilePath", "C:\\logs"},
-                                {"PreviewWidth", 640},
-                                {"dwTrennseite", 3},
-                                {"Language", -1}},
-                           "interface", &pi);
-    EXPECT_EQ(At<std::uint32_t>(&pi, 0), 1u);
-    EXPECT_EQ(At<std::uint32_t>(&pi, 56), 94u);
-    EXPECT_EQ(WideAt(&pi, 80), u"C:\\logs");
-    EXPECT_EQ(At<std::uint16_t>(&pi, 2214), 640);
-    EXPECT_EQ(At<std::uint16_t>(&pi, 2216), 0);
-    EXPECT_EQ(At<std::uint32_t>(&pi, 24), 3u);
-    EXPECT_EQ(At<std::uint32_t>(&pi, 2192), 0xFFFFFFFFu);
-}
-
-TEST(Records, FeaturesSetAndClearBits)
-{
-    DWORD f[MAX_FEATURES] = {};
-    f[FEATURE_CUTTER] = 0x1F;
-    kxhost::ApplyFeatures(json{{"Interface", {{"Extended_Prot", 1}, {"BM_Jobname", true}}},
-                               {"Cutter", {{"Double_Cut", 0}}},
-                               {"Shiftoptim", {{"RShift", 1}}}},
-                          "features", f);
-    EXPECT_EQ(f[0], 0x202u);
-    EXPECT_EQ(f[4], 0x1Du);
-    EXPECT_EQ(f[10], 0x20u);
-    EXPECT_EQ(f[7], 0u);
-}
-
-TEST(Records, PublicDevmodeFieldsAndTheirFieldBits)
-{
-    DEVMODEW dm{};
-    kxhost::ApplyPublicDevmode(json{{"dmOrientation", "landscape"},
-                                    {"dmPaperWidth", 1000},
-                                    {"dmCopies", 3},
-                                    {"dmCollate", 1},
-                                    {"dmFormName", "Label"}},
-                               "public_devmode", &dm);
-    EXPECT_EQ(At<std::int16_t>(&dm, 76), 2);
-    EXPECT_EQ(At<std::int16_t>(&dm, 82), 1000);
-    EXPECT_EQ(At<std::int16_t>(&dm, 86), 3);
-    EXPECT_EQ(At<std::int16_t>(&dm, 100), 1);
-    EXPECT_EQ(WideAt(&dm, 102), u"Label");
-    EXPECT_EQ(dm.dmFields, DM_ORIENTATION | DM_PAPERWIDTH | DM_COPIES | DM_COLLATE | 0x10000u);
-    kxhost::ApplyPublicDevmode(json{{"dmFields", 0}}, "public_devmode", &dm);
-    EXPECT_EQ(dm.dmFields, 0u);
-}
-
-TEST(Records, FeatureTokens)
-{
-    DEVMODE_FTKN f{};
-    kxhost::ApplyFtkn(
-        json{
-            {"dwPrioritaet", 1}, {"dwDocFeatures", {"DOC_FEATURE_COLORPRINT", 1}}, {"wCollate", 2}},
-        "devmode_ftkn", &f);
-    EXPECT_EQ(At<std::uint16_t>(&f, 0), 1);
-    EXPECT_EQ(At<std::uint32_t>(&f, 8), 0x801u);
-    EXPECT_EQ(At<std::uint16_t>(&f, 20), 2);
+    std::ifstream in(std::string(KX_SOURCE_DIR) + "/tests/host/data/records.json");
+    const json table = json::parse(in);
+    for (const json& c : table.at("cases")) {
+        const std::string record = c.at("record");
+        SCOPED_TRACE(record + ": " + c.at("set").dump().substr(0, 120));
+        const std::size_t size = record == "devmode"          ? sizeof(KX_DEVMODE)
+                                 : record == "interface"      ? sizeof(PRN_INTERFACE)
+                                 : record == "features"       ? sizeof(DWORD) * MAX_FEATURES
+                                 : record == "public_devmode" ? sizeof(DEVMODEW)
+                                                              : sizeof(DEVMODE_FTKN);
+        std::vector<std::uint8_t> r(size, 0);
+        for (const json& b : c.value("before", json::array())) {
+            const std::uint32_t v = b[2];
+            std::memcpy(&r[b[0]], &v, b[1] == "u16" ? 2 : 4);
+        }
+        for (const json& values : c.at("set")) {
+            void* p = r.data();
+            if (record == "devmode")
+                kxhost::ApplyDevmode(values, record, static_cast<KX_DEVMODE*>(p));
+            if (record == "interface")
+                kxhost::ApplyInterface(values, record, static_cast<PRN_INTERFACE*>(p));
+            if (record == "features")
+                kxhost::ApplyFeatures(values, record, *static_cast<DWORD(*)[MAX_FEATURES]>(p));
+            if (record == "public_devmode")
+                kxhost::ApplyPublicDevmode(values, record, static_cast<DEVMODEW*>(p));
+            if (record == "ftkn") kxhost::ApplyFtkn(values, record, static_cast<DEVMODE_FTKN*>(p));
+        }
+        for (const json& e : c.at("expect")) {
+            const std::size_t offset = e[0];
+            if (e[1] == "zero") {
+                for (std::size_t i = offset; i < e[2].get<std::size_t>(); ++i)
+                    EXPECT_EQ(r[i], 0) << i;
+            } else {
+                EXPECT_EQ(Read(r, offset, e[1]), e[2]) << "at " << offset;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -1,7 +1,13 @@
-#include "support/device.h"
+#include "support/testdevice.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 #include "core/format.h"
 #include "platform/platform.h"
+#include "platform/sim.h"
 
 namespace kxtest {
 
@@ -45,6 +51,39 @@ void TestDevice::CloseFiles()
         if (IsValidHandle(*h)) kx::plat::CloseHandle(*h);
         *h = INVALID_HANDLE_VALUE;
     }
+}
+
+void TestDevice::WithRaster(WORD dpi, DWORD maxX, DWORD maxY)
+{
+    op.pBildverarbeitung = &bv;
+    op.pBildanteile = &ba;
+    op.hBufferHeap = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x1000));
+    op.pGraphBuf = graphBuf;
+    bv.prgbq = tables[0];
+    devmode.FixedData.wMasterUnit = dpi;
+    devmode.FixedData.lMaxSizeX = maxX;
+    devmode.FixedData.lMaxSizeY = maxY;
+}
+
+TestDevice::~TestDevice()
+{
+    CloseFiles();
+    if (op.pBildverarbeitung == &bv) kx::vFreeBuffer(&pdev);
+}
+
+void ScratchSimulation(const std::string& name)
+{
+    static std::filesystem::path dir;
+    dir = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    });
+    kx::plat::sim::Config cfg;
+    cfg.stateDir = (dir / "state").string();
+    cfg.rootDir = (dir / "root").string();
+    kx::plat::sim::Configure(cfg);
 }
 
 }  // namespace kxtest

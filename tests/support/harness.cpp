@@ -57,36 +57,9 @@ std::string SimSandbox::ReadHostFile(const std::string& path)
     return ss.str();
 }
 
-bool SimSandbox::HostFileExists(const std::string& path) { return fs::exists(path); }
-
-HRESULT FakeDriverUni::QueryInterface(REFIID riid, void** ppv)
+bool SimSandbox::HostFileExists(const std::string& path)
 {
-    if (IsEqualGUID(riid, IID_IPrintOemDriverUni) || IsEqualGUID(riid, IID_IUnknown)) {
-        *ppv = static_cast<IPrintOemDriverUni*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-HRESULT FakeDriverUni::DrvWriteSpoolBuf(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD* pdwResult)
-{
-    ++writeCalls;
-    if (failWrites) {
-        if (pdwResult) *pdwResult = 0;
-        return E_FAIL;
-    }
-    spool.append(static_cast<const char*>(pBuffer), cbSize);
-    if (pdwResult) *pdwResult = cbSize;
-    return S_OK;
-}
-
-HRESULT FakeDriverUni::DrvWriteAbortBuf(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD dwWait)
-{
-    aborts.emplace_back(static_cast<const char*>(pBuffer), cbSize);
-    abortWaits.push_back(dwWait);
-    return abortResult;
+    return fs::exists(path);
 }
 
 std::string Escape(const std::string& bytes)
@@ -94,14 +67,19 @@ std::string Escape(const std::string& bytes)
     std::string r;
     char tmp[8];
     for (unsigned char c : bytes) {
-        if (c == '\r') r += "\\r";
-        else if (c == '\n') r += "\\n";
-        else if (c == '\t') r += "\\t";
-        else if (c == '\\') r += "\\\\";
+        if (c == '\r')
+            r += "\\r";
+        else if (c == '\n')
+            r += "\\n";
+        else if (c == '\t')
+            r += "\\t";
+        else if (c == '\\')
+            r += "\\\\";
         else if (c < 0x20 || c >= 0x7F) {
             std::snprintf(tmp, sizeof(tmp), "\\x%02X", c);
             r += tmp;
-        } else r.push_back(static_cast<char>(c));
+        } else
+            r.push_back(static_cast<char>(c));
     }
     return r;
 }

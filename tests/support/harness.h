@@ -1,5 +1,5 @@
-// Shared test helpers: a sandboxed simulated Windows and a stand-in for the
-// driver host's helper interface.
+// Shared test helpers: a sandboxed simulated Windows, byte comparison, and
+// the driver host's helper interface (support/driveruni.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/sim.h"
-#include "platform/unidrv.h"
+#include "support/driveruni.h"
 
 namespace kxtest {
 
@@ -26,46 +26,6 @@ public:
 
 private:
     std::string dir_;
-};
-
-// IPrintOemDriverUni as the driver host provides it: DrvWriteSpoolBuf
-// collects the spooler stream, DrvWriteAbortBuf records the abort sequence.
-class FakeDriverUni : public IPrintOemDriverUni {
-public:
-    std::string spool;              // everything written to the spooler
-    std::vector<std::string> aborts;  // abort buffers
-    std::vector<DWORD> abortWaits;
-    int writeCalls = 0;
-    bool failWrites = false;       // DrvWriteSpoolBuf answers E_FAIL
-    HRESULT abortResult = S_OK;
-    ULONG refs = 1;
-
-    HRESULT KX_STDCALL QueryInterface(REFIID riid, void** ppv) override;
-    ULONG KX_STDCALL AddRef() override { return ++refs; }
-    ULONG KX_STDCALL Release() override { return --refs; }
-    HRESULT KX_STDCALL DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvWriteSpoolBuf(PDEVOBJ, PVOID pBuffer, DWORD cbSize,
-                                        DWORD* pdwResult) override;
-    HRESULT KX_STDCALL DrvXMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-    HRESULT KX_STDCALL DrvYMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-    HRESULT KX_STDCALL DrvGetStandardVariable(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvGetGPDData(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvUniTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*,
-                                     BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvWriteAbortBuf(PDEVOBJ, PVOID pBuffer, DWORD cbSize,
-                                        DWORD dwWait) override;
 };
 
 // Printable form of bytes for failure messages, and a hex dump around the

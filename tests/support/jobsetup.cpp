@@ -1,9 +1,9 @@
 #include "support/jobsetup.h"
 
+#include "core/regvalues.h"
 #include "platform/platform.h"
 #include "plugin/devstate.h"
 #include "settings/devmodeops.h"
-#include "core/regvalues.h"
 
 namespace kxtest {
 

@@ -11,6 +11,8 @@
 #include <string>
 
 #include "platform/unidrv.h"
+#include "tests/support/driveruni.h"
+#include "tests/wine/check.h"
 #include "win32_module.h"
 
 namespace {
@@ -18,24 +20,8 @@ namespace {
 using PFN_DllGetClassObject = HRESULT(KX_STDCALL*)(REFCLSID, REFIID, void**);
 using PFN_DllCanUnloadNow = HRESULT(KX_STDCALL*)();
 
-int g_failures = 0;
-
-bool Check(bool ok, const std::string& what)
-{
-    std::printf("%s %s\n", ok ? "PASS" : "FAIL", what.c_str());
-    if (!ok) ++g_failures;
-    return ok;
-}
-
-bool CheckHr(HRESULT got, HRESULT expected, const std::string& what)
-{
-    char line[64];
-    std::snprintf(line, sizeof line, " -> 0x%08lX", static_cast<unsigned long>(got));
-    if (got != expected)
-        std::snprintf(line, sizeof line, " -> 0x%08lX, expected 0x%08lX",
-                      static_cast<unsigned long>(got), static_cast<unsigned long>(expected));
-    return Check(got == expected, what + line);
-}
+using kxcheck::Check;
+using kxcheck::CheckHr;
 
 // Any identifier the module does not know.
 constexpr GUID kUnknownGuid = {
@@ -43,48 +29,7 @@ constexpr GUID kUnknownGuid = {
 
 void* const kSentinel = reinterpret_cast<void*>(static_cast<std::uintptr_t>(0xBADC0DE));
 
-// The host's helper interface; counts the references the plug-in holds.
-class FakeHelper final : public IPrintOemDriverUni {
-public:
-    ULONG refs = 1;
-    HRESULT KX_STDCALL QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IPrintOemDriverUni)) {
-            *ppv = this;
-            ++refs;
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG KX_STDCALL AddRef() override { return ++refs; }
-    ULONG KX_STDCALL Release() override { return --refs; }
-    HRESULT KX_STDCALL DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvWriteSpoolBuf(PDEVOBJ, PVOID, DWORD cbSize, DWORD* pdwResult) override
-    {
-        if (pdwResult) *pdwResult = cbSize;
-        return S_OK;
-    }
-    HRESULT KX_STDCALL DrvXMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-    HRESULT KX_STDCALL DrvYMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-    HRESULT KX_STDCALL DrvGetStandardVariable(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvGetGPDData(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvUniTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*,
-                                     BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT KX_STDCALL DrvWriteAbortBuf(PDEVOBJ, PVOID, DWORD, DWORD) override { return E_NOTIMPL; }
-};
+using FakeHelper = kxtest::FakeDriverUni;  // counts the references the plug-in holds
 
 // An object that is not a helper interface (and an aggregation outer).
 class PlainUnknown final : public IUnknown {
@@ -107,10 +52,8 @@ struct Module {
 bool LoadPlugin(const std::u16string& path, Module& m)
 {
     m.handle = kxwine::OpenModule(path);
-    if (!Check(m.handle != nullptr, "LoadLibraryW")) {
-        std::printf("     error %lu\n", static_cast<unsigned long>(kxwine::LastError()));
+    if (!Check(m.handle != nullptr, "LoadLibraryW", "error " + std::to_string(kxwine::LastError())))
         return false;
-    }
     m.getClassObject =
         reinterpret_cast<PFN_DllGetClassObject>(kxwine::FindExport(m.handle, "DllGetClassObject"));
     m.canUnloadNow =
@@ -346,6 +289,5 @@ int main(int argc, char** argv)
     Check(kxwine::CloseModule(m.handle), "FreeLibrary");
     CheckVersionResource(path);
 
-    std::printf("%s: %d failed\n", g_failures ? "FAIL" : "PASS", g_failures);
-    return g_failures ? 1 : 0;
+    return kxcheck::Finish();
 }

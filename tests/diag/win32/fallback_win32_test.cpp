@@ -12,19 +12,13 @@
 #include "core/trace.h"
 #include "diag/version.h"
 #include "platform/platform.h"
+#include "tests/wine/check.h"
 
 namespace {
 
 using namespace kx::plat;
 
-int g_failures = 0;
-
-bool Check(bool ok, const char* what)
-{
-    std::printf("%s %s\n", ok ? "PASS" : "FAIL", what);
-    if (!ok) ++g_failures;
-    return ok;
-}
+using kxcheck::Check;
 
 std::string Narrow(std::u16string_view s)
 {
@@ -131,6 +125,5 @@ int main()
     DeleteFile(base + u"-print-dbg.txt");
     DeleteFile(plain);
     RemoveDirectory(dir);
-    std::printf("%d failed\n", g_failures);
-    return g_failures == 0 ? 0 : 1;
+    return kxcheck::Finish();
 }
