@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/trace.h"
+#include "diag/logfile.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "core/printeroptions.h"
@@ -54,7 +55,7 @@ bool SingleCutDue(const KX_DEVMODE* pKX)
 
 // Step 3: the job is ended on the host's behalf; its counters and print
 // file are kept for the next job start.
-HRESULT KeepBrokenJob(JobParts& j)
+HRESULT KeepBrokenJob(PDEVOBJ pdevobj, JobParts& j)
 {
     DruckDaten* d = j.data;
     DWORD page = d->dwPage;
@@ -64,12 +65,15 @@ HRESULT KeepBrokenJob(JobParts& j)
     WriteJobDword(j.files, reg::kDAFieldNr, d->dwFields);
     if (j.files->szRegKey[0]) {
         WCHAR name[KX_MAX_PATH] = {};
-        Copy(name, KX_MAX_PATH,
-             std::u16string_view(j.files->wcPrnFileName,
-                                 Length(j.files->wcPrnFileName, KX_MAX_PATH)));
+        // The buffers have the same size, so the name always fits; were it
+        // cut, the next job would append to some other file.
+        HRESULT hr = Copy(name, KX_MAX_PATH,
+                          std::u16string_view(j.files->wcPrnFileName,
+                                              Length(j.files->wcPrnFileName, KX_MAX_PATH)));
         std::uint32_t err =
-            plat::RegSetValue(plat::Hive::CurrentUser, j.files->szRegKey, reg::kDAPrnFileName,
-                              plat::kRegSz, name, sizeof(name));
+            FAILED(hr) ? static_cast<std::uint32_t>(ERROR_INSUFFICIENT_BUFFER)
+                       : plat::RegSetValue(plat::Hive::CurrentUser, j.files->szRegKey,
+                                           reg::kDAPrnFileName, plat::kRegSz, name, sizeof(name));
         if (err != 0)
             Trace(u"ERROR UNI(CC-Klassen):  EndDoc() HCU %s DAPrnFileName ERROR %d \r\n",
                   j.files->szRegKey, err);
@@ -79,6 +83,8 @@ HRESULT KeepBrokenJob(JobParts& j)
     if (j.settings->bLogFileEnable) {
         JobLog(j.pOemPDev, "END_DOC");
         JobLog(j.pOemPDev, "\r\n [END_DOC] - Error");
+        if (CLogFile* log = GetJobLogFile(j.pOemPDev))
+            log->WritePublicDevMode(u"END_DOC", pdevobj->pPublicDM);
         JobLogF(j.pOemPDev, "Pages: %d", d->dwPage);
         CloseJobLog(j.pOemPDev);
     }
@@ -144,9 +150,11 @@ HRESULT EndDoc(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
         Trace(u"UNI(CC-Klassen):  EndDoc() Achtung, Druckvorgang wurde abgebrochen \r\n");
         return S_OK;
     }
-    if (j.settings->bDisablePDEV) return KeepBrokenJob(j);
+    if (j.settings->bDisablePDEV) return KeepBrokenJob(pdevobj, j);
 
     JobLog(j.pOemPDev, "\r\n [END_DOC]");
+    // The application's settings as the document ends.
+    if (CLogFile* log = GetJobLogFile(j.pOemPDev)) log->WritePublicDevMode(u"END_DOC", pub);
     RecordWriter w(pdevobj, pUniDrv);
     w.Comment("\t// END_DOC ");
     const DWORD noFBC = j.doc ? j.doc->dwNo_FBC : 0;

@@ -26,6 +26,7 @@
 #include <string>
 
 #include "core/trace.h"
+#include "diag/logfile.h"
 #include "core/jobheap.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
@@ -325,6 +326,9 @@ HRESULT EndJob(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
         if (j.settings->bLogFileEnable) {
             JobLog(p, "END_JOB");
             JobLog(p, "\r\n [END_JOB]");
+            // The application's settings as the job ends.
+            if (CLogFile* log = GetJobLogFile(p))
+                log->WritePublicDevMode(u"END_JOB", pdevobj->pPublicDM);
             JobLogF(p, "Pages: %d", d->dwPage);
             if (j.pKX->wManuellesMultipage && d->dwPage > kMaxMultiPages)
                 JobLog(p, "ERROR 71 - too much pages. Disable option 'Common printstart'");

@@ -143,4 +143,13 @@ void SetFileVersion(std::u16string_view fileName, const VersionInfo& info);
 // <state>/spool/<printer>.spl); sets KX_SIM_SPOOL, "" goes back to the default.
 void SetSpoolFile(const std::string& hostPath);
 
+// ---- fault injection (tests); each affects only this copy of the layer
+// Asked before every heap block is taken: true makes that allocation fail
+// (HeapAlloc answers null with last error 8). Null: no allocation fails.
+using HeapFaultHook = bool (*)();
+void SetHeapFaultHook(HeapFaultHook hook);
+// The write-th WritePrinter call from now on (1 = the next) fails with the
+// last error given and writes nothing; 0 disarms. Counted over all printers.
+void FailWritePrinter(std::uint64_t write, std::uint32_t error);
+
 }  // namespace kx::plat::sim

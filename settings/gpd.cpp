@@ -228,7 +228,11 @@ BOOL GetAnyGPDValue(const char* pszText, const char* pszKeyword, char16_t* pwVal
     if (!FindGPDValue(pszText, pszKeyword, &value)) return FALSE;
     if (pwValueOut && cchValueOut) {
         // Values are ASCII in practice; the rest is taken in the system code page.
-        Copy(pwValueOut, cchValueOut, plat::MultiByteToWide(plat::kCpAcp, value));
+        // A value longer than the caller's field is not taken.
+        if (FAILED(Copy(pwValueOut, cchValueOut, plat::MultiByteToWide(plat::kCpAcp, value)))) {
+            pwValueOut[0] = u'\0';
+            return FALSE;
+        }
     }
     return TRUE;
 }
