@@ -79,7 +79,8 @@ using FmtArgs = std::initializer_list<FmtArg>;
 
 // Formats into buf (cch characters including the terminator).
 KX_BOUNDED_RESULT HRESULT VFormat(char* buf, std::size_t cch, const char* fmt, FmtArgs args);
-KX_BOUNDED_RESULT HRESULT VFormat(char16_t* buf, std::size_t cch, const char16_t* fmt, FmtArgs args);
+KX_BOUNDED_RESULT HRESULT VFormat(char16_t* buf, std::size_t cch, const char16_t* fmt,
+                                  FmtArgs args);
 
 template <class... A>
 KX_BOUNDED_RESULT HRESULT Format(char* buf, std::size_t cch, const char* fmt, const A&... args)
@@ -87,7 +88,8 @@ KX_BOUNDED_RESULT HRESULT Format(char* buf, std::size_t cch, const char* fmt, co
     return VFormat(buf, cch, fmt, {FmtArg(args)...});
 }
 template <class... A>
-KX_BOUNDED_RESULT HRESULT Format(char16_t* buf, std::size_t cch, const char16_t* fmt, const A&... args)
+KX_BOUNDED_RESULT HRESULT Format(char16_t* buf, std::size_t cch, const char16_t* fmt,
+                                 const A&... args)
 {
     return VFormat(buf, cch, fmt, {FmtArg(args)...});
 }

@@ -123,9 +123,9 @@ DWORD CLogFile::Initialize(HANDLE hPrinter, const WCHAR* pwszPrnFileName,
     m_wcFileName[0] = 0;
     if (pwszPrnFileName && pwszPrnFileName[0]) {
         // A name cut to the buffer would open some other file: no log then.
-        if (FAILED(kx::Copy(m_wcFileName, KX_MAX_PATH,
-                            std::u16string_view(pwszPrnFileName,
-                                                kx::Length(pwszPrnFileName, KX_MAX_PATH)))) ||
+        if (FAILED(kx::Copy(
+                m_wcFileName, KX_MAX_PATH,
+                std::u16string_view(pwszPrnFileName, kx::Length(pwszPrnFileName, KX_MAX_PATH)))) ||
             FAILED(kx::Cat(m_wcFileName, KX_MAX_PATH, u".log"))) {
             Trace(u"ERROR LIB(LogFile):  Initialize() Dateiname zu lang: %s \r\n", m_wcFileName);
             m_wcFileName[0] = 0;

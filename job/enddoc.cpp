@@ -12,17 +12,17 @@
 //     "DAPageNr" are the pages counted since the last print start.
 #include <string>
 
+#include "core/printeroptions.h"
+#include "core/record.h"
+#include "core/regvalues.h"
 #include "core/trace.h"
 #include "diag/logfile.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
-#include "core/printeroptions.h"
 #include "job/printstart.h"
-#include "core/record.h"
 #include "objects/passthrough.h"
 #include "options/prefixsuffix.h"
 #include "platform/platform.h"
-#include "core/regvalues.h"
 
 namespace kx {
 

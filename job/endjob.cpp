@@ -25,13 +25,13 @@
 //     the M record names the card file with ".prn", the MA record without.
 #include <string>
 
+#include "core/jobheap.h"
+#include "core/record.h"
 #include "core/trace.h"
 #include "diag/logfile.h"
-#include "core/jobheap.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "job/printstart.h"
-#include "core/record.h"
 #include "objects/objectlist.h"
 #include "platform/platform.h"
 #include "raster/bandcapture.h"

@@ -568,21 +568,6 @@ bool StartPagePrinter(Handle hPrinter)
     return true;
 }
 
-namespace {
-
-// A WritePrinter call armed to fail (sim::FailWritePrinter): calls still to
-// come before it, and its error.
-std::uint64_t gWritesBeforeFault = 0;
-std::uint32_t gWriteFaultError = 0;
-
-}  // namespace
-
-void sim::FailWritePrinter(std::uint64_t write, std::uint32_t error)
-{
-    gWritesBeforeFault = write;
-    gWriteFaultError = error;
-}
-
 bool WritePrinter(Handle hPrinter, const void* data, std::uint32_t cbData, std::uint32_t* cbWritten)
 {
     if (cbWritten) *cbWritten = 0;
@@ -590,7 +575,6 @@ bool WritePrinter(Handle hPrinter, const void* data, std::uint32_t cbData, std::
     if (!p) return Fail(kErrInvalidHandle);
     if (!p->inDoc) return Fail(kErrSplNoStartDoc);
     if (cbData && !data) return Fail(kErrInvalidParameter);
-    if (gWritesBeforeFault && --gWritesBeforeFault == 0) return Fail(gWriteFaultError);
     std::uint32_t done = 0;
     while (done < cbData) {
         ssize_t n = ::write(p->spoolFd, static_cast<const char*>(data) + done, cbData - done);

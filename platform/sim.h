@@ -148,8 +148,5 @@ void SetSpoolFile(const std::string& hostPath);
 // (HeapAlloc answers null with last error 8). Null: no allocation fails.
 using HeapFaultHook = bool (*)();
 void SetHeapFaultHook(HeapFaultHook hook);
-// The write-th WritePrinter call from now on (1 = the next) fails with the
-// last error given and writes nothing; 0 disarms. Counted over all printers.
-void FailWritePrinter(std::uint64_t write, std::uint32_t error);
 
 }  // namespace kx::plat::sim

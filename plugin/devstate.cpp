@@ -7,8 +7,8 @@
 #include "core/trace.h"
 #include "job/jobstream.h"
 #include "objects/textout.h"
-#include "platform/platform.h"
 #include "platform/engine.h"
+#include "platform/platform.h"
 #include "plugin/guard.h"
 #include "settings/devmodeops.h"
 
@@ -156,10 +156,9 @@ BOOL KX_STDCALL OEMTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* p
         struct {
             const void* p;
             const char16_t* name;
-        } const required[] = {{pso, u"pso"},         {pstro, u"pstro"},
-                              {pfo, u"pfo"},         {pco, u"pco"},
-                              {pboFore, u"pboFore"}, {pboOpaque, u"pboOpaque"},
-                              {pptlOrg, u"pptlOrg"}};
+        } const required[] = {
+            {pso, u"pso"},         {pstro, u"pstro"},         {pfo, u"pfo"},        {pco, u"pco"},
+            {pboFore, u"pboFore"}, {pboOpaque, u"pboOpaque"}, {pptlOrg, u"pptlOrg"}};
         for (const auto& r : required) {
             if (!r.p) {
                 Trace(u"UNI(ddihook):  OEMTextOut() Start %s == NULL  \r\n", r.name);

@@ -3,13 +3,13 @@
 #include <cstring>
 #include <new>
 
+#include "core/devmode.h"
 #include "core/trace.h"
 #include "platform/platform.h"
 #include "plugin/cmdcallback.h"
 #include "plugin/devstate.h"
 #include "plugin/guard.h"
 #include "raster/bandcapture.h"
-#include "core/devmode.h"
 #include "settings/devmodeops.h"
 
 namespace kx {
@@ -117,9 +117,10 @@ HRESULT IKXDriverUni::EnableDriver(DWORD dwOEMintfVersion, DWORD dwSize, DRVENAB
         pded->iDriverVersion = kDriverVersion;
         pded->c = sizeof(g_HookTable) / sizeof(g_HookTable[0]);
         pded->pdrvfn = g_HookTable;
-        Trace(u"UNI(enable):  EnableDriverOEM() dwOEMintfVersion: 0x%x, dwSize: %d, pded->c: %d "
-              u"\r\n",
-              kTracedIntfVersion, kTracedDedSize, pded->c);
+        Trace(
+            u"UNI(enable):  EnableDriverOEM() dwOEMintfVersion: 0x%x, dwSize: %d, pded->c: %d "
+            u"\r\n",
+            kTracedIntfVersion, kTracedDedSize, pded->c);
         return S_OK;
     });
 }
@@ -203,8 +204,7 @@ HRESULT IKXDriverUni::CommandCallback(PDEVOBJ pdevobj, DWORD dwCallbackID, DWORD
 {
     return GuardedCom(u"IKXDriverUni::CommandCallback", [&] {
         TraceEntry(u"CommandCallback");
-        return CommandCallbackOEM(pdevobj, dwCallbackID, dwCount, pdwParams, piResult,
-                                  m_pOEMHelp);
+        return CommandCallbackOEM(pdevobj, dwCallbackID, dwCount, pdwParams, piResult, m_pOEMHelp);
     });
 }
 
@@ -216,8 +216,8 @@ HRESULT IKXDriverUni::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap,
     if (ppbResult) *ppbResult = nullptr;
     return GuardedCom(u"IKXDriverUni::ImageProcessing", [&] {
         TraceEntry(u"ImageProcessing");
-        HRESULT hr = CaptureBand(pdevobj, pSrcBitmap, pBitmapInfoHeader, pColorTable,
-                                 dwCallbackID, pIPParams);
+        HRESULT hr = CaptureBand(pdevobj, pSrcBitmap, pBitmapInfoHeader, pColorTable, dwCallbackID,
+                                 pIPParams);
         if (FAILED(hr)) return hr;
         // The band is consumed here; the host sends nothing of it.
         if (ppbResult) *ppbResult = reinterpret_cast<PBYTE>(static_cast<ULONG_PTR>(1));

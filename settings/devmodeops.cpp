@@ -213,8 +213,7 @@ int ReadDevmodeSettingsImpl(HANDLE hPrinter, KX_DEVMODE* pOut, WCHAR* pszName)
     // A printer name that does not fit would name another printer's
     // settings: the caller gets none.
     if (pszName && FAILED(Copy(pszName, kPrinterNameChars, name))) {
-        Trace(u"ERROR UNI(DevmodeOps):  ReadDevmodeSettings() Druckername zu lang: %s \r\n",
-              name);
+        Trace(u"ERROR UNI(DevmodeOps):  ReadDevmodeSettings() Druckername zu lang: %s \r\n", name);
         pszName[0] = 0;
     }
 

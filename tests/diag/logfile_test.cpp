@@ -200,12 +200,6 @@ TEST_F(LogFile, WholeJobMatchesGolden)
     PHOTOCELL_PARAM photocell{2, 0, 1, {}, 2, 0};
     SHIFT_OPTIM_PARAM shift{0, -15, 0, 2, 0, 0, 0};
 
-    DEVMODEW& pub = dev.publicDM;
-    pub.dmFields = DM_ORIENTATION | DM_PAPERLENGTH | DM_COPIES | DM_COLLATE;
-    pub.dmPaperLength = 1000;
-    pub.dmCopies = 3;
-    pub.dmCollate = 1;
-
     ASSERT_TRUE(kx::OpenJobLogFile(&dev.pdev, hPrinter, 1));
     CLogFile* job = kx::GetJobLogFile(&dev.pdev);
     job->WriteLine(u"[START_JOB]");
@@ -218,7 +212,6 @@ TEST_F(LogFile, WholeJobMatchesGolden)
     job->WriteInterfaceParam(u"StartJob", &dev.iface());
     job->WriteLine(u"\r\n [START_PAGE]");
     job->Write(u"%s (i): %s", u"KX Arial", u"Gr\u00FC\u00DFe 42");
-    job->WritePublicDevMode(u"END_JOB", &pub);
     job->Write(u"Pages: %d", 1);
     kx::CloseJobLogFile(&dev.pdev);
     plat::ClosePrinter(hPrinter);
