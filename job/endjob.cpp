@@ -290,51 +290,59 @@ HRESULT EndJob(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
         return S_OK;
     }
     const bool complete = j.data && j.settings && j.files && j.pKX;
-    if (j.settings && j.settings->bDisablePDEV) {
-        Trace(
-            u"ERROR UNI(CC-Klassen):  EndJob() bDisablePDEV - pTreiberstrukturen sind noch aktiv "
-            u"\r\n");
-    } else if (complete) {
-        DruckDaten* d = j.data;
-        const PRN_INTERFACE& pi = j.settings->prnInterface;
-        const DWORD noFBC = j.doc ? j.doc->dwNo_FBC : 0;
-        RecordWriter w(pdevobj, pUniDrv);
-        w.Comment("\t// END_JOB ", TimeOfDay().c_str());
+    // Whatever fails in the steps before (memory running out among them),
+    // the job's blocks are freed: the device state is the only way to them.
+    try {
+        if (j.settings && j.settings->bDisablePDEV) {
+            Trace(
+                u"ERROR UNI(CC-Klassen):  EndJob() bDisablePDEV - pTreiberstrukturen sind noch "
+                u"aktiv "
+                u"\r\n");
+        } else if (complete) {
+            DruckDaten* d = j.data;
+            const PRN_INTERFACE& pi = j.settings->prnInterface;
+            const DWORD noFBC = j.doc ? j.doc->dwNo_FBC : 0;
+            RecordWriter w(pdevobj, pUniDrv);
+            w.Comment("\t// END_JOB ", TimeOfDay().c_str());
 
-        if (!d->bPrintStarted && !d->bPrintCancelled) {
-            if (noFBC) {
-                w.Comment(d->bRecallDirekt ? "\t// Recall of memory card file "
-                                           : "\t// Attention: FBC disabled ");
-            } else {
-                Trace(
-                    u"UNI(CC-Klassen):  EndJob() ERROR - SendStartPrint() wurde in EndDoc bzw. "
-                    u"EndPage nicht aufgerufen \r\n");
-                if (SUCCEEDED(SendStartPrint(pdevobj, pUniDrv)))
-                    w.Comment("\t// Attention: Print start in END_JOB ");
+            if (!d->bPrintStarted && !d->bPrintCancelled) {
+                if (noFBC) {
+                    w.Comment(d->bRecallDirekt ? "\t// Recall of memory card file "
+                                               : "\t// Attention: FBC disabled ");
+                } else {
+                    Trace(
+                        u"UNI(CC-Klassen):  EndJob() ERROR - SendStartPrint() wurde in EndDoc bzw. "
+                        u"EndPage nicht aufgerufen \r\n");
+                    if (SUCCEEDED(SendStartPrint(pdevobj, pUniDrv)))
+                        w.Comment("\t// Attention: Print start in END_JOB ");
+                }
             }
-        }
-        if ((j.settings->dwFeature[0] & 0x80) && pi.dwEtbSohAutomatik == 1)
-            w.Separate("\t\t\t// Userdefined Start/Stop ", "Reset", {}, RecordWriter::kBuffer,
-                       "KXPLStartStop----", {});
+            if ((j.settings->dwFeature[0] & 0x80) && pi.dwEtbSohAutomatik == 1)
+                w.Separate("\t\t\t// Userdefined Start/Stop ", "Reset", {}, RecordWriter::kBuffer,
+                           "KXPLStartStop----", {});
 
-        // The print file is complete: close it before it is moved or copied.
-        CloseHandleOf(&j.files->hPrnFile);
-        if (j.pKX->wSplitPrnFile == 1) CloseHandleOf(&j.files->hPrnFile2);
-        CloseHandleOf(&j.files->hRecallFile);
-        if (pi.bEnableBackup == 1 && j.files->wcPrnFileName[0]) Backup(pdevobj, j);
+            // The print file is complete: close it before it is moved or copied.
+            CloseHandleOf(&j.files->hPrnFile);
+            if (j.pKX->wSplitPrnFile == 1) CloseHandleOf(&j.files->hPrnFile2);
+            CloseHandleOf(&j.files->hRecallFile);
+            if (pi.bEnableBackup == 1 && j.files->wcPrnFileName[0]) Backup(pdevobj, j);
 
-        if (j.settings->bLogFileEnable) {
-            JobLog(p, "END_JOB");
-            JobLog(p, "\r\n [END_JOB]");
-            // The application's settings as the job ends.
-            if (CLogFile* log = GetJobLogFile(p))
-                log->WritePublicDevMode(u"END_JOB", pdevobj->pPublicDM);
-            JobLogF(p, "Pages: %d", d->dwPage);
-            if (j.pKX->wManuellesMultipage && d->dwPage > kMaxMultiPages)
-                JobLog(p, "ERROR 71 - too much pages. Disable option 'Common printstart'");
-            CloseJobLog(p);
+            if (j.settings->bLogFileEnable) {
+                JobLog(p, "END_JOB");
+                JobLog(p, "\r\n [END_JOB]");
+                // The application's settings as the job ends.
+                if (CLogFile* log = GetJobLogFile(p))
+                    log->WritePublicDevMode(u"END_JOB", pdevobj->pPublicDM);
+                JobLogF(p, "Pages: %d", d->dwPage);
+                if (j.pKX->wManuellesMultipage && d->dwPage > kMaxMultiPages)
+                    JobLog(p, "ERROR 71 - too much pages. Disable option 'Common printstart'");
+                CloseJobLog(p);
+            }
+            if (d->bMemCard && j.files->wcPrnFileName[0]) MemoryCard(pdevobj, pUniDrv, j);
         }
-        if (d->bMemCard && j.files->wcPrnFileName[0]) MemoryCard(pdevobj, pUniDrv, j);
+    } catch (...) {
+        FreeJob(p);
+        throw;
     }
 
     const bool debugFile = j.settings && j.settings->prnInterface.dwDebugFile >= 2;

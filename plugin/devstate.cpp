@@ -32,15 +32,18 @@ PFN FindHostEntry(const DRVENABLEDATA* pded, ULONG index)
 
 }  // namespace
 
-DWORD LastJobId() { return gLastJobId; }
+DWORD LastJobId()
+{
+    return gLastJobId;
+}
 
 BOOL OEMEnablePDEV(OEM_PDEV* pOemPDev, PDEVOBJ pdevobj, PWSTR pPrinterName, GDIINFO* pGdiInfo,
                    ULONG cjDevInfo, DEVINFO* pDevInfo, DRVENABLEDATA* pded)
 {
-    Trace(u"UNI(enable):  OEMEnablePDEV() Start - pGdiInfo->cBitsPixel: %d, pDriverName: %s, "
-          u"ulNumColors: %d \r\n",
-          pGdiInfo ? pGdiInfo->cBitsPixel : 0, pPrinterName,
-          pGdiInfo ? pGdiInfo->ulNumColors : 0);
+    Trace(
+        u"UNI(enable):  OEMEnablePDEV() Start - pGdiInfo->cBitsPixel: %d, pDriverName: %s, "
+        u"ulNumColors: %d \r\n",
+        pGdiInfo ? pGdiInfo->cBitsPixel : 0, pPrinterName, pGdiInfo ? pGdiInfo->ulNumColors : 0);
     std::memset(pOemPDev, 0, sizeof(*pOemPDev));
 
     if (pGdiInfo && pGdiInfo->ulNumColors > 2) {
@@ -105,12 +108,17 @@ HRESULT OEMDisablePDEV(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
         std::uint32_t err = plat::RegSetDword(plat::Hive::CurrentUser, key, u"DAAbbruch", 1);
         if (err != 0) Trace(u"UNI(enable):  OEMDisablePDEV() HCU %s ERROR %d \r\n", key, err);
         pOp->pTreiberstrukturen->bDisablePDEV = 1;
-        Trace(u"UNI(enable):  OEMDisablePDEV(END_JOB) ACHTUNG: Seitennummern sichern und Löschen "
-              u"der Strukturen nachholen. Rufe END_DOC und END_JOB manuell auf. bDisablePDEV: %d "
-              u"\r\n",
-              pOp->pTreiberstrukturen->bDisablePDEV);
-        EndDoc(pdevobj, pUniDrv);
-        EndJob(pdevobj, pUniDrv);
+        Trace(
+            u"UNI(enable):  OEMDisablePDEV(END_JOB) ACHTUNG: Seitennummern sichern und Löschen "
+            u"der Strukturen nachholen. Rufe END_DOC und END_JOB manuell auf. bDisablePDEV: %d "
+            u"\r\n",
+            pOp->pTreiberstrukturen->bDisablePDEV);
+        // The job end runs even when the document end failed half-way, so
+        // that the job's blocks are freed.
+        Guarded<HRESULT>(u"OEMDisablePDEV(END_DOC)", E_OUTOFMEMORY, E_FAIL,
+                         [&] { return EndDoc(pdevobj, pUniDrv); });
+        Guarded<HRESULT>(u"OEMDisablePDEV(END_JOB)", E_OUTOFMEMORY, E_FAIL,
+                         [&] { return EndJob(pdevobj, pUniDrv); });
         --pOemPDev->iNewZaehler;
         // The device state itself goes as well once the job end has freed the
         // job. If it could not, the state stays: freeing it would lose the
