@@ -63,10 +63,9 @@ public:
     void Text(const WCHAR* pwSection, const WCHAR* pwElement, bool bRewind, WCHAR* pszField,
               std::size_t cch)
     {
-        // A text too long for its field is not taken: the field may hold a
-        // path, and a cut path names another file.
-        if (Get(pwSection, pwElement, bRewind) && FAILED(Copy(pszField, cch, value_)))
-            pszField[0] = 0;
+        // Texts (names, labels) are cut to their field; the paths come in
+        // through ReadPath, which refuses a cut one.
+        if (Get(pwSection, pwElement, bRewind)) (void)Copy(pszField, cch, value_);
     }
 
     const WCHAR* Value() const { return value_; }
