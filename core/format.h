@@ -26,6 +26,15 @@
 
 #include "platform/kxtypes.h"
 
+// A bounded copy or format can cut its result; the plug-in must look at the
+// answer. Test programs, fuzz targets and benchmarks, which fill buffers with
+// their own short texts, are built with KX_UNCHECKED_BOUNDED_RESULTS.
+#if defined(KX_UNCHECKED_BOUNDED_RESULTS)
+#define KX_BOUNDED_RESULT
+#else
+#define KX_BOUNDED_RESULT [[nodiscard]]
+#endif
+
 namespace kx {
 
 struct FmtArg {
@@ -69,26 +78,28 @@ struct FmtArg {
 using FmtArgs = std::initializer_list<FmtArg>;
 
 // Formats into buf (cch characters including the terminator).
-HRESULT VFormat(char* buf, std::size_t cch, const char* fmt, FmtArgs args);
-HRESULT VFormat(char16_t* buf, std::size_t cch, const char16_t* fmt, FmtArgs args);
+KX_BOUNDED_RESULT HRESULT VFormat(char* buf, std::size_t cch, const char* fmt, FmtArgs args);
+KX_BOUNDED_RESULT HRESULT VFormat(char16_t* buf, std::size_t cch, const char16_t* fmt,
+                                  FmtArgs args);
 
 template <class... A>
-HRESULT Format(char* buf, std::size_t cch, const char* fmt, const A&... args)
+KX_BOUNDED_RESULT HRESULT Format(char* buf, std::size_t cch, const char* fmt, const A&... args)
 {
     return VFormat(buf, cch, fmt, {FmtArg(args)...});
 }
 template <class... A>
-HRESULT Format(char16_t* buf, std::size_t cch, const char16_t* fmt, const A&... args)
+KX_BOUNDED_RESULT HRESULT Format(char16_t* buf, std::size_t cch, const char16_t* fmt,
+                                 const A&... args)
 {
     return VFormat(buf, cch, fmt, {FmtArg(args)...});
 }
 template <std::size_t N, class... A>
-HRESULT Format(char (&buf)[N], const char* fmt, const A&... args)
+KX_BOUNDED_RESULT HRESULT Format(char (&buf)[N], const char* fmt, const A&... args)
 {
     return VFormat(buf, N, fmt, {FmtArg(args)...});
 }
 template <std::size_t N, class... A>
-HRESULT Format(char16_t (&buf)[N], const char16_t* fmt, const A&... args)
+KX_BOUNDED_RESULT HRESULT Format(char16_t (&buf)[N], const char16_t* fmt, const A&... args)
 {
     return VFormat(buf, N, fmt, {FmtArg(args)...});
 }
@@ -98,10 +109,10 @@ std::string FormatString(const char* fmt, FmtArgs args);
 std::u16string FormatString(const char16_t* fmt, FmtArgs args);
 
 // Bounded copy and concatenation (StringCchCopy / StringCchCat).
-HRESULT Copy(char* buf, std::size_t cch, std::string_view src);
-HRESULT Copy(char16_t* buf, std::size_t cch, std::u16string_view src);
-HRESULT Cat(char* buf, std::size_t cch, std::string_view src);
-HRESULT Cat(char16_t* buf, std::size_t cch, std::u16string_view src);
+KX_BOUNDED_RESULT HRESULT Copy(char* buf, std::size_t cch, std::string_view src);
+KX_BOUNDED_RESULT HRESULT Copy(char16_t* buf, std::size_t cch, std::u16string_view src);
+KX_BOUNDED_RESULT HRESULT Cat(char* buf, std::size_t cch, std::string_view src);
+KX_BOUNDED_RESULT HRESULT Cat(char16_t* buf, std::size_t cch, std::u16string_view src);
 
 // Length of a NUL-terminated string within at most cch characters.
 std::size_t Length(const char* s, std::size_t cch = SIZE_MAX);

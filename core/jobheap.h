@@ -34,17 +34,8 @@ void FreeHeapBuffer(HANDLE hHeap, void* pBlock);
 // The same with the device's counter: the block is counted in
 // pOemPDev->iHAllocZaehler as well.
 void* CreateJobBuffer(OEM_PDEV* pOemPDev, DWORD dwSize, const char16_t* pszName);
-// Frees *ppBlock (when set), lowers the counters and clears the pointer.
-template <class T>
-void FreeJobBuffer(OEM_PDEV* pOemPDev, T** ppBlock);
+// Frees a block of CreateJobBuffer (null does nothing) and lowers the
+// counters.
 void FreeJobBlock(OEM_PDEV* pOemPDev, void* pBlock);
-
-template <class T>
-void FreeJobBuffer(OEM_PDEV* pOemPDev, T** ppBlock)
-{
-    if (!*ppBlock) return;
-    FreeJobBlock(pOemPDev, static_cast<void*>(*ppBlock));
-    *ppBlock = nullptr;
-}
 
 }  // namespace kx

@@ -134,11 +134,6 @@ HRESULT SendData(const ChannelKind& kind, PDEVOBJ pdevobj, IPrintOemDriverUni* p
     return hr;
 }
 
-HRESULT SendText(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, std::string_view text)
-{
-    return SendData(pdevobj, pUniDrv, text.data(), static_cast<DWORD>(text.size()));
-}
-
 namespace {
 
 HRESULT JoinComment(char (&line)[100], const char* pszText1, const char* pszText2)

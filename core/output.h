@@ -46,9 +46,6 @@ inline HRESULT SendData(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const void
                     bNoFile);
 }
 
-// Sends text (no terminator) through the standard channel.
-HRESULT SendText(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, std::string_view text);
-
 // The comment writer: text1 + text2 + "\r\n" joined in 100 characters (a
 // line that does not fit is not written: STRSAFE_E_INSUFFICIENT_BUFFER) and
 // written into the print file only.

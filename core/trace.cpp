@@ -78,7 +78,8 @@ void WriteWide(const char16_t* fmt, FmtArgs args)
 {
     if (!IsOpen()) return;
     char16_t line[kLineChars];
-    VFormat(line, kLineChars, fmt, args);  // a cut line is written as far as it goes
+    // A cut line is written as far as it goes: the trace is for reading only.
+    (void)VFormat(line, kLineChars, fmt, args);
     WriteUtf8(Utf16ToUtf8(std::u16string_view(line, DropFinalLineFeed(line))));
 }
 
@@ -86,7 +87,8 @@ void WriteNarrow(const char* fmt, FmtArgs args)
 {
     if (!IsOpen()) return;
     char line[kLineChars];
-    VFormat(line, kLineChars, fmt, args);
+    // A cut line is written as far as it goes: the trace is for reading only.
+    (void)VFormat(line, kLineChars, fmt, args);
     WriteUtf8(Cp1252ToUtf8(std::string_view(line, DropFinalLineFeed(line))));
 }
 

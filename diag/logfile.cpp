@@ -124,16 +124,24 @@ DWORD CLogFile::Initialize(HANDLE hPrinter, const WCHAR* pwszPrnFileName,
     m_dwMaxSize = kMaxSize;
     m_wcFileName[0] = 0;
     if (pwszPrnFileName && pwszPrnFileName[0]) {
-        kx::Copy(m_wcFileName, KX_MAX_PATH,
-                 std::u16string_view(pwszPrnFileName, kx::Length(pwszPrnFileName, KX_MAX_PATH)));
-        kx::Cat(m_wcFileName, KX_MAX_PATH, u".log");
+        // A name cut to the buffer would open some other file: no log then.
+        if (FAILED(kx::Copy(
+                m_wcFileName, KX_MAX_PATH,
+                std::u16string_view(pwszPrnFileName, kx::Length(pwszPrnFileName, KX_MAX_PATH)))) ||
+            FAILED(kx::Cat(m_wcFileName, KX_MAX_PATH, u".log"))) {
+            Trace(u"ERROR LIB(LogFile):  Initialize() Dateiname zu lang: %s \r\n", m_wcFileName);
+            m_wcFileName[0] = 0;
+        }
     } else {
         // A name that GetPrnFileName gives only as its refusal (no
         // directory, full disk) is not used: the job writes no log then.
         DWORD bRetval = 0;
         const WCHAR* pwszName =
             kx::GetPrnFileName(hPrinter, u".log", nullptr, 0, pPrnInterface, &bRetval);
-        if (bRetval == 1) kx::Copy(m_wcFileName, KX_MAX_PATH, pwszName);
+        if (bRetval == 1 && FAILED(kx::Copy(m_wcFileName, KX_MAX_PATH, pwszName))) {
+            Trace(u"ERROR LIB(LogFile):  Initialize() Dateiname zu lang: %s \r\n", pwszName);
+            m_wcFileName[0] = 0;
+        }
     }
     std::u16string_view name(m_wcFileName, kx::Length(m_wcFileName, KX_MAX_PATH));
     if (name.size() > 4) {
@@ -210,7 +218,9 @@ void CLogFile::VWrite(const WCHAR* pwszFormat, FmtArgs args)
 {
     if (!IsInitialized() || !pwszFormat) return;
     WCHAR line[kFormatChars];
-    kx::VFormat(line, kFormatChars, pwszFormat, args);  // a longer line is cut
+    // A longer line is cut: the log is a report for reading, and a cut line
+    // still says what it was about.
+    (void)kx::VFormat(line, kFormatChars, pwszFormat, args);
     WriteLine(line, nullptr, 1);
 }
 

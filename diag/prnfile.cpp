@@ -190,7 +190,11 @@ void GetMyDocDriverDirectory(WCHAR* pwszPath)
                 dir, plat::GetLastError());
     }
     if (dir.size() < 3) dir.clear();
-    Copy(pwszPath, kPrnFileNameChars, dir);
+    // A directory that does not fit is no directory: the callers fall back.
+    if (FAILED(Copy(pwszPath, kPrnFileNameChars, dir))) {
+        Trace(u"ERROR LIB(kxdrvlib):  GetMyDocDriverDirectory() Pfad zu lang: %s \r\n", dir);
+        pwszPath[0] = 0;
+    }
 }
 
 bool IsFremdeEigeneDateien(const WCHAR* pwszPath)
@@ -216,14 +220,18 @@ const WCHAR* GetPrnFileName(HANDLE hPrinter, const WCHAR* pwszExtension,
     DWORD bRetval = 1;
     buf[0] = 0;
     auto finish = [&](const WCHAR* answer) {
-        if (answer) Copy(buf, cch, answer);
+        // The fixed answers always fit.
+        if (answer) (void)Copy(buf, cch, answer);
         if (pbRetval) *pbRetval = bRetval;
         Trace(u"LIB(kxdrvlib):  GetPrnFileName() %s - bRetval: %u \r\n", buf, bRetval);
         return buf;
     };
     auto cat = [&](std::u16string_view s) {
-        if (FAILED(Cat(buf, cch, s)))
+        // A cut name is no name for a file: the caller writes none.
+        if (FAILED(Cat(buf, cch, s))) {
             Trace(u"ERROR LIB(kxdrvlib):  GetPrnFileName() Name zu lang, gekuerzt: %s \r\n", buf);
+            bRetval = 0;
+        }
     };
 
     // The settings, or their defaults when there are none.
@@ -240,7 +248,12 @@ const WCHAR* GetPrnFileName(HANDLE hPrinter, const WCHAR* pwszExtension,
                       logPath, plat::GetLastError());
                 GetMyDocDriverDirectory(pwszLogPath);
             }
-            Copy(buf, cch, View(pwszLogPath, PRN_PATH_CHARS));
+            if (FAILED(Copy(buf, cch, View(pwszLogPath, PRN_PATH_CHARS)))) {
+                // Not the user's directory any more: the per-user one is taken.
+                Trace(u"ERROR LIB(kxdrvlib):  GetPrnFileName() LogFilePath zu lang: %s \r\n",
+                      View(pwszLogPath, PRN_PATH_CHARS));
+                buf[0] = 0;
+            }
         }
     }
     if (buf[0] != 0 && IsFremdeEigeneDateien(buf)) GetMyDocDriverDirectory(buf);
@@ -261,7 +274,8 @@ const WCHAR* GetPrnFileName(HANDLE hPrinter, const WCHAR* pwszExtension,
         std::u16string profile = plat::GetFolderPath(plat::Folder::Profile);
         if (!SameDirectory(profile, dir)) {
             WCHAR wcDir[kPrnFileNameChars];
-            Copy(wcDir, kPrnFileNameChars, dir);
+            // dir came from buf, which has the same size: it always fits.
+            (void)Copy(wcDir, kPrnFileNameChars, dir);
             DWORD dwCount = 0;
             if (!GetFileCountInDirectory(wcDir, dwFilesCount, &dwCount) || dwCount > dwFilesCount) {
                 Trace(
@@ -311,11 +325,13 @@ const WCHAR* GetPrnFileName(HANDLE hPrinter, const WCHAR* pwszExtension,
     if (bTimeStamp == 1) {
         plat::SystemTime t = plat::GetLocalTime();
         WCHAR date[32];
-        Format(date, u"-%02u%02u%02u-", t.wDay, t.wMonth, t.wYear);
+        // Three 16-bit numbers: at most 17 characters, never cut.
+        (void)Format(date, u"-%02u%02u%02u-", t.wDay, t.wMonth, t.wYear);
         if (!Contains(View(buf), View(date, 32))) {
             WCHAR stamp[64];
-            Format(stamp, u"-%02u%02u%02u-%02u%02u%02u-%03u", t.wDay, t.wMonth, t.wYear, t.wHour,
-                   t.wMinute, t.wSecond, t.wMilliseconds);
+            // Seven 16-bit numbers: at most 42 characters, never cut.
+            (void)Format(stamp, u"-%02u%02u%02u-%02u%02u%02u-%03u", t.wDay, t.wMonth, t.wYear,
+                         t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
             cat(View(stamp, 64));
         }
     }

@@ -85,10 +85,12 @@ BOOL GetPluginVersion(char* pszVersionA, const WCHAR* pszDirectory, WCHAR* pwszV
     }
     unsigned v[4] = {ffi.dwFileVersionMS >> 16, ffi.dwFileVersionMS & 0xFFFF,
                      ffi.dwFileVersionLS >> 16, ffi.dwFileVersionLS & 0xFFFF};
+    // Four 16-bit numbers fit the version buffers; a cut would only shorten
+    // the text shown in the stream's comments and the log.
     if (pszVersionA)
-        Format(pszVersionA, kPluginVersionChars, "%u.%u.%u.%u", v[0], v[1], v[2], v[3]);
+        (void)Format(pszVersionA, kPluginVersionChars, "%u.%u.%u.%u", v[0], v[1], v[2], v[3]);
     if (pwszVersionW)
-        Format(pwszVersionW, kPluginVersionChars, u"%u.%u.%u.%u", v[0], v[1], v[2], v[3]);
+        (void)Format(pwszVersionW, kPluginVersionChars, u"%u.%u.%u.%u", v[0], v[1], v[2], v[3]);
     Trace(u"UNI(ZI-Rezaz):  GetPluginVersion() %s: %u.%u.%u.%u \r\n", path, v[0], v[1], v[2], v[3]);
     return TRUE;
 }
@@ -107,7 +109,11 @@ BOOL GetDriverPathComplete(HANDLE hPrinter, WCHAR* pwszDirectory)
     std::u16string_view path = di.driverPath;
     std::size_t cut = path.find_last_of(u'\\');
     path = cut == std::u16string_view::npos ? std::u16string_view() : path.substr(0, cut);
-    Copy(pwszDirectory, KX_MAX_PATH, path);
+    if (FAILED(Copy(pwszDirectory, KX_MAX_PATH, path))) {
+        Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  GetDriverPathComplete() Pfad zu lang: %s \r\n", path);
+        pwszDirectory[0] = 0;
+        return FALSE;
+    }
     Trace(u"UNI(ZE-Ruzo-Vovar):  GetDriverPathComplete() pwDriverPath: %s \r\n", pwszDirectory);
     return TRUE;
 }
@@ -132,15 +138,20 @@ DWORD GetDriverVersionInfo(PDEVOBJ pdevobj)
     if (!pwszDir[0] && !GetDriverPathComplete(pdevobj->hPrinter, pwszDir)) {
         std::u16string module = plat::GetModuleFileName();
         std::size_t cut = module.find_last_of(u'\\');
-        Copy(pwszDir, KX_MAX_PATH,
-             cut == std::u16string::npos ? std::u16string() : module.substr(0, cut));
+        if (FAILED(Copy(pwszDir, KX_MAX_PATH,
+                        cut == std::u16string::npos ? std::u16string() : module.substr(0, cut)))) {
+            Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  GetDriverVersionInfo() Pfad zu lang: %s \r\n",
+                  module);
+            pwszDir[0] = 0;
+        }
     }
 
     char szVersion[kPluginVersionChars];
     if (!GetPluginVersion(szVersion, pwszDir, nullptr)) return 1;
     // The plain version is kept in any case, so that the comparison with the
     // registered "DriverVersion" (interface parameters) has it.
-    Copy(pFiles->szPlugInVersion, kPlugInVersionTextChars, szVersion);
+    // Version texts are for reading (comments, log); a cut one is harmless.
+    (void)Copy(pFiles->szPlugInVersion, kPlugInVersionTextChars, szVersion);
 
     bool bComments = pSettings && CommentsOn(pSettings->prnInterface);
     bool bLog = pSettings && pSettings->bLogFileEnable == 1;
@@ -173,8 +184,9 @@ DWORD GetDriverVersionInfo(PDEVOBJ pdevobj)
         return 1;
     }
     char szTime[32];
-    Format(szTime, " - %02d%02d.%04d.%02d%02d", t.wDay, t.wMonth, t.wYear, t.wHour, t.wMinute);
-    Cat(pFiles->szPlugInVersion, kPlugInVersionTextChars, szTime);
+    (void)Format(szTime, " - %02d%02d.%04d.%02d%02d", t.wDay, t.wMonth, t.wYear, t.wHour,
+                 t.wMinute);
+    (void)Cat(pFiles->szPlugInVersion, kPlugInVersionTextChars, szTime);
     TraceA("UNI(ZE-Ruzo-Vovar):  GetDriverVersionInfo() %s \r\n", pFiles->szPlugInVersion);
     return 1;
 }
@@ -212,7 +224,9 @@ BOOL GetSetupInformation(HANDLE hPrinter, WCHAR* pwszDriverVersion, std::size_t 
         Trace(u"UNI(ZI-Rezaz):  GetSetupInformation() SHGetValue ERROR %d \r\n", dwError);
         return FALSE;
     }
-    Copy(pwszDriverVersion, cchDriverVersion, View(value, kSetupVersionBytes / sizeof(WCHAR)));
+    // A version text for reading and comparing; a cut one compares unequal.
+    (void)Copy(pwszDriverVersion, cchDriverVersion,
+               View(value, kSetupVersionBytes / sizeof(WCHAR)));
     return TRUE;
 }
 
@@ -249,8 +263,9 @@ DWORD GetWindowsVersion(char* pszWindows, char* pszVersion, std::size_t cchWindo
     } else {
         line = FormatString(u"Version %lu.%lu (Build %lu)", {dwMajor, dwMinor, dwBuild});
     }
-    Copy(pszWindows, cchWindows, plat::WideToMultiByte(plat::kCpAcp, product));
-    Copy(pszVersion, cchVersion, plat::WideToMultiByte(plat::kCpAcp, line));
+    // Texts for the log and the comments only; a cut one is harmless.
+    (void)Copy(pszWindows, cchWindows, plat::WideToMultiByte(plat::kCpAcp, product));
+    (void)Copy(pszVersion, cchVersion, plat::WideToMultiByte(plat::kCpAcp, line));
     TraceA("UNI(ZI-Rezaz):  GetWindowsVersion() %s - %s \r\n", pszWindows, pszVersion);
     return 1;
 }

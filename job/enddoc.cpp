@@ -17,6 +17,7 @@
 #include "core/record.h"
 #include "core/regvalues.h"
 #include "core/trace.h"
+#include "diag/logfile.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "job/printstart.h"
@@ -68,11 +69,14 @@ HRESULT KeepBrokenJob(const JobContext& ctx)
     if (f->szRegKey[0]) {
         // Both buffers hold KX_MAX_PATH characters: the name always fits.
         WCHAR name[KX_MAX_PATH] = {};
-        Copy(name, KX_MAX_PATH,
-             std::u16string_view(f->wcPrnFileName, Length(f->wcPrnFileName, KX_MAX_PATH)));
+        // The buffers have the same size, so the name always fits; were it
+        // cut, the next job would append to some other file.
+        HRESULT hr = Copy(name, KX_MAX_PATH,
+                          std::u16string_view(f->wcPrnFileName, Length(f->wcPrnFileName, KX_MAX_PATH)));
         std::uint32_t err =
-            plat::RegSetValue(plat::Hive::CurrentUser, f->szRegKey, reg::kDAPrnFileName,
-                              plat::kRegSz, name, sizeof(name));
+            FAILED(hr) ? static_cast<std::uint32_t>(ERROR_INSUFFICIENT_BUFFER)
+                       : plat::RegSetValue(plat::Hive::CurrentUser, f->szRegKey,
+                                           reg::kDAPrnFileName, plat::kRegSz, name, sizeof(name));
         if (err != 0)
             Trace(u"ERROR UNI(CC-Klassen):  EndDoc() HCU %s DAPrnFileName ERROR %d \r\n",
                   f->szRegKey, err);
@@ -82,6 +86,7 @@ HRESULT KeepBrokenJob(const JobContext& ctx)
     if (ctx.Settings()->bLogFileEnable) {
         JobLog(p, "END_DOC");
         JobLog(p, "\r\n [END_DOC] - Error");
+        if (CLogFile* log = GetJobLogFile(p)) log->WritePublicDevMode(u"END_DOC", ctx.PublicDevmode());
         JobLogF(p, "Pages: %d", d->dwPage);
         CloseJobLog(p);
     }
@@ -151,6 +156,9 @@ HRESULT EndDoc(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
     if (ctx.Settings()->bDisablePDEV) return KeepBrokenJob(ctx);
 
     JobLog(ctx.Device(), "\r\n [END_DOC]");
+    // The application's settings as the document ends.
+    if (CLogFile* log = GetJobLogFile(ctx.Device()))
+        log->WritePublicDevMode(u"END_DOC", ctx.PublicDevmode());
     RecordWriter w(pdevobj, pUniDrv);
     w.Comment("\t// END_DOC ");
     DocDaten* doc = ctx.Doc();

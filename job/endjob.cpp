@@ -29,6 +29,7 @@
 #include "core/jobheap.h"
 #include "core/record.h"
 #include "core/trace.h"
+#include "diag/logfile.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "job/printstart.h"
@@ -326,6 +327,8 @@ void CloseFiles(const JobContext& ctx)
     if (ctx.Settings()->bLogFileEnable) {
         JobLog(p, "END_JOB");
         JobLog(p, "\r\n [END_JOB]");
+        // The application's settings as the job ends.
+        if (CLogFile* log = GetJobLogFile(p)) log->WritePublicDevMode(u"END_JOB", ctx.PublicDevmode());
         JobLogF(p, "Pages: %d", d->dwPage);
         if (ctx.Devmode()->wManuellesMultipage && d->dwPage > kMaxMultiPages)
             JobLog(p, "ERROR 71 - too much pages. Disable option 'Common printstart'");
@@ -343,13 +346,20 @@ HRESULT EndJob(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
     if (!pdevobj || !p) return E_FAIL;
     if (!ctx.Require(kNeedJob, u"ERROR UNI(CC-Klassen):  EndJob() pOp = NULL \r\n")) return S_OK;
     const Treiberstrukturen* t = ctx.Settings();
-    if (t && t->bDisablePDEV) {
-        Trace(
-            u"ERROR UNI(CC-Klassen):  EndJob() bDisablePDEV - pTreiberstrukturen sind noch aktiv "
-            u"\r\n");
-    } else if (ctx.Has(kNeedData | kNeedSettings | kNeedFiles | kNeedDevmode)) {
-        CloseStream(ctx);
-        CloseFiles(ctx);
+    // Whatever fails in the steps before (memory running out among them),
+    // the job's blocks are freed: the device state is the only way to them.
+    try {
+        if (t && t->bDisablePDEV) {
+            Trace(
+                u"ERROR UNI(CC-Klassen):  EndJob() bDisablePDEV - pTreiberstrukturen sind noch "
+                u"aktiv \r\n");
+        } else if (ctx.Has(kNeedData | kNeedSettings | kNeedFiles | kNeedDevmode)) {
+            CloseStream(ctx);
+            CloseFiles(ctx);
+        }
+    } catch (...) {
+        FreeJob(ctx);
+        throw;
     }
 
     const bool debugFile = t && t->prnInterface.dwDebugFile >= 2;

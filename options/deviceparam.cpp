@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "core/jobcontext.h"
 #include "core/record.h"
@@ -482,10 +483,16 @@ BOOL SendPrinterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, PRINTER_PARA
         return TRUE;
     }
 
-    PRINTER_PARAM* pOwn = nullptr;
+    // The own record goes back to the heap however the sending ends (an
+    // exception included).
+    struct HeapBlock {
+        void operator()(PRINTER_PARAM* p) const { plat::HeapFree(p); }
+    };
+    std::unique_ptr<PRINTER_PARAM, HeapBlock> own;
     if (!pPrinterParam) {
-        pOwn =
-            static_cast<PRINTER_PARAM*>(CreateHeapBuffer_SPP(PRINTER_PARAM_SIZE, u"pPrinterParam"));
+        own.reset(
+            static_cast<PRINTER_PARAM*>(CreateHeapBuffer_SPP(PRINTER_PARAM_SIZE, u"pPrinterParam")));
+        PRINTER_PARAM* pOwn = own.get();
         if (!pOwn) return FALSE;
         // Values that cannot be read stay zero; the senders then send nothing
         // for those groups.
@@ -524,7 +531,6 @@ BOOL SendPrinterParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, PRINTER_PARA
         }
     }
 
-    if (pOwn) plat::HeapFree(pOwn);
     return bOk;
 }
 

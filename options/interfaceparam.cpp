@@ -274,9 +274,11 @@ HRESULT SendParam(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, KX_DEVMODE* pKX_
 
     // Names and total pages.
     if (bJob) {
-        Copy(files->wcDocName, KX_MAX_PATH, ji.document);
-        Copy(files->wcKurzName, KX_MAX_PATH, ShortName(ji.document));
-        Format(dd->szJobName, KX_MAX_PATH, "%s", CutExtension(ji.document));
+        // Document names are shown in comments, the log and the journal,
+        // never opened: a cut one is harmless.
+        (void)Copy(files->wcDocName, KX_MAX_PATH, ji.document);
+        (void)Copy(files->wcKurzName, KX_MAX_PATH, ShortName(ji.document));
+        (void)Format(dd->szJobName, KX_MAX_PATH, "%s", CutExtension(ji.document));
         files->dwTotalPages = ji.totalPages;
     }
 

@@ -143,4 +143,10 @@ void SetFileVersion(std::u16string_view fileName, const VersionInfo& info);
 // <state>/spool/<printer>.spl); sets KX_SIM_SPOOL, "" goes back to the default.
 void SetSpoolFile(const std::string& hostPath);
 
+// ---- fault injection (tests); each affects only this copy of the layer
+// Asked before every heap block is taken: true makes that allocation fail
+// (HeapAlloc answers null with last error 8). Null: no allocation fails.
+using HeapFaultHook = bool (*)();
+void SetHeapFaultHook(HeapFaultHook hook);
+
 }  // namespace kx::plat::sim

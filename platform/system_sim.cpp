@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -468,10 +469,15 @@ namespace {
 // A header in front of each block keeps its size; 16 bytes keep the block
 // aligned for every fundamental type.
 constexpr std::size_t kHeader = 16;
+
+// The test hook that can make an allocation fail (sim::SetHeapFaultHook).
+std::atomic<sim::HeapFaultHook> gHeapFaultHook{nullptr};
+
 }  // namespace
 
 void* RawAlloc(std::size_t size, bool zero)
 {
+    if (sim::HeapFaultHook hook = gHeapFaultHook.load(); hook && hook()) return nullptr;
     if (size > SIZE_MAX - kHeader) return nullptr;
     void* raw = zero ? std::calloc(1, size + kHeader) : std::malloc(size + kHeader);
     if (!raw) return nullptr;
@@ -489,6 +495,11 @@ std::size_t RawFree(void* p)
 }
 
 }  // namespace backend
+
+void sim::SetHeapFaultHook(HeapFaultHook hook)
+{
+    backend::gHeapFaultHook.store(hook);
+}
 
 // ------------------------------------------------------------ engine calls
 

@@ -10,6 +10,7 @@
 #include "objects/textout.h"
 #include "platform/engine.h"
 #include "platform/platform.h"
+#include "plugin/guard.h"
 #include "settings/devmodeops.h"
 
 namespace kx {
@@ -113,8 +114,12 @@ HRESULT OEMDisablePDEV(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
             u"der Strukturen nachholen. Rufe END_DOC und END_JOB manuell auf. bDisablePDEV: %d "
             u"\r\n",
             ctx.Settings()->bDisablePDEV);
-        EndDoc(pdevobj, pUniDrv);
-        EndJob(pdevobj, pUniDrv);
+        // The job end runs even when the document end failed half-way, so
+        // that the job's blocks are freed.
+        Guarded<HRESULT>(u"OEMDisablePDEV(END_DOC)", E_OUTOFMEMORY, E_FAIL,
+                         [&] { return EndDoc(pdevobj, pUniDrv); });
+        Guarded<HRESULT>(u"OEMDisablePDEV(END_JOB)", E_OUTOFMEMORY, E_FAIL,
+                         [&] { return EndJob(pdevobj, pUniDrv); });
         --pOemPDev->iNewZaehler;
         // The device state itself goes as well once the job end has freed the
         // job. If it could not, the state stays: freeing it would lose the
@@ -133,40 +138,50 @@ HRESULT OEMDisablePDEV(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
 
 BOOL KX_STDCALL OEMStartDoc(SURFOBJ* pso, PWSTR pwszDocName, DWORD dwJobId)
 {
-    PDEVOBJ pdevobj = pso ? static_cast<PDEVOBJ>(pso->dhpdev) : nullptr;
-    OEM_PDEV* pOemPDev = GetOemPDev(pdevobj);
-    if (!pOemPDev) return FALSE;
-    if (dwJobId != 0) {
-        pOemPDev->dwJobId = dwJobId;
-        gLastJobId = dwJobId;
-    } else {
-        pOemPDev->dwJobId = gLastJobId;
-    }
-    Trace(u"UNI(ddihook):  OEMStartDoc() dwJobId: %u, pOemPDev->dwJobId: %u \r\n", dwJobId,
-          pOemPDev->dwJobId);
-    if (!pOemPDev->pfnUnidrvStartDoc) return TRUE;  // nothing of the host's to run
-    return pOemPDev->pfnUnidrvStartDoc(pso, pwszDocName, dwJobId);
+    return Guarded<BOOL>(u"OEMStartDoc", FALSE, [&]() -> BOOL {
+        PDEVOBJ pdevobj = pso ? static_cast<PDEVOBJ>(pso->dhpdev) : nullptr;
+        OEM_PDEV* pOemPDev = GetOemPDev(pdevobj);
+        if (!pOemPDev) return FALSE;
+        if (dwJobId != 0) {
+            pOemPDev->dwJobId = dwJobId;
+            gLastJobId = dwJobId;
+        } else {
+            pOemPDev->dwJobId = gLastJobId;
+        }
+        Trace(u"UNI(ddihook):  OEMStartDoc() dwJobId: %u, pOemPDev->dwJobId: %u \r\n", dwJobId,
+              pOemPDev->dwJobId);
+        if (!pOemPDev->pfnUnidrvStartDoc) return TRUE;  // nothing of the host's to run
+        return pOemPDev->pfnUnidrvStartDoc(pso, pwszDocName, dwJobId);
+    });
 }
 
 BOOL KX_STDCALL OEMTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco,
                            RECTL* prclExtra, RECTL* prclOpaque, BRUSHOBJ* pboFore,
                            BRUSHOBJ* pboOpaque, POINTL* pptlOrg, MIX mix)
 {
-    struct {
-        const void* p;
-        const char16_t* name;
-    } const required[] = {{pso, u"pso"},        {pstro, u"pstro"},     {pfo, u"pfo"},
-                          {pco, u"pco"},        {pboFore, u"pboFore"}, {pboOpaque, u"pboOpaque"},
-                          {pptlOrg, u"pptlOrg"}};
-    for (const auto& r : required) {
-        if (!r.p) {
-            Trace(u"UNI(ddihook):  OEMTextOut() Start %s == NULL  \r\n", r.name);
-            return FALSE;
+    // A failure inside the interception answers TRUE: the text is dropped,
+    // the page goes on.
+    return Guarded<BOOL>(u"OEMTextOut", TRUE, [&]() -> BOOL {
+        struct {
+            const void* p;
+            const char16_t* name;
+        } const required[] = {
+            {pso, u"pso"},         {pstro, u"pstro"},         {pfo, u"pfo"},        {pco, u"pco"},
+            {pboFore, u"pboFore"}, {pboOpaque, u"pboOpaque"}, {pptlOrg, u"pptlOrg"}};
+        for (const auto& r : required) {
+            if (!r.p) {
+                Trace(u"UNI(ddihook):  OEMTextOut() Start %s == NULL  \r\n", r.name);
+                return FALSE;
+            }
         }
-    }
-    try {
-        TextOutResult result = InterceptTextOut(pso, pstro, pfo, pco, prclExtra, prclOpaque,
-                                                pboFore, pboOpaque, pptlOrg, mix);
+        TextOutResult result;
+        try {
+            result = InterceptTextOut(pso, pstro, pfo, pco, prclExtra, prclOpaque, pboFore,
+                                      pboOpaque, pptlOrg, mix);
+        } catch (...) {
+            Trace(u"UNI(ddihook):  OEMTextOut() TextOut() Exception  \r\n");
+            throw;
+        }
         if (result == TextOutResult::Taken) return TRUE;
         if (result == TextOutResult::Failed) return FALSE;
         // Text the plug-in does not take prints through the host's own text out.
@@ -174,18 +189,17 @@ BOOL KX_STDCALL OEMTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* p
         if (!pOemPDev || !pOemPDev->pfnUnidrvTextOut) return FALSE;
         return pOemPDev->pfnUnidrvTextOut(pso, pstro, pfo, pco, prclExtra, prclOpaque, pboFore,
                                           pboOpaque, pptlOrg, mix);
-    } catch (...) {
-        Trace(u"UNI(ddihook):  OEMTextOut() TextOut() Exception  \r\n");
-        return TRUE;
-    }
+    });
 }
 
 ULONG KX_STDCALL OEMEscape(SURFOBJ* pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut,
                            PVOID pvOut)
 {
-    OEM_PDEV* pOemPDev = GetOemPDev(pso ? static_cast<PDEVOBJ>(pso->dhpdev) : nullptr);
-    if (!pOemPDev || !pOemPDev->pfnUnidrvEscape) return 0;
-    return pOemPDev->pfnUnidrvEscape(pso, iEsc, cjIn, pvIn, cjOut, pvOut);
+    return Guarded<ULONG>(u"OEMEscape", 0, [&]() -> ULONG {
+        OEM_PDEV* pOemPDev = GetOemPDev(pso ? static_cast<PDEVOBJ>(pso->dhpdev) : nullptr);
+        if (!pOemPDev || !pOemPDev->pfnUnidrvEscape) return 0;
+        return pOemPDev->pfnUnidrvEscape(pso, iEsc, cjIn, pvIn, cjOut, pvOut);
+    });
 }
 
 }  // namespace kx

@@ -3,12 +3,13 @@
 #include <cstring>
 #include <new>
 
+#include "core/devmode.h"
 #include "core/trace.h"
 #include "platform/platform.h"
 #include "plugin/cmdcallback.h"
 #include "plugin/devstate.h"
+#include "plugin/guard.h"
 #include "raster/bandcapture.h"
-#include "core/devmode.h"
 #include "settings/devmodeops.h"
 
 namespace kx {
@@ -65,16 +66,18 @@ IKXDriverUni::~IKXDriverUni()
 
 HRESULT IKXDriverUni::QueryInterface(REFIID riid, void** ppv)
 {
-    TraceEntry(u"QueryInterface");
-    if (!ppv) return E_POINTER;
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IPrintOemUni) ||
-        IsEqualGUID(riid, IID_IPrintOemUni2)) {
-        *ppv = static_cast<IPrintOemUni2*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return GuardedCom(u"IKXDriverUni::QueryInterface", [&] {
+        TraceEntry(u"QueryInterface");
+        if (!ppv) return E_POINTER;
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IPrintOemUni) ||
+            IsEqualGUID(riid, IID_IPrintOemUni2)) {
+            *ppv = static_cast<IPrintOemUni2*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    });
 }
 
 ULONG IKXDriverUni::AddRef() { return static_cast<ULONG>(++m_cRef); }
@@ -89,198 +92,254 @@ ULONG IKXDriverUni::Release()
 
 HRESULT IKXDriverUni::GetInfo(DWORD dwMode, PVOID pBuffer, DWORD cbSize, PDWORD pcbNeeded)
 {
-    TraceEntry(u"GetInfo");
-    if (dwMode > 4) {
-        // A mode this interface does not know: no size to report either.
-        if (pcbNeeded) *pcbNeeded = 0;
-        return E_FAIL;
-    }
-    return hrGetInfo(dwMode, pBuffer, cbSize, pcbNeeded);
+    return GuardedCom(u"IKXDriverUni::GetInfo", [&] {
+        TraceEntry(u"GetInfo");
+        if (dwMode > 4) {
+            // A mode this interface does not know: no size to report either.
+            if (pcbNeeded) *pcbNeeded = 0;
+            return E_FAIL;
+        }
+        return hrGetInfo(dwMode, pBuffer, cbSize, pcbNeeded);
+    });
 }
 
 HRESULT IKXDriverUni::DevMode(DWORD dwMode, POEMDMPARAM pOemDMParam)
 {
-    TraceEntry(u"DevMode");
-    return hrOEMDevMode(dwMode, pOemDMParam);
+    return GuardedCom(u"IKXDriverUni::DevMode", [&] {
+        TraceEntry(u"DevMode");
+        return hrOEMDevMode(dwMode, pOemDMParam);
+    });
 }
 
 HRESULT IKXDriverUni::EnableDriver(DWORD dwOEMintfVersion, DWORD dwSize, DRVENABLEDATA* pded)
 {
-    TraceEntry(u"EnableDriver");
     (void)dwOEMintfVersion;
     (void)dwSize;
-    if (!pded) return E_FAIL;
-    pded->iDriverVersion = kDriverVersion;
-    pded->c = sizeof(g_HookTable) / sizeof(g_HookTable[0]);
-    pded->pdrvfn = g_HookTable;
-    Trace(u"UNI(enable):  EnableDriverOEM() dwOEMintfVersion: 0x%x, dwSize: %d, pded->c: %d \r\n",
-          kTracedIntfVersion, kTracedDedSize, pded->c);
-    return S_OK;
+    return GuardedCom(u"IKXDriverUni::EnableDriver", [&] {
+        TraceEntry(u"EnableDriver");
+        if (!pded) return E_FAIL;
+        pded->iDriverVersion = kDriverVersion;
+        pded->c = sizeof(g_HookTable) / sizeof(g_HookTable[0]);
+        pded->pdrvfn = g_HookTable;
+        Trace(
+            u"UNI(enable):  EnableDriverOEM() dwOEMintfVersion: 0x%x, dwSize: %d, pded->c: %d "
+            u"\r\n",
+            kTracedIntfVersion, kTracedDedSize, pded->c);
+        return S_OK;
+    });
 }
 
 HRESULT IKXDriverUni::DisableDriver()
 {
-    TraceEntry(u"DisableDriver");
-    if (m_pOEMHelp) {
-        m_pOEMHelp->Release();
-        m_pOEMHelp = nullptr;
-    }
-    return S_OK;
+    return GuardedCom(u"IKXDriverUni::DisableDriver", [&] {
+        TraceEntry(u"DisableDriver");
+        if (m_pOEMHelp) {
+            m_pOEMHelp->Release();
+            m_pOEMHelp = nullptr;
+        }
+        return S_OK;
+    });
 }
 
 HRESULT IKXDriverUni::EnablePDEV(PDEVOBJ pdevobj, PWSTR pPrinterName, ULONG, HSURF*, ULONG,
                                  GDIINFO* pGdiInfo, ULONG cjDevInfo, DEVINFO* pDevInfo,
                                  DRVENABLEDATA* pded, PDEVOEM* pDevOem)
 {
-    TraceEntry(u"EnablePDEV");
-    OEM_PDEV* pOemPDev = kx::EnablePDEV(pdevobj, pPrinterName, pGdiInfo, cjDevInfo, pDevInfo, pded);
-    if (pDevOem && pOemPDev) *pDevOem = pOemPDev;
-    return S_OK;
+    return GuardedCom(u"IKXDriverUni::EnablePDEV", [&] {
+        TraceEntry(u"EnablePDEV");
+        OEM_PDEV* pOemPDev =
+            kx::EnablePDEV(pdevobj, pPrinterName, pGdiInfo, cjDevInfo, pDevInfo, pded);
+        if (pDevOem && pOemPDev) *pDevOem = pOemPDev;
+        return S_OK;
+    });
 }
 
 HRESULT IKXDriverUni::DisablePDEV(PDEVOBJ pdevobj)
 {
-    TraceEntry(u"DisablePDEV");
-    return OEMDisablePDEV(pdevobj, m_pOEMHelp);
+    return GuardedCom(u"IKXDriverUni::DisablePDEV", [&] {
+        TraceEntry(u"DisablePDEV");
+        return OEMDisablePDEV(pdevobj, m_pOEMHelp);
+    });
 }
 
 HRESULT IKXDriverUni::ResetPDEV(PDEVOBJ, PDEVOBJ)
 {
-    TraceEntry(u"ResetPDEV");
-    Trace(u"UNI(enable):  OEMResetPDEV() entry.\r\n");
-    return S_OK;
+    return GuardedCom(u"IKXDriverUni::ResetPDEV", [&] {
+        TraceEntry(u"ResetPDEV");
+        Trace(u"UNI(enable):  OEMResetPDEV() entry.\r\n");
+        return S_OK;
+    });
 }
 
 HRESULT IKXDriverUni::PublishDriverInterface(IUnknown* pIUnknown)
 {
-    TraceEntry(u"PublishDriverInterface");
-    if (m_pOEMHelp) return S_OK;
-    void* pv = nullptr;
-    HRESULT hr = pIUnknown ? pIUnknown->QueryInterface(IID_IPrintOemDriverUni, &pv) : E_FAIL;
-    if (SUCCEEDED(hr) && pv) {
-        m_pOEMHelp = static_cast<IPrintOemDriverUni*>(pv);
-        return S_OK;
-    }
-    m_pOEMHelp = nullptr;
-    return E_FAIL;
+    return GuardedCom(u"IKXDriverUni::PublishDriverInterface", [&] {
+        TraceEntry(u"PublishDriverInterface");
+        if (m_pOEMHelp) return S_OK;
+        void* pv = nullptr;
+        HRESULT hr = pIUnknown ? pIUnknown->QueryInterface(IID_IPrintOemDriverUni, &pv) : E_FAIL;
+        if (SUCCEEDED(hr) && pv) {
+            m_pOEMHelp = static_cast<IPrintOemDriverUni*>(pv);
+            return S_OK;
+        }
+        m_pOEMHelp = nullptr;
+        return E_FAIL;
+    });
 }
 
 HRESULT IKXDriverUni::GetImplementedMethod(PSTR pMethodName)
 {
-    TraceEntry(u"GetImplementedMethod");
-    return ImplementedMethod(pMethodName);
+    return GuardedCom(u"IKXDriverUni::GetImplementedMethod", [&] {
+        TraceEntry(u"GetImplementedMethod");
+        return ImplementedMethod(pMethodName);
+    });
 }
 
 HRESULT IKXDriverUni::DriverDMS(PVOID, PVOID, DWORD, PDWORD)
 {
-    TraceEntry(u"DriverDMS");
-    return S_OK;
+    return GuardedCom(u"IKXDriverUni::DriverDMS", [&] {
+        TraceEntry(u"DriverDMS");
+        return S_OK;
+    });
 }
 
 HRESULT IKXDriverUni::CommandCallback(PDEVOBJ pdevobj, DWORD dwCallbackID, DWORD dwCount,
                                       PDWORD pdwParams, INT* piResult)
 {
-    TraceEntry(u"CommandCallback");
-    return CommandCallbackOEM(pdevobj, dwCallbackID, dwCount, pdwParams, piResult, m_pOEMHelp);
+    return GuardedCom(u"IKXDriverUni::CommandCallback", [&] {
+        TraceEntry(u"CommandCallback");
+        return CommandCallbackOEM(pdevobj, dwCallbackID, dwCount, pdwParams, piResult, m_pOEMHelp);
+    });
 }
 
 HRESULT IKXDriverUni::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap,
                                       PBITMAPINFOHEADER pBitmapInfoHeader, PBYTE pColorTable,
                                       DWORD dwCallbackID, PIPPARAMS pIPParams, PBYTE* ppbResult)
 {
-    TraceEntry(u"ImageProcessing");
-    HRESULT hr = CaptureBand(pdevobj, pSrcBitmap, pBitmapInfoHeader, pColorTable, dwCallbackID,
-                             pIPParams);
-    if (FAILED(hr)) {
-        if (ppbResult) *ppbResult = nullptr;
-        return hr;
-    }
-    // The band is consumed here; the host sends nothing of it.
-    if (ppbResult) *ppbResult = reinterpret_cast<PBYTE>(static_cast<ULONG_PTR>(1));
-    return S_OK;
+    // A failure hands nothing back to the host.
+    if (ppbResult) *ppbResult = nullptr;
+    return GuardedCom(u"IKXDriverUni::ImageProcessing", [&] {
+        TraceEntry(u"ImageProcessing");
+        HRESULT hr = CaptureBand(pdevobj, pSrcBitmap, pBitmapInfoHeader, pColorTable, dwCallbackID,
+                                 pIPParams);
+        if (FAILED(hr)) return hr;
+        // The band is consumed here; the host sends nothing of it.
+        if (ppbResult) *ppbResult = reinterpret_cast<PBYTE>(static_cast<ULONG_PTR>(1));
+        return S_OK;
+    });
 }
 
 HRESULT IKXDriverUni::FilterGraphics(PDEVOBJ pdevobj, PBYTE pBuf, DWORD dwLen)
 {
-    TraceEntry(u"FilterGraphics");
-    OEM_PDEV* pOemPDev = GetOemPDev(pdevobj);
-    if (!pdevobj || !pBuf || dwLen == 0 || !pOemPDev) return E_FAIL;
-    ++pOemPDev->iNewZaehler;
-    Trace(u"UNI(FilterGraphics):  FilterGraphicsOEM() Start FG_Klasse: 0x%x \r\n", pdevobj);
-    HRESULT hr = FilterGraphicsLine(pdevobj, m_pOEMHelp, pBuf, dwLen);
-    Trace(u"UNI(FilterGraphics):  FilterGraphicsOEM() Ende FG_Klasse: 0x%x \r\n", pdevobj);
-    --pOemPDev->iNewZaehler;
-    return hr;
+    return GuardedCom(u"IKXDriverUni::FilterGraphics", [&] {
+        TraceEntry(u"FilterGraphics");
+        OEM_PDEV* pOemPDev = GetOemPDev(pdevobj);
+        if (!pdevobj || !pBuf || dwLen == 0 || !pOemPDev) return E_FAIL;
+        // The worker marker goes down again however the filter ends.
+        struct WorkerMark {
+            OEM_PDEV* p;
+            explicit WorkerMark(OEM_PDEV* pdev) : p(pdev) { ++p->iNewZaehler; }
+            ~WorkerMark() { --p->iNewZaehler; }
+        } mark(pOemPDev);
+        Trace(u"UNI(FilterGraphics):  FilterGraphicsOEM() Start FG_Klasse: 0x%x \r\n", pdevobj);
+        HRESULT hr = FilterGraphicsLine(pdevobj, m_pOEMHelp, pBuf, dwLen);
+        Trace(u"UNI(FilterGraphics):  FilterGraphicsOEM() Ende FG_Klasse: 0x%x \r\n", pdevobj);
+        return hr;
+    });
 }
+
+// The slots below do no work; their entry trace is all that could fail.
 
 HRESULT IKXDriverUni::Compression(PDEVOBJ, PBYTE, PBYTE, DWORD, DWORD, INT*)
 {
-    TraceEntry(u"Compression");
-    return E_NOTIMPL;
+    return GuardedCom(u"IKXDriverUni::Compression", [] {
+        TraceEntry(u"Compression");
+        return E_NOTIMPL;
+    });
 }
 
 HRESULT IKXDriverUni::HalftonePattern(PDEVOBJ, PBYTE, DWORD, DWORD, DWORD, DWORD, PBYTE, DWORD)
 {
-    TraceNotImpl(u"HalftonePattern");
-    return E_NOTIMPL;
+    return GuardedCom(u"IKXDriverUni::HalftonePattern", [] {
+        TraceNotImpl(u"HalftonePattern");
+        return E_NOTIMPL;
+    });
 }
 
 HRESULT IKXDriverUni::MemoryUsage(PDEVOBJ, POEMMEMORYUSAGE pMemoryUsage)
 {
-    TraceEntry(u"MemoryUsage");
-    if (pMemoryUsage)
-        Trace(u"UNI(IKXDriverUni):  IKXDriverUni::MemoryUsage() dwFixedMemoryUsage: %u \r\n",
-              pMemoryUsage->dwFixedMemoryUsage);
-    return E_NOTIMPL;
+    return GuardedCom(u"IKXDriverUni::MemoryUsage", [&] {
+        TraceEntry(u"MemoryUsage");
+        if (pMemoryUsage)
+            Trace(u"UNI(IKXDriverUni):  IKXDriverUni::MemoryUsage() dwFixedMemoryUsage: %u \r\n",
+                  pMemoryUsage->dwFixedMemoryUsage);
+        return E_NOTIMPL;
+    });
 }
 
 HRESULT IKXDriverUni::TTYGetInfo(PDEVOBJ, DWORD, PVOID, DWORD, DWORD*)
 {
-    TraceEntry(u"TTYGetInfo");
-    return E_NOTIMPL;
+    return GuardedCom(u"IKXDriverUni::TTYGetInfo", [] {
+        TraceEntry(u"TTYGetInfo");
+        return E_NOTIMPL;
+    });
 }
 
 HRESULT IKXDriverUni::DownloadFontHeader(PDEVOBJ, PUNIFONTOBJ, DWORD*)
 {
-    TraceNotImpl(u"DownloadFontHeader");
-    return E_NOTIMPL;
+    return GuardedCom(u"IKXDriverUni::DownloadFontHeader", [] {
+        TraceNotImpl(u"DownloadFontHeader");
+        return E_NOTIMPL;
+    });
 }
 
 HRESULT IKXDriverUni::DownloadCharGlyph(PDEVOBJ, PUNIFONTOBJ, HGLYPH, PDWORD, DWORD*)
 {
-    TraceNotImpl(u"DownloadCharGlyph");
-    return E_NOTIMPL;
+    return GuardedCom(u"IKXDriverUni::DownloadCharGlyph", [] {
+        TraceNotImpl(u"DownloadCharGlyph");
+        return E_NOTIMPL;
+    });
 }
 
 HRESULT IKXDriverUni::TTDownloadMethod(PDEVOBJ, PUNIFONTOBJ, DWORD*)
 {
-    TraceNotImpl(u"TTDownloadMethod");
-    return E_NOTIMPL;
+    return GuardedCom(u"IKXDriverUni::TTDownloadMethod", [] {
+        TraceNotImpl(u"TTDownloadMethod");
+        return E_NOTIMPL;
+    });
 }
 
 HRESULT IKXDriverUni::OutputCharStr(PDEVOBJ, PUNIFONTOBJ, DWORD, DWORD, PVOID)
 {
-    TraceEntry(u"OutputCharStr");
-    return E_NOTIMPL;
+    return GuardedCom(u"IKXDriverUni::OutputCharStr", [] {
+        TraceEntry(u"OutputCharStr");
+        return E_NOTIMPL;
+    });
 }
 
 HRESULT IKXDriverUni::SendFontCmd(PDEVOBJ, PUNIFONTOBJ, PFINVOCATION)
 {
-    TraceEntry(u"SendFontCmd");
-    return E_NOTIMPL;
+    return GuardedCom(u"IKXDriverUni::SendFontCmd", [] {
+        TraceEntry(u"SendFontCmd");
+        return E_NOTIMPL;
+    });
 }
 
 HRESULT IKXDriverUni::TextOutAsBitmap(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*,
                                       BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX)
 {
-    TraceEntry(u"TextOutAsBitmap");
-    return E_NOTIMPL;
+    return GuardedCom(u"IKXDriverUni::TextOutAsBitmap", [] {
+        TraceEntry(u"TextOutAsBitmap");
+        return E_NOTIMPL;
+    });
 }
 
 HRESULT IKXDriverUni::WritePrinter(PDEVOBJ, PVOID, DWORD, PDWORD)
 {
-    TraceEntry(u"WritePrinter");
-    return E_NOTIMPL;
+    return GuardedCom(u"IKXDriverUni::WritePrinter", [] {
+        TraceEntry(u"WritePrinter");
+        return E_NOTIMPL;
+    });
 }
 
 // ------------------------------------------------------------ class factory
@@ -388,18 +447,20 @@ HRESULT GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
 {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (!IsEqualGUID(rclsid, CLSID_OEMRENDER)) {
-        Trace(u"ERROR UNI(IKXDriverUni):  DllGetClassObject:\tClass not available!\r\n");
-        return CLASS_E_CLASSNOTAVAILABLE;
-    }
-    IKXClassFactory* pFactory = new (std::nothrow) IKXClassFactory;
-    if (!pFactory) {
-        Trace(u"ERROR UNI(IKXDriverUni):  DllGetClassObject:\tOut of Memory!\r\n");
-        return E_OUTOFMEMORY;
-    }
-    HRESULT hr = pFactory->QueryInterface(riid, ppv);
-    pFactory->Release();
-    return hr;
+    return GuardedCom(u"DllGetClassObject", [&] {
+        if (!IsEqualGUID(rclsid, CLSID_OEMRENDER)) {
+            Trace(u"ERROR UNI(IKXDriverUni):  DllGetClassObject:\tClass not available!\r\n");
+            return CLASS_E_CLASSNOTAVAILABLE;
+        }
+        IKXClassFactory* pFactory = new (std::nothrow) IKXClassFactory;
+        if (!pFactory) {
+            Trace(u"ERROR UNI(IKXDriverUni):  DllGetClassObject:\tOut of Memory!\r\n");
+            return E_OUTOFMEMORY;
+        }
+        HRESULT hr = pFactory->QueryInterface(riid, ppv);
+        pFactory->Release();
+        return hr;
+    });
 }
 
 HRESULT CanUnloadNow()

@@ -210,7 +210,12 @@ bool ReadMachineDevmode(HANDLE hPrinter, KX_DEVMODE* pRecord)
 int ReadDevmodeSettingsImpl(HANDLE hPrinter, KX_DEVMODE* pOut, WCHAR* pszName)
 {
     const std::u16string name = RealPrinterName(hPrinter);
-    if (pszName) Copy(pszName, kPrinterNameChars, name);
+    // A printer name that does not fit would name another printer's
+    // settings: the caller gets none.
+    if (pszName && FAILED(Copy(pszName, kPrinterNameChars, name))) {
+        Trace(u"ERROR UNI(DevmodeOps):  ReadDevmodeSettings() Druckername zu lang: %s \r\n", name);
+        pszName[0] = 0;
+    }
 
     DWORD dwHLMGroesse = 0;
     if (IsValidHandle(hPrinter)) {

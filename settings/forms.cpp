@@ -42,7 +42,9 @@ int FindForm(HANDLE hPrinter, LONG length, LONG width, WCHAR* pszFormNameOut)
         LONG formWidth = f.cx / 100;  // thousandths to tenths, toward zero
         LONG formLength = f.cy / 100;
         if (std::abs(formWidth - width) > 1 || std::abs(formLength - length) > 1) continue;
-        if (pszFormNameOut) Copy(pszFormNameOut, kFormNameChars, f.name);
+        // Form names are at most 31 characters on Windows; a cut one only
+        // shows in the log.
+        if (pszFormNameOut) (void)Copy(pszFormNameOut, kFormNameChars, f.name);
         Trace(
             u"UNI(Forms):  GetFormIDfromSizes() dmPaperLength: %d, dmPaperWidth: %d -> "
             u"Form %d %s \r\n",
@@ -117,7 +119,11 @@ BOOL GetRealPrinterName(HANDLE hPrinter, WCHAR* pszNameOut)
         return FALSE;
     }
     if (name.empty()) return FALSE;
-    Copy(pszNameOut, kPrinterNameChars, name);
+    // A cut printer name would name another printer: no name then.
+    if (FAILED(Copy(pszNameOut, kPrinterNameChars, name))) {
+        pszNameOut[0] = 0;
+        return FALSE;
+    }
     return TRUE;
 }
 

@@ -228,7 +228,9 @@ BOOL GetAnyGPDValue(const char* pszText, const char* pszKeyword, char16_t* pwVal
     if (!FindGPDValue(pszText, pszKeyword, &value)) return FALSE;
     if (pwValueOut && cchValueOut) {
         // Values are ASCII in practice; the rest is taken in the system code page.
-        Copy(pwValueOut, cchValueOut, plat::MultiByteToWide(plat::kCpAcp, value));
+        // GPD values are names and numbers, cut to the caller's field like
+        // any other text; none of them is used as a path.
+        (void)Copy(pwValueOut, cchValueOut, plat::MultiByteToWide(plat::kCpAcp, value));
     }
     return TRUE;
 }

@@ -189,8 +189,9 @@ void GetModelName(HANDLE hPrinter, const char16_t* pszName, const char16_t* pszC
 {
     szName[0] = u'\0';
     if (pszName && *pszName) {
-        Copy(szName, std::size(szName),
-             std::u16string_view(pszName, Length(pszName, kModelNameChars)));
+        // At most kModelNameChars characters are taken: it always fits.
+        (void)Copy(szName, std::size(szName),
+                   std::u16string_view(pszName, Length(pszName, kModelNameChars)));
         return;
     }
     if (!hPrinter) return;
@@ -207,7 +208,8 @@ void GetModelName(HANDLE hPrinter, const char16_t* pszName, const char16_t* pszC
         return;
     }
     szData[std::size(szData) - 1] = u'\0';
-    Copy(szName, std::size(szName), szData);
+    // szData is terminated within the size of szName: it always fits.
+    (void)Copy(szName, std::size(szName), szData);
 }
 
 }  // namespace

@@ -167,7 +167,8 @@ void TakeValue(const std::u16string& line, WCHAR* out)
         while (!rest.empty() && (rest.back() == u'\n' || rest.back() == u'\r'))
             rest.remove_suffix(1);
     }
-    Copy(out, XML_VALUE_CHARS, rest);
+    // A value too long for the field is not taken (it may be a path).
+    if (FAILED(Copy(out, XML_VALUE_CHARS, rest))) out[0] = 0;
 }
 
 }  // namespace

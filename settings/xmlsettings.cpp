@@ -65,7 +65,9 @@ public:
     void Text(const WCHAR* pwSection, const WCHAR* pwElement, bool bRewind, WCHAR* pszField,
               std::size_t cch)
     {
-        if (Get(pwSection, pwElement, bRewind)) Copy(pszField, cch, value_);
+        // Texts (names, labels) are cut to their field; the paths come in
+        // through ReadPath, which refuses a cut one.
+        if (Get(pwSection, pwElement, bRewind)) (void)Copy(pszField, cch, value_);
     }
 
     const WCHAR* Value() const { return value_; }
@@ -104,8 +106,8 @@ void ReadPath(Lookup& r, const WCHAR* pwSection, const WCHAR* pwElement, WCHAR* 
     pszPath[0] = 0;
     if (!r.Get(pwSection, pwElement, kResume)) return;
     if (r.Value()[0] != 0 && plat::PathFileExists(r.Value())) {
-        Copy(pszPath, PRN_PATH_CHARS, r.Value());
-        return;
+        if (SUCCEEDED(Copy(pszPath, PRN_PATH_CHARS, r.Value()))) return;
+        pszPath[0] = 0;
     }
     Trace(
         u"ERROR UNI(XMLSettings):  GetDataTransmissionParamFromXML() %s <%s> nicht vorhanden "
@@ -141,7 +143,8 @@ void ReadFontSlot(Lookup& r, int i, const char16_t* pszSuffix, FontSlot& slot)
 {
     WCHAR name[64];
     auto element = [&](const char16_t* base) {
-        Format(name, u"%s_%d%s", base, i, pszSuffix);
+        // The element names are short constants; a cut one finds no element.
+        (void)Format(name, u"%s_%d%s", base, i, pszSuffix);
         return name;
     };
     constexpr std::size_t kNameChars = 33;
@@ -402,7 +405,7 @@ int GetPrintjobFromXML(OEM_PDEV* ctx, KX_DEVMODE* pKX_Devmode)
     // "S1" is part of "S10": the pages stand in ascending order in the file.
     for (int i = 0; i < 10; ++i) {
         WCHAR name[8];
-        Format(name, u"S%d", i + 1);
+        (void)Format(name, u"S%d", i + 1);  // i is below 10: always fits
         dm.wKopieProSeite[i] =
             static_cast<WORD>(r.Num(u"KopieProSeite", name, kResume, dm.wKopieProSeite[i]));
     }
