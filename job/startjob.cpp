@@ -706,19 +706,23 @@ HRESULT SendHeader(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
     char windows[kWindowsTextChars] = {};
     char version[kWindowsTextChars] = {};
     GetWindowsVersion(windows, version);
-    const std::string lines[][2] = {
-        {"// printed at: ",
-         FormatString("%02u.%02u.%02u %02u:%02u:%02u",
-                      {now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond})},
-        {"// Manufacturer: ", Narrow(driver.provider)},
-        {"// Printer: ", Narrow(View(files->wcPrinterName))},
-        {"// PlugIn-Version: ", files->szPlugInVersion},
-        {"// OS-Version: ", windows},
-        {"//             ", version},
-        {"", ""}};
+    // The texts are made before the table: GCC 12 frees a string twice when an
+    // allocation fails in the middle of an aggregate of strings.
+    const std::string printedAt =
+        FormatString("%02u.%02u.%02u %02u:%02u:%02u",
+                     {now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond});
+    const std::string provider = Narrow(driver.provider);
+    const std::string printer = Narrow(View(files->wcPrinterName));
+    const char* const lines[][2] = {{"// printed at: ", printedAt.c_str()},
+                                    {"// Manufacturer: ", provider.c_str()},
+                                    {"// Printer: ", printer.c_str()},
+                                    {"// PlugIn-Version: ", files->szPlugInVersion},
+                                    {"// OS-Version: ", windows},
+                                    {"//             ", version},
+                                    {"", ""}};
     HRESULT hr = S_OK;
     for (const auto& line : lines) {
-        HRESULT r = SendeKommentar(pdevobj, pUniDrv, line[0].c_str(), line[1].c_str());
+        HRESULT r = SendeKommentar(pdevobj, pUniDrv, line[0], line[1]);
         if (FAILED(r)) hr = r;
     }
     return hr;

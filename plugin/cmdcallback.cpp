@@ -1,7 +1,6 @@
 #include "plugin/cmdcallback.h"
 
-#include <cstring>
-#include <string>
+#include <iterator>
 
 #include "core/jobcontext.h"
 #include "core/trace.h"
@@ -14,14 +13,26 @@ namespace {
 
 // The callback's name in the trace: the shared table's name up to the colour
 // ids; the unnamed ids 23 to 29 trace as a blank, the memory-card ids and
-// unknown ids as "NULL".
-std::u16string CallbackName(DWORD id)
+// unknown ids as "NULL". Built in place: the trace of a call must not need
+// the heap, which may be what is failing.
+struct CallbackLabel {
+    char16_t text[32] = u"NULL";
+};
+CallbackLabel CallbackName(DWORD id)
 {
-    if (id > CMDID_LEFT_MODULE && id < CMDID_RESOLUTION) return u" ";
-    if (id <= CMDID_SEND_BLUE)
-        for (const CommandCallbackName& n : kCommandCallbackNames)
-            if (n.id == id) return std::u16string(n.name, n.name + std::strlen(n.name));
-    return u"NULL";
+    CallbackLabel label;
+    if (id > CMDID_LEFT_MODULE && id < CMDID_RESOLUTION) {
+        label.text[0] = u' ';
+        label.text[1] = 0;
+    } else if (id <= CMDID_SEND_BLUE) {
+        for (const CommandCallbackName& n : kCommandCallbackNames) {
+            if (n.id != id) continue;
+            std::size_t i = 0;
+            for (; n.name[i] && i + 1 < std::size(label.text); ++i) label.text[i] = n.name[i];
+            label.text[i] = 0;
+        }
+    }
+    return label;
 }
 
 // The parameters of one callback. Parameters beyond dwCount read as 0: the
@@ -199,7 +210,7 @@ HRESULT CommandCallbackOEM(PDEVOBJ pdevobj, DWORD dwCallbackID, DWORD dwCount, P
 {
     if (piResult) *piResult = 0;
     Trace(u"UNI(CommandCallback):  CommandCallbackOEM(%s) entry.\r\n",
-          CallbackName(dwCallbackID).c_str());
+          CallbackName(dwCallbackID).text);
     Trace(u"UNI(CommandCallback):          dwCount      = %d\r\n", dwCount);
     for (DWORD i = 0; pdwParams && i < dwCount && i < 3; ++i)
         Trace(u"UNI(CommandCallback):          pdwParams(%d) = %d\r\n", i, pdwParams[i]);
