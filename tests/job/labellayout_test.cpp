@@ -1,19 +1,27 @@
-// Label layout where data/steps.json does not reach: a negative gap, the
-// print module's speed from the registry, unusable sizes and failures; the
-// scaling of the page onto the label; the unit conversions.
+// Label layout where data/steps.json does not reach: the print module's
+// speed from the registry, sizes beyond 32 bits and failures; the scaling
+// of the job (data/scaling.json) and of the page; the unit conversions.
 #include <gtest/gtest.h>
 
-#include "job/labellayout.h"
+#include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "host/records.h"
+
 #include "core/printeroptions.h"
-#include "core/units.h"
-#include "settings/models.h"
 #include "core/regvalues.h"
+#include "core/units.h"
+#include "job/labellayout.h"
+#include "settings/models.h"
 #include "streamfixture.h"
 
 namespace {
 
 using kxtest::BytesEqual;
 using kxtest::StreamTest;
+using nlohmann::json;
 
 TEST(Units, RoundHalfAwayFromZeroAndMasterUnitZeroAs300)
 {
@@ -50,19 +58,6 @@ protected:
     }
 };
 
-TEST_F(LabelSize, OlderRecordWithANegativeGap)
-{
-    CommentsOn();
-    device.iface().dwExtendedProtocol = 0;
-    device.devmode.dwGap = static_cast<DWORD>(-25);  // -3 mm
-    device.data.dwPage = 2;
-    kx::SendLabelSize(device.dev(), &device.uni);
-    // The record's unsigned field shows the value's 32-bit two's complement,
-    // as the printer's formatting always has; the comment shows the sign.
-    EXPECT_TRUE(BytesEqual("^EE42949672930100_^FCCO--r0005000-_", Spool()));
-    EXPECT_NE(PrintFile().find("\t// Gap Length -3, LabelLength 100 \r\n"), std::string::npos);
-}
-
 TEST_F(LabelSize, SpeedOfThePrintModuleModels)
 {
     device.data.bMultiPage = 1;
@@ -93,15 +88,8 @@ TEST_F(LabelSize, SpeedOfThePrintModuleModels)
                    Spool()));
 }
 
-TEST_F(LabelSize, UnusableSizesAndMissingStructures)
+TEST_F(LabelSize, SizesBeyond32BitsAndMissingStructures)
 {
-    device.data.dwPage = 2;
-    device.data.dwLabelLength = 0;
-    device.devmode.wMehrereSeitenAbstand = 0;
-    EXPECT_EQ(kx::SendLabelSize(device.dev(), &device.uni), S_OK);  // the width still went
-    EXPECT_TRUE(BytesEqual("^FCCO--r0005000-_", Spool()));
-    device.data.dwLabelWidth = 0;
-    EXPECT_EQ(kx::SendLabelSize(device.dev(), &device.uni), E_INVALIDARG);
     // Sizes that do not fit 32 bits, a master unit of 0: no crash.
     device.data.dwLabelLength = 0xFFFFFFFF;
     device.data.dwLabelWidth = 0x7FFFFFFF;
@@ -127,63 +115,27 @@ TEST_F(LabelSize, AFailedWriteStopsTheRest)
     EXPECT_EQ(device.uni.writeCalls, 1);
 }
 
-// The job's scaling factors.
-struct Skalierung {
-    const char* name;
-    WORD wSkalierung, wMehrereSeiten, wMehrereReihen, wAbstand, wHead;
-    SHORT dmOrientation;
-    DWORD dwFlags;
-    WORD dwWinkel, wFitToPage;
-    double expected;
-};
-
-class ScalingFactors : public ::testing::TestWithParam<Skalierung> {};
-
-TEST_P(ScalingFactors, OfTheJob)
+// The job's scaling factors: the rows of data/scaling.json.
+TEST(ScalingFactors, OfTheJob)
 {
-    const Skalierung& s = GetParam();
-    KX_DEVMODE dm{};
-    DEVMODEW pub{};
-    DruckDaten d{};
-    dm.wSkalierung = s.wSkalierung;
-    dm.wMehrereSeiten = s.wMehrereSeiten;
-    dm.wMehrereReihen = s.wMehrereReihen;
-    dm.wMehrereSeitenAbstand = s.wAbstand;
-    dm.FixedData.wPrintHeadWidth = s.wHead;
-    dm.dwFlags = s.dwFlags;
-    dm.dwWinkel = s.dwWinkel;
-    dm.wFitToPage = s.wFitToPage;
-    pub.dmOrientation = s.dmOrientation;
-    pub.dmPaperWidth = 500;
-    pub.dmPaperLength = 400;
-    kx::SetSkalierung(&d, dm, &pub);
-    EXPECT_DOUBLE_EQ(d.dSkalierung, s.expected);
-    EXPECT_DOUBLE_EQ(d.dSkalierungH, s.expected);
-    EXPECT_EQ(d.bSkalierung, s.expected != 1.0 ? 1u : 0u);
+    const json file = json::parse(
+        std::ifstream(std::filesystem::path(__FILE__).parent_path() / "data" / "scaling.json"));
+    for (const json& row : file["rows"]) {
+        SCOPED_TRACE(row["name"].get<std::string>());
+        KX_DEVMODE dm{};
+        DEVMODEW pub{};
+        DruckDaten d{};
+        kxhost::ApplyDevmode(row["devmode"], "devmode", &dm);
+        pub.dmOrientation = row["dmOrientation"];
+        pub.dmPaperWidth = 500;
+        pub.dmPaperLength = 400;
+        kx::SetSkalierung(&d, dm, &pub);
+        const double factor = row["factor"];
+        EXPECT_DOUBLE_EQ(d.dSkalierung, factor);
+        EXPECT_DOUBLE_EQ(d.dSkalierungH, factor);
+        EXPECT_EQ(d.bSkalierung, factor != 1.0 ? 1u : 0u);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Job, ScalingFactors,
-    ::testing::Values(Skalierung{"Unset", 0, 0, 0, 0, 0, 1, 0, 0, 0, 1.0},
-                      Skalierung{"Percent", 125, 0, 0, 0, 0, 1, 0, 0, 0, 1.25},
-                      Skalierung{"AtMost200", 300, 0, 0, 0, 0, 1, 0, 0, 0, 2.0},
-                      Skalierung{"AtLeast50", 20, 0, 0, 0, 0, 1, 0, 0, 0, 0.5},
-                      Skalierung{"FitToPageLeavesItToThePage", 150, 1, 0, 0, 0, 1, 0, 0, 1, 1.0},
-                      // Two pages of 50.0 mm with 2.0 mm between them on a 104 mm head fit.
-                      Skalierung{"TwoPagesFit", 100, 1, 0, 20, 1040, 1, 0, 0, 0, 1.0},
-                      // On an 80 mm head: 78 / 100.
-                      Skalierung{"TwoPagesShrink", 100, 1, 0, 20, 800, 1, 0, 0, 0, 0.78},
-                      Skalierung{"ThreeRowsShrink", 120, 0, 2, 0, 1200, 1, 0, 0, 0, 0.8},
-                      // Landscape: the page's length lies across the head. 78 / 80.
-                      Skalierung{"Landscape", 100, 1, 0, 20, 800, 2, 0, 0, 0, 0.975},
-                      Skalierung{"LandscapeDisabled", 100, 1, 0, 20, 800, 2,
-                                 PDMFLAG_LANDSCAPE_DISABLE, 0, 0, 0.78},
-                      Skalierung{"Turned90", 100, 1, 0, 20, 800, 1, PDMFLAG_DREHEN, 90, 0, 0.975},
-                      Skalierung{"LandscapeDisabledTurned180", 100, 1, 0, 20, 800, 2,
-                                 PDMFLAG_LANDSCAPE_DISABLE | PDMFLAG_DREHEN, 180, 0, 0.975},
-                      // A head too narrow for the spacing alone: the percentage stands.
-                      Skalierung{"NoHeadWidth", 90, 1, 0, 20, 0, 1, 0, 0, 0, 0.9}),
-    [](const ::testing::TestParamInfo<Skalierung>& info) { return info.param.name; });
 
 TEST(ScalingFactorsOfThePage, FitToPageScalesToTheDevmodeSize)
 {

@@ -2,7 +2,14 @@
 // user's saved record, the conversion cache and the merge.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
+
+#include <nlohmann/json.hpp>
+
+#include "host/records.h"
 
 #include "platform/sim.h"
 #include "printer_fixture.h"
@@ -11,6 +18,7 @@
 namespace {
 
 using namespace kxtest;
+using nlohmann::json;
 
 TEST(DevModeRequests, DefaultsAtTheirOffsets)
 {
@@ -305,145 +313,73 @@ TEST_F(ConvertTest, AStoredSizeBeyondTheRecordCopiesOneRecord)
 
 // ------------------------------------------------------------ merge
 
-class MergeTest : public PrinterTest {
-protected:
-    KX_DEVMODE privIn = Header(), privOut = Header();
-    DEVMODEW pubIn{}, pubOut{};
-    int labelForm = 0;
-
-    void SetUp() override
-    {
-        PrinterTest::SetUp();
-        KX_DEVMODE saved = SavedRecord(2);
-        saved.dmOrientation = 2;
-        SetMachineRecord(ToBytes(saved));
-        labelForm = AddForm(u"Label 100x150", 100000, 150000);
-        // Both public devmodes ask for A4 in portrait.
-        for (DEVMODEW* d : {&pubIn, &pubOut}) {
-            d->dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_COLLATE;
-            d->dmOrientation = 1;
-            d->dmPaperSize = 9;
-            d->dmPaperLength = 2970;
-            d->dmPaperWidth = 2100;
-            d->dmScale = 50;
-        }
-    }
-    void Tokens(WORD prioritaet, WORD papierModus = 0, WORD collate = 0)
-    {
-        DEVMODE_FTKN f{};
-        f.dwPrioritaet = prioritaet;
-        f.wPapierModus = papierModus;
-        f.wCollate = collate;
-        SetUser(kx::reg::kDevmodeFtkn, ToBytes(f));
-    }
-    void Merge()
-    {
-        OEMDMPARAM p{};
-        p.hPrinter = hPrinter;
-        p.pPublicDMIn = &pubIn;
-        p.pPublicDMOut = &pubOut;
-        p.pOEMDMIn = &privIn;
-        p.pOEMDMOut = &privOut;
-        ASSERT_EQ(kx::hrOEMDevMode(OEMDM_MERGE, &p), S_OK);
-    }
-};
-
-TEST_F(MergeTest, Priority1TakesThePrivateLabelAnd2ItsForm)
+// The sequences of data/devmode.json.
+TEST_F(PrinterTest, MergeSequences)
 {
-    Tokens(1);
-    Merge();
-    EXPECT_EQ(privOut.lXOffset, 2);
-    EXPECT_EQ(pubOut.dmOrientation, 2);
-    EXPECT_EQ(pubOut.dmPaperSize, 256);
-    EXPECT_EQ(pubOut.dmPaperLength, 1500);
-    EXPECT_EQ(pubOut.dmPaperWidth, 1000);
-    EXPECT_EQ(pubOut.dmFields & 0xF, 0xFu);
-    EXPECT_EQ(pubOut.dmScale, 100);
-
-    Tokens(2);
-    pubOut.dmPaperSize = 9;
-    pubOut.dmFields = 0;
-    Merge();
-    EXPECT_EQ(privOut.dmPaperSize, static_cast<DWORD>(labelForm));
-    EXPECT_EQ(pubOut.dmPaperSize, labelForm);
-    EXPECT_EQ(pubOut.dmFields, DM_PAPERSIZE | DM_SCALE);
-}
-
-TEST_F(MergeTest, TheApplicationsPaperSizeBranches)
-{
-    // Beyond the standard sizes: the form of the size, or the user size.
-    pubOut.dmPaperSize = 300;
-    pubOut.dmPaperLength = 1500;
-    pubOut.dmPaperWidth = 1000;
-    pubOut.dmFields |= DM_PAPERLENGTH | DM_PAPERWIDTH;
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, labelForm);
-    EXPECT_EQ(pubOut.dmFields & 0xE, DM_PAPERSIZE);
-    EXPECT_EQ(pubOut.dmScale, 100);
-    Tokens(0, 256);
-    pubOut.dmPaperSize = 300;
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, 256);
-
-    // The user size: the application's size and orientation.
-    pubIn.dmOrientation = 2;
-    pubIn.dmPaperLength = 777;
-    Merge();
-    EXPECT_EQ(pubOut.dmOrientation, 2);
-    EXPECT_EQ(pubOut.dmPaperLength, 777);
-    EXPECT_EQ(pubOut.dmFields & 0xF, 0xFu);
-
-    // A standard number whose size the application changed: the form of the
-    // new size in both devmodes.
-    Tokens(0);
-    pubIn.dmPaperSize = pubOut.dmPaperSize = 9;
-    pubIn.dmPaperLength = 1501;
-    pubIn.dmPaperWidth = 1000;
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, labelForm);
-    EXPECT_EQ(pubOut.dmPaperLength, 1501);
-    EXPECT_EQ(privOut.dmPaperSize, static_cast<DWORD>(labelForm));
-    // Unchanged size: only the "always user size" mode looks the form up.
-    pubOut.dmPaperSize = 9;
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, 9);
-    Tokens(0, 256);
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, labelForm);
-    pubOut.dmPaperSize = 0;
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, 0);
-}
-
-TEST_F(MergeTest, CollationAndColour)
-{
-    Tokens(0, 0, 1);
-    Merge();
-    EXPECT_TRUE(pubOut.dmFields & DM_COLLATE);
-    Tokens(0, 0, 2);
-    Merge();
-    EXPECT_FALSE(pubOut.dmFields & DM_COLLATE);
-
-    const struct {
-        DWORD features;
-        WORD druckmodus, farbband, farbmodus;
-        SHORT color;
-    } cases[] = {
-        {0, 0, 0, 0, 1},     {0, 2, 0, 0, 2},     {0, 0, 3, 1, 1},  // the print mode alone
-        {0x800, 0, 0, 1, 1}, {0x800, 2, 0, 0, 7},  // colour chosen: the application's
-        {0x800, 0, 3, 1, 2}, {0x800, 2, 0, 1, 2},
+    const json file = json::parse(
+        std::ifstream(std::filesystem::path(__FILE__).parent_path() / "data" / "devmode.json"));
+    KX_DEVMODE saved = SavedRecord(2);
+    saved.dmOrientation = 2;
+    SetMachineRecord(ToBytes(saved));
+    const int labelForm = AddForm(u"Label 100x150", 100000, 150000);
+    // The form's number in place of its name.
+    std::function<json(json)> resolve = [&](json v) {
+        if (v == "label_form") return json(labelForm);
+        if (v.is_structured())
+            for (auto& item : v) item = resolve(item);
+        return v;
     };
-    for (const auto& c : cases) {
-        DEVMODE_FTKN f{};
-        f.dwDocFeatures = c.features;
-        f.wDruckmodus = c.druckmodus;
-        f.wFarbband = c.farbband;
-        f.wFarbmodus = c.farbmodus;
-        SetUser(kx::reg::kDevmodeFtkn, ToBytes(f));
-        pubOut.dmColor = 7;
-        Merge();
-        EXPECT_EQ(pubOut.dmColor, c.color)
-            << c.features << " " << c.druckmodus << " " << c.farbband << " " << c.farbmodus;
+    for (const json& sequence : file["sequences"]) {
+        SCOPED_TRACE(sequence["name"].get<std::string>());
+        KX_DEVMODE privIn = Header(), privOut = Header();
+        DEVMODEW pubIn{}, pubOut{};
+        for (DEVMODEW* d : {&pubIn, &pubOut})  // A4 in portrait
+            kxhost::ApplyPublicDevmode({{"dmOrientation", 1},
+                                        {"dmPaperSize", 9},
+                                        {"dmPaperLength", 2970},
+                                        {"dmPaperWidth", 2100},
+                                        {"dmScale", 50},
+                                        {"dmCollate", 0},
+                                        {"dmFields", 0}},
+                                       "start", d);
+        pubIn.dmFields = pubOut.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_COLLATE;
+        // No feature tokens until a step stores some.
+        kx::plat::RegDeleteValue(kx::plat::Hive::CurrentUser, UserKey(), kx::reg::kDevmodeFtkn);
+        int stepNo = 0;
+        for (const json& step : sequence["steps"]) {
+            SCOPED_TRACE("step " + std::to_string(++stepNo));
+            if (step.contains("ftkn")) {
+                DEVMODE_FTKN f{};
+                kxhost::ApplyFtkn(step["ftkn"], "ftkn", &f);
+                SetUser(kx::reg::kDevmodeFtkn, ToBytes(f));
+            }
+            kxhost::ApplyPublicDevmode(step.value("public_in", json::object()), "in", &pubIn);
+            kxhost::ApplyPublicDevmode(step.value("public_out", json::object()), "out", &pubOut);
+            OEMDMPARAM p{};
+            p.hPrinter = hPrinter;
+            p.pPublicDMIn = &pubIn;
+            p.pPublicDMOut = &pubOut;
+            p.pOEMDMIn = &privIn;
+            p.pOEMDMOut = &privOut;
+            ASSERT_EQ(kx::hrOEMDevMode(OEMDM_MERGE, &p), S_OK);
+            const json expect = resolve(step["expect"]);
+            // Each expected field written into a copy must change nothing.
+            const json pubWant = expect.value("public_out", json::object());
+            const json privWant = expect.value("private_out", json::object());
+            for (const auto& [name, value] : pubWant.items()) {
+                DEVMODEW same = pubOut;
+                kxhost::ApplyPublicDevmode({{name, value}}, "expect", &same);
+                if (name != "dmFields") same.dmFields = pubOut.dmFields;
+                EXPECT_EQ(0, std::memcmp(&same, &pubOut, sizeof same))
+                    << name << " is not " << value;
+            }
+            for (const auto& [name, value] : privWant.items()) {
+                KX_DEVMODE same = privOut;
+                kxhost::ApplyDevmode({{name, value}}, "expect", &same);
+                EXPECT_EQ(0, std::memcmp(&same, &privOut, sizeof same))
+                    << name << " is not " << value;
+            }
+        }
     }
 }
 
