@@ -1,6 +1,6 @@
 // Label layout where data/steps.json does not reach: the print module's
 // speed from the registry, sizes beyond 32 bits and failures; the scaling
-// of the job (data/scaling.json) and of the page; the unit conversions.
+// of the job and of the page (data/scaling.json); the unit conversions.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -115,8 +115,8 @@ TEST_F(LabelSize, AFailedWriteStopsTheRest)
     EXPECT_EQ(device.uni.writeCalls, 1);
 }
 
-// The job's scaling factors: the rows of data/scaling.json.
-TEST(ScalingFactors, OfTheJob)
+// The scaling factors of the job and of each page: data/scaling.json.
+TEST(ScalingFactors, OfTheJobAndThePage)
 {
     const json file = json::parse(
         std::ifstream(std::filesystem::path(__FILE__).parent_path() / "data" / "scaling.json"));
@@ -135,77 +135,39 @@ TEST(ScalingFactors, OfTheJob)
         EXPECT_DOUBLE_EQ(d.dSkalierungH, factor);
         EXPECT_EQ(d.bSkalierung, factor != 1.0 ? 1u : 0u);
     }
-}
-
-TEST(ScalingFactorsOfThePage, FitToPageScalesToTheDevmodeSize)
-{
-    KX_DEVMODE dm{};
-    DEVMODEW pub{};
-    DruckDaten d{};
-    dm.FixedData.wMasterUnit = 300;
-    dm.wFitToPage = 1;
-    dm.dmPaperWidth = 600;
-    dm.dmPaperLength = 1200;
-    pub.dmPaperWidth = 500;
-    pub.dmPaperLength = 1000;
-    pub.dmOrientation = DMORIENT_PORTRAIT;
-    kx::SetSkalierung(&d, dm, &pub);
-    d.dwLabelLength = 1181;  // 100.0 mm
-    d.dwLabelWidth = 591;    // 50.0 mm
-    kx::SetSkalierungSeite(&d, dm, &pub);
-    EXPECT_DOUBLE_EQ(d.dSkalierung, 1.2);
-    EXPECT_DOUBLE_EQ(d.dSkalierungH, 1.2);
-    EXPECT_EQ(d.bSkalierung, 1u);
-    EXPECT_EQ(d.dwLabelLengthUnscaled, 1181u);
-    EXPECT_EQ(d.dwLabelWidthUnscaled, 591u);
-    EXPECT_EQ(d.dwLabelLength, 1417u);  // 1200 tenths at 300 dpi: 1417.3
-    EXPECT_EQ(d.dwLabelWidth, 709u);    // 708.7
-
-    // Landscape: the page's length is compared with the devmode's width.
-    pub.dmOrientation = DMORIENT_LANDSCAPE;
-    d.dwLabelLength = 591;
-    d.dwLabelWidth = 1181;
-    kx::SetSkalierungSeite(&d, dm, &pub);
-    EXPECT_DOUBLE_EQ(d.dSkalierung, 1.2);
-    EXPECT_DOUBLE_EQ(d.dSkalierungH, 1.2);
-
-    // The page already has the label's size.
-    dm.dmPaperWidth = 500;
-    dm.dmPaperLength = 1000;
-    pub.dmOrientation = DMORIENT_PORTRAIT;
-    d.dwLabelLength = 1181;
-    d.dwLabelWidth = 591;
-    kx::SetSkalierungSeite(&d, dm, &pub);
-    EXPECT_EQ(d.bSkalierung, 0u);
-    EXPECT_EQ(d.dwLabelLength, 1181u);
-
-    // No public size: no factor.
-    pub.dmPaperWidth = 0;
-    pub.dmPaperLength = 0;
-    dm.dmPaperWidth = 900;
-    kx::SetSkalierungSeite(&d, dm, &pub);
-    EXPECT_EQ(d.bSkalierung, 0u);
-}
-
-TEST(ScalingFactorsOfThePage, ThePercentageScalesEachPage)
-{
-    KX_DEVMODE dm{};
-    DruckDaten d{};
-    dm.FixedData.wMasterUnit = 300;
-    dm.wSkalierung = 50;
-    kx::SetSkalierung(&d, dm, nullptr);
-    d.dwLabelLength = 1181;
-    d.dwLabelWidth = 591;
-    kx::SetSkalierungSeite(&d, dm, nullptr);
-    EXPECT_EQ(d.dwLabelLength, 590u);  // truncated
-    EXPECT_EQ(d.dwLabelWidth, 295u);
-    EXPECT_EQ(d.dwLabelLengthUnscaled, 1181u);
-    // Sizes beyond 32 bits after scaling stay within them.
-    dm.wSkalierung = 200;
-    kx::SetSkalierung(&d, dm, nullptr);
-    d.dwLabelLength = 0xFFFFFFFF;
-    kx::SetSkalierungSeite(&d, dm, nullptr);
-    EXPECT_EQ(d.dwLabelLength, 0xFFFFFFFFu);
+    for (const json& seq : file["pages"]) {
+        SCOPED_TRACE(seq["name"].get<std::string>());
+        KX_DEVMODE dm{};
+        DEVMODEW pub{};
+        DruckDaten d{};
+        DEVMODEW* pPub = seq.contains("public_devmode") ? &pub : nullptr;
+        kxhost::ApplyDevmode(seq["devmode"], "devmode", &dm);
+        kxhost::ApplyPublicDevmode(seq.value("public_devmode", json::object()), "public", &pub);
+        kx::SetSkalierung(&d, dm, pPub);
+        for (const json& step : seq["steps"]) {
+            SCOPED_TRACE(step.dump());
+            kxhost::ApplyDevmode(step.value("devmode", json::object()), "devmode", &dm);
+            kxhost::ApplyPublicDevmode(step.value("public_devmode", json::object()), "public",
+                                       &pub);
+            if (step.value("job", false)) kx::SetSkalierung(&d, dm, pPub);
+            if (step.contains("label")) {
+                d.dwLabelLength = step["label"][0];
+                d.dwLabelWidth = step["label"][1];
+            }
+            kx::SetSkalierungSeite(&d, dm, pPub);
+            const json want = step["expect"];
+            if (want.contains("factor")) {
+                EXPECT_DOUBLE_EQ(d.dSkalierung, want["factor"].get<double>());
+                EXPECT_DOUBLE_EQ(d.dSkalierungH, want["factor"].get<double>());
+            }
+            EXPECT_EQ(d.bSkalierung != 0, want.value("scaled", d.bSkalierung != 0));
+            EXPECT_EQ(d.dwLabelLength, want.value("length", d.dwLabelLength));
+            EXPECT_EQ(d.dwLabelWidth, want.value("width", d.dwLabelWidth));
+            EXPECT_EQ(d.dwLabelLengthUnscaled,
+                      want.value("length_unscaled", d.dwLabelLengthUnscaled));
+            EXPECT_EQ(d.dwLabelWidthUnscaled, want.value("width_unscaled", d.dwLabelWidthUnscaled));
+        }
+    }
 }
 
 }  // namespace

@@ -20,6 +20,13 @@ namespace {
 using namespace kxtest;
 using nlohmann::json;
 
+// The rows of data/devmode.json.
+json Data()
+{
+    return json::parse(
+        std::ifstream(std::filesystem::path(__FILE__).parent_path() / "data" / "devmode.json"));
+}
+
 TEST(DevModeRequests, DefaultsAtTheirOffsets)
 {
     Bytes buf(sizeof(KX_DEVMODE), 0xAB);
@@ -28,25 +35,14 @@ TEST(DevModeRequests, DefaultsAtTheirOffsets)
     ASSERT_EQ(kx::hrOEMDevMode(OEMDM_DEFAULT, &p), S_OK);
     EXPECT_EQ(p.cbBufSize, 4620u);
     const BYTE* b = buf.data();
-    // clang-format off
-    const struct { std::size_t off; int width; DWORD value; } fields[] = {
-        {0, 4, 4620}, {4, 4, 0x4D44584B}, {8, 4, 0x6602}, {12, 4, 0}, {24, 2, 1}, {32, 4, 20},
-        {40, 2, 1}, {44, 2, 500}, {56, 2, 1}, {74, 2, 1}, {100, 2, 100}, {160, 2, 30},
-        {172, 4, 100}, {202, 2, 128}, {220, 2, 2}, {252, 2, 8}, {256, 2, 7}, {272, 4, 120},
-        {280, 2, 100}, {308, 4, u'1'}, {1348, 2, 0xA7}, {1368, 2, 100}, {1398, 2, 100},
-        {2216, 2, 100}, {2230, 2, 100}, {2776, 2, 0},
-        {1986, 4, 0x69766544}, {1990, 4, 0x6563},  // "Device" and its terminator
-        // the device option block
-        {2000, 4, 25}, {2004, 4, 110}, {2008, 4, 0}, {2012, 2, 1}, {2016, 4, 200},
-        {2024, 4, 1200}, {2030, 2, 0}, {2040, 4, 1}, {2044, 4, 1}, {2084, 4, 500}, {2088, 4, 1},
-        {2092, 4, 100}, {2096, 4, 1}, {2104, 4, 100}, {2112, 4, 1}, {2116, 4, 50}, {2120, 4, 0},
-        // reserved space and emptied strings
-        {26, 2, 0}, {228, 4, 0}, {372, 2, 0}, {1400, 2, 0}, {4284, 2, 0}, {4616, 4, 0},
-    };
-    // clang-format on
-    for (const auto& f : fields) EXPECT_EQ(Get(b, f.off, f.width), f.value) << "offset " << f.off;
+    const json file = Data();
+    for (const json& f : file["defaults"]) {
+        const DWORD want =
+            f[2].is_string() ? std::stoul(f[2].get<std::string>(), nullptr, 16) : f[2].get<DWORD>();
+        EXPECT_EQ(Get(b, f[0], f[1]), want) << "offset " << f[0];
+    }
     // Label size, marker and model block are not a default's business.
-    for (std::size_t off : {16u, 23u, 112u, 123u, 1936u, 1963u}) EXPECT_EQ(b[off], 0xAB) << off;
+    for (std::size_t off : file["defaults_untouched"]) EXPECT_EQ(b[off], 0xAB) << off;
 }
 
 TEST(DevModeRequests, SizeAndBadParameters)
@@ -112,23 +108,12 @@ TEST_F(ReadDevmodeTest, TheUsersRecordWinsUnlessIncomplete)
     EXPECT_EQ(std::u16string(name), kPrinter);
     EXPECT_EQ(kx::ReadDevmodeSettings(hPrinter, nullptr, nullptr), 4);
 
-    const struct {
-        const char* what;
-        void (*change)(KX_DEVMODE&);
-        LONG tag;
-    } cases[] = {
-        {"paper size 0", [](KX_DEVMODE& d) { d.dmPaperSize = 0; }, 2},
-        {"length 0", [](KX_DEVMODE& d) { d.dmPaperLength = 0; }, 2},
-        {"width 0", [](KX_DEVMODE& d) { d.dmPaperWidth = 0; }, 2},
-        {"no marker", [](KX_DEVMODE& d) { SetPassword(&d, u"Kx7d"); }, 2},
-        {"no model, no GPD", [](KX_DEVMODE& d) { d.FixedData.wMasterUnit = 0; }, 2},
-        {"alternative marker", [](KX_DEVMODE& d) { SetPassword(&d, DEVMODE_PASSWORT_ALT); }, 1},
-    };
-    for (const auto& c : cases) {
+    const json file = Data();
+    for (const json& c : file["user_records"]) {
         KX_DEVMODE user = SavedRecord(1);
-        c.change(user);
+        kxhost::ApplyDevmode(c[1], "user", &user);
         SetDevModes2(UserDevmode(ToBytes(user)));
-        EXPECT_EQ(Tag(), c.tag) << c.what;
+        EXPECT_EQ(Tag(), c[2]) << c[0];
     }
 }
 
@@ -316,8 +301,7 @@ TEST_F(ConvertTest, AStoredSizeBeyondTheRecordCopiesOneRecord)
 // The sequences of data/devmode.json.
 TEST_F(PrinterTest, MergeSequences)
 {
-    const json file = json::parse(
-        std::ifstream(std::filesystem::path(__FILE__).parent_path() / "data" / "devmode.json"));
+    const json file = Data();
     KX_DEVMODE saved = SavedRecord(2);
     saved.dmOrientation = 2;
     SetMachineRecord(ToBytes(saved));
