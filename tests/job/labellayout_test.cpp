@@ -1,6 +1,6 @@
-// Label layout where data/steps.json does not reach: the print module's
-// speed from the registry, sizes beyond 32 bits and failures; the scaling
-// of the job and of the page (data/scaling.json); the unit conversions.
+// Label layout where data/steps.json does not reach: sizes beyond 32 bits
+// and failures; the scaling of the job and of the page (data/scaling.json);
+// the unit conversions.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,16 +10,12 @@
 
 #include "host/records.h"
 
-#include "core/printeroptions.h"
-#include "core/regvalues.h"
 #include "core/units.h"
 #include "job/labellayout.h"
-#include "settings/models.h"
 #include "streamfixture.h"
 
 namespace {
 
-using kxtest::BytesEqual;
 using kxtest::StreamTest;
 using nlohmann::json;
 
@@ -57,36 +53,6 @@ protected:
         device.data.dwCopies = 2;
     }
 };
-
-TEST_F(LabelSize, SpeedOfThePrintModuleModels)
-{
-    device.data.bMultiPage = 1;
-    device.data.dwPage = 0;
-    device.data.dwDocFeatures = 0x1;
-    device.settings.dwFeature[1] = 0x10;
-    device.settings.dwDeviceOptionFlags = 128;
-    device.devmode.dwSpeed = 100;
-    device.devmode.dwSpeed_Lumet_c = 50;
-    // No option block: the ordinary speed.
-    kx::SendLabelSize(device.dev(), &device.uni);
-    PRINTER_OPTIONS options{};
-    options.wSpeedLumetra = 0;
-    ASSERT_EQ(kx::plat::RegSetValue(kx::plat::Hive::CurrentUser, device.files.szRegKey,
-                                    kx::reg::kPrinterOptions, kx::plat::kRegBinary, &options,
-                                    sizeof(options)),
-              0u);
-    kx::SendLabelSize(device.dev(), &device.uni);
-    options.wSpeedLumetra = 1;
-    kx::plat::RegSetValue(kx::plat::Hive::CurrentUser, device.files.szRegKey,
-                          kx::reg::kPrinterOptions, kx::plat::kRegBinary, &options,
-                          sizeof(options));
-    kx::SendLabelSize(device.dev(), &device.uni);
-    EXPECT_TRUE(
-        BytesEqual("^FCCL--r0010000-_^FCCO--r0005000-_^FCAA--r100-----_"
-                   "^FCCL--r0010000-_^FCCO--r0005000-_^FCAA--r050-----_"
-                   "^FCCL--r0010000-_^FCCO--r0005000-_^FCAA--r100-----_",
-                   Spool()));
-}
 
 TEST_F(LabelSize, SizesBeyond32BitsAndMissingStructures)
 {
