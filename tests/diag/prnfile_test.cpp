@@ -1,10 +1,15 @@
-// Print-file names: the directory choice, time stamps and "-n" retries,
-// tidying oldest-first, and the refusals (no directory, full disk).
+// Print-file names as the cases of data/prnfile.json (the directory choice,
+// time stamps and "-n" retries, tidying oldest-first, the refusals), and
+// tidying that fails on files held open.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "core/format.h"
 #include "diag/prnfile.h"
@@ -15,14 +20,7 @@ namespace {
 
 namespace plat = kx::plat;
 using kxtest::SimSandbox;
-
-const std::u16string kStamp = u"-05122026-143015-250";  // the sandbox's clock
-const std::u16string kOwnDir = u"C:\\Users\\user\\Documents\\Orvane\\Driver\\logfiles";
-
-std::u16string Num(int n)
-{
-    return kx::Utf8ToUtf16(std::to_string(n));
-}
+using nlohmann::json;
 
 class PrnFileName : public ::testing::Test {
 protected:
@@ -62,6 +60,28 @@ protected:
     {
         plat::CloseHandle(plat::CreateFile(path, plat::kGenericWrite, 0, plat::kCreateAlways));
     }
+    static std::u16string U16(const json& text) { return kx::Utf8ToUtf16(text.get<std::string>()); }
+    // What a case or call sets up besides the settings.
+    void Prepare(const json& step)
+    {
+        for (const json& printer : step.value("printers", json::array())) {
+            plat::sim::PrinterSetup setup;
+            setup.name = U16(printer);
+            setup.driverName = u"KX Driver";
+            plat::sim::AddPrinter(setup);
+        }
+        for (const json& dir : step.value("remove", json::array()))
+            std::filesystem::remove_all(sandbox.HostPath(U16(dir)));
+        for (const json& dir : step.value("dirs", json::array()))
+            std::filesystem::create_directories(sandbox.HostPath(U16(dir)));
+        for (const json& path : step.value("touch", json::array())) Touch(U16(path));
+        for (const json& f : step.value("fill", json::array()))
+            Fill(U16(f[0]), f[1], U16(f[2]).c_str(), f[3]);
+        plat::sim::Config cfg = plat::sim::Current();
+        if (step.contains("user")) cfg.userName = U16(step["user"]);
+        if (step.contains("free_bytes")) cfg.freeBytes = step["free_bytes"].get<std::uint64_t>();
+        plat::sim::Configure(cfg);
+    }
     static std::vector<std::u16string> Listing(const std::u16string& dir)
     {
         std::vector<plat::FindData> found;
@@ -72,145 +92,62 @@ protected:
     }
 };
 
-TEST_F(PrnFileName, TimeStampedNames)
+// The cases of data/prnfile.json, each in a sandbox of its own.
+std::vector<json> Cases()
 {
-    EXPECT_EQ(Name(u".log", 0, true, u"\\\\server\\Label:1/A"),
-              u"C:\\logs\\Label_1_A" + kStamp + u".log");
-    EXPECT_EQ(bRetval, 1u);
-    // The job start's call: no extension; a final backslash is not doubled.
-    SetLogPath(u"C:\\logs\\");
-    EXPECT_EQ(Name(u"", 1), u"C:\\logs\\Label" + kStamp);
-    // The name from the printer handle; without one a stand-in.
+    return json::parse(std::ifstream(std::filesystem::path(__FILE__).parent_path() / "data" /
+                                     "prnfile.json"))["cases"];
+}
+
+class PrnFileCases : public PrnFileName, public ::testing::WithParamInterface<json> {};
+
+TEST_P(PrnFileCases, Run)
+{
+    const json& c = GetParam();
+    SCOPED_TRACE(c["name"].get<std::string>());
     plat::sim::DriverSetup driver;
     driver.name = u"KX Driver";
     plat::sim::AddDriver(driver);
-    plat::sim::PrinterSetup printer;
-    printer.name = u"KX 4/203";
-    printer.driverName = driver.name;
-    plat::sim::AddPrinter(printer);
-    HANDLE h = nullptr;
-    ASSERT_EQ(plat::OpenPrinter(u"KX 4/203", &h), 0u);
-    EXPECT_EQ(kx::GetPrnFileName(h, u".log", nullptr, 0, &pi, nullptr),
-              u"C:\\logs\\KX 4_203" + kStamp + u".log");
-    plat::ClosePrinter(h);
-    EXPECT_EQ(Name(u".log", 0, true, nullptr), u"C:\\logs\\Dummy-Printer" + kStamp + u".log");
-    EXPECT_EQ(bRetval, 1u);
-    // Parts the directory already holds are not repeated.
-    ASSERT_TRUE(plat::CreateDirectory(u"C:\\Label.log"));
-    SetLogPath(u"C:\\Label.log");
-    EXPECT_EQ(Name(u".log"), u"C:\\Label.log\\" + kStamp);
-    // Without time stamps the printer's name alone, used again and again.
-    SetLogPath(u"C:\\logs");
-    pi.bLogFileTimeStamp = 0;
-    Touch(u"C:\\logs\\Label.log");
-    EXPECT_EQ(Name(u".log"), u"C:\\logs\\Label.log");
-}
-
-TEST_F(PrnFileName, CollisionsGetAccumulatingNumbers)
-{
-    std::u16string base = u"C:\\logs\\Label" + kStamp;
-    Touch(base + u".log");
-    EXPECT_EQ(Name(u".log"), base + u"-0.log");
-    // -0 taken too: -0-1; all twenty taken: the last is returned anyway.
-    std::u16string last = base + u"-0";
-    Touch(last + u".log");
-    EXPECT_EQ(Name(u".log"), base + u"-0-1.log");
-    for (int n = 1; n < 20; ++n) {
-        last += u"-" + Num(n);
-        Touch(last + u".log");
+    Prepare(c);
+    int callNo = 0;
+    for (const json& call : c["calls"]) {
+        SCOPED_TRACE("call " + std::to_string(++callNo));
+        Prepare(call);
+        if (call.contains("path")) SetLogPath(U16(call["path"]));
+        pi.bLogFileTimeStamp = call.value("time_stamp", pi.bLogFileTimeStamp);
+        pi.dwLogFilesCount = call.value("count", pi.dwLogFilesCount);
+        std::map<std::string, std::vector<std::u16string>> before;
+        for (const json& dir : call.value("unchanged", json::array()))
+            before[dir.get<std::string>()] = Listing(U16(dir));
+        HANDLE h = nullptr;
+        if (call.contains("handle")) {
+            ASSERT_EQ(plat::OpenPrinter(U16(call["handle"]), &h), 0u);
+        }
+        const json printer = call.value("printer", json("Label"));
+        const std::u16string printerName = printer.is_null() ? u"" : U16(printer);
+        const std::u16string name = kx::GetPrnFileName(
+            h, U16(call.value("ext", json(".log"))).c_str(),
+            printer.is_null() || h ? nullptr : printerName.c_str(), call.value("tidy", 0),
+            call.value("no_settings", false) ? nullptr : &pi, &bRetval);
+        if (h) plat::ClosePrinter(h);
+        EXPECT_EQ(kx::Utf16ToUtf8(name), call.value("expect", kx::Utf16ToUtf8(name)));
+        EXPECT_EQ(bRetval, call.value("retval", bRetval));
+        const std::string pathAfter = kx::Utf16ToUtf8(pi.wcLogFilePath);
+        EXPECT_EQ(pathAfter, call.value("path_after", pathAfter));
+        const json entries = call.value("entries", json::object());
+        const json listing = call.value("listing", json::object());
+        for (const auto& [dir, n] : entries.items()) EXPECT_EQ(Listing(U16(dir)).size(), n) << dir;
+        for (const auto& [dir, names] : listing.items()) {
+            std::vector<std::string> got;
+            for (const auto& entry : Listing(U16(dir))) got.push_back(kx::Utf16ToUtf8(entry));
+            EXPECT_EQ(json(got), names) << dir;
+        }
+        for (const auto& [dir, names] : before) EXPECT_EQ(Listing(U16(dir)), names) << dir;
     }
-    EXPECT_EQ(Name(u".log"), last + u".log");
-    EXPECT_EQ(bRetval, 1u);
 }
 
-TEST_F(PrnFileName, DirectoryChoice)
-{
-    // A missing directory is created; one that cannot be (its parent is
-    // missing) is replaced, in the settings too, by the per-user directory.
-    SetLogPath(u"C:\\new");
-    EXPECT_EQ(Name(u".log"), u"C:\\new\\Label" + kStamp + u".log");
-    SetLogPath(u"C:\\missing\\deeper");
-    std::u16string own = kOwnDir + u"\\Label" + kStamp + u".log";
-    EXPECT_EQ(Name(u".log"), own);
-    EXPECT_EQ(std::u16string(pi.wcLogFilePath), kOwnDir);
-    // No path, a path without a backslash, no settings: the per-user directory.
-    for (const char16_t* path : {u"", u"logs"}) {
-        SetLogPath(path);
-        EXPECT_EQ(Name(u".log"), own);
-    }
-    EXPECT_EQ(Name(u".log", 0, false), own);
-    // Another user's documents are not filled (the setting stays); the
-    // user's own are.
-    std::filesystem::create_directories(sandbox.HostPath(u"C:\\Users\\other\\Documents"));
-    SetLogPath(u"C:\\Users\\other\\Documents");
-    EXPECT_EQ(Name(u".log"), own);
-    EXPECT_EQ(std::u16string(pi.wcLogFilePath), u"C:\\Users\\other\\Documents");
-    EXPECT_FALSE(kx::IsFremdeEigeneDateien(u"C:\\Users\\user\\Documents"));
-    EXPECT_FALSE(kx::IsFremdeEigeneDateien(u"C:\\logs"));
-}
-
-TEST_F(PrnFileName, NoDirectoryAtAll)
-{
-    WCHAR dir[kx::kPrnFileNameChars];
-    std::filesystem::remove_all(sandbox.HostPath(u"C:\\Users\\user\\Documents"));
-    kx::GetMyDocDriverDirectory(dir);
-    EXPECT_EQ(std::u16string(dir), u"C:\\logfiles");
-    EXPECT_TRUE(plat::IsDirectory(u"C:\\logfiles"));
-    // A service account's documents lie below Windows\system32.
-    plat::sim::Config cfg = plat::sim::Current();
-    cfg.userName = u"svc\\WINDOWS\\system32\\config";
-    plat::sim::Configure(cfg);
-    kx::GetMyDocDriverDirectory(dir);
-    EXPECT_EQ(std::u16string(dir), u"");
-    EXPECT_EQ(Name(u".log", 1, false), kx::kPrnFileNameNoDirectory);
-    EXPECT_EQ(bRetval, 0u);
-}
-
-TEST_F(PrnFileName, TidyingDeletesTheOldestFilesFirst)
-{
-    Fill(u"C:\\logs", 12);
-    ASSERT_TRUE(plat::CreateDirectory(u"C:\\logs\\sub"));  // counted, never deleted
-    pi.dwLogFilesCount = 10;
-    Name(u"", 0);  // only with the tidy flag
-    EXPECT_EQ(Listing(u"C:\\logs").size(), 13u);
-    // 13 entries, limit 10: the four oldest go.
-    Name(u"", 1);
-    EXPECT_EQ(bRetval, 1u);
-    std::vector<std::u16string> expected = {u"f05.prn", u"f06.prn", u"f07.prn",
-                                            u"f08.prn", u"f09.prn", u"f10.prn",
-                                            u"f11.prn", u"f12.prn", u"sub"};
-    EXPECT_EQ(Listing(u"C:\\logs"), expected);
-
-    // A limit below 10 deletes nothing, and the count above it refuses the file.
-    Fill(u"C:\\logs", 12);
-    pi.dwLogFilesCount = 9;
-    Name(u"", 1);
-    EXPECT_EQ(bRetval, 0u);
-    EXPECT_EQ(Listing(u"C:\\logs").size(), 13u);
-    // Without time stamps nothing is tidied.
-    pi.dwLogFilesCount = 10;
-    pi.bLogFileTimeStamp = 0;
-    Name(u"", 1);
-    EXPECT_EQ(Listing(u"C:\\logs").size(), 13u);
-}
-
-TEST_F(PrnFileName, DriveRootsAndTheProfile)
-{
-    Fill(u"C:", 12);
-    Fill(u"C:\\Users\\user", 12);
-    std::size_t rootBefore = Listing(u"C:").size();
-    std::size_t profileBefore = Listing(u"C:\\Users\\user").size();
-    pi.dwLogFilesCount = 10;
-    for (const char16_t* path : {u"c:\\", u"C:\\Users\\user", u"C:\\Users\\user\\"}) {
-        SetLogPath(path);
-        Name(u"", 1);
-    }
-    EXPECT_EQ(Listing(u"C:").size(), rootBefore);
-    EXPECT_EQ(Listing(u"C:\\Users\\user").size(), profileBefore);
-    SetLogPath(u"C:\\");  // only the exact lower-case roots are spared
-    Name(u"", 1);
-    EXPECT_EQ(Listing(u"C:").size(), 9u);
-}
+INSTANTIATE_TEST_SUITE_P(Data, PrnFileCases, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST_F(PrnFileName, FilesThatCannotBeDeleted)
 {
@@ -239,23 +176,9 @@ TEST_F(PrnFileName, FilesThatCannotBeDeleted)
     ASSERT_TRUE(plat::CreateDirectory(u"C:\\empty"));
     EXPECT_EQ(kx::GetFileCountInDirectory(u"C:\\empty", 10, &dwCount), 1u);
     EXPECT_EQ(dwCount, 0u);
-}
-
-TEST_F(PrnFileName, NearlyFullDiskRefusesTheName)
-{
-    plat::sim::Config cfg = plat::sim::Current();
-    for (std::uint64_t free : {kx::kMinFreeBytes, kx::kMinFreeBytes + 1, std::uint64_t(5) << 30}) {
-        cfg.freeBytes = free;
-        plat::sim::Configure(cfg);
-        bool bFull = free <= kx::kMinFreeBytes;
-        EXPECT_EQ(Name(u".log"), bFull ? u" " : u"C:\\logs\\Label" + kStamp + u".log");
-        EXPECT_EQ(bRetval, bFull ? 0u : 1u);
-    }
-    // Without settings there is no check.
-    cfg.freeBytes = 0;
-    plat::sim::Configure(cfg);
-    EXPECT_EQ(Name(u".log", 0, false), kOwnDir + u"\\Label" + kStamp + u".log");
-    EXPECT_EQ(bRetval, 1u);
+    // The own documents and other folders are not foreign.
+    EXPECT_FALSE(kx::IsFremdeEigeneDateien(u"C:\\Users\\user\\Documents"));
+    EXPECT_FALSE(kx::IsFremdeEigeneDateien(u"C:\\logs"));
 }
 
 }  // namespace

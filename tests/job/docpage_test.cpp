@@ -1,17 +1,15 @@
-// Document and page start where data/steps.json does not reach: fit to
-// page, a devmode without its marker, the page's raster state, failures,
-// and the separator page at document start.
+// Document and page start where data/steps.json does not reach: the
+// page's raster state, failures, and a document start without a job.
 #include <gtest/gtest.h>
 
 #include "core/format.h"
+#include "core/printerparam.h"
 #include "job/jobstream.h"
 #include "job/printstart.h"
-#include "core/printerparam.h"
 #include "streamfixture.h"
 
 namespace {
 
-using kxtest::BytesEqual;
 using kxtest::StreamTest;
 
 class PageStart : public StreamTest {
@@ -30,30 +28,6 @@ protected:
     }
     HRESULT Start() { return kx::StartPage(device.dev(), &device.uni); }
 };
-
-TEST_F(PageStart, FitToPageScalesTheLabel)
-{
-    device.data.dwSendEtiParam = 0;
-    device.data.dwDocFeatures = 0x1;
-    device.data.dwPage = 1;
-    device.devmode.wFitToPage = 1;
-    device.devmode.dmPaperWidth = 600;
-    device.devmode.dmPaperLength = 1200;
-    device.publicDM.dmPaperWidth = 500;
-    device.publicDM.dmPaperLength = 1000;
-    EXPECT_EQ(Start(), S_OK);
-    EXPECT_EQ(device.data.bSkalierung, 1u);
-    EXPECT_EQ(device.data.dwLabelLengthUnscaled, 1181u);
-    EXPECT_TRUE(BytesEqual("^FBEB--r   PAGE2_^FCCL--r0012000-_^FCCO--r0006000-_", Spool()));
-}
-
-TEST_F(PageStart, DevmodeWithoutMarkerSendsNoLabelParameters)
-{
-    device.data.dwSendEtiParam = 0;
-    device.devmode.szPassword[0] = 0;
-    EXPECT_EQ(Start(), S_OK);
-    EXPECT_TRUE(BytesEqual("^FBEB--r   PAGE1_", Spool()));
-}
 
 TEST_F(PageStart, ResetsTheRasterStateOfThePage)
 {

@@ -1,11 +1,8 @@
 // The page end where the golden jobs (tests/host/golden/stream-*) do not
-// reach: the rotate record, pass-through data, the raster of the image path,
-// and the prefix and suffix sections.
+// reach: the rotate record and the raster of the image path.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "job/jobfixture.h"
@@ -33,33 +30,6 @@ TEST_F(JobTest, RotateRecordAndLinePathEnd)
                                                  "C"
                                                  "^FBA---r00------_^FBC---r1-------_",
                            Spool()));
-}
-
-TEST_F(JobTest, ExternalFilePassesThroughUnchanged)
-{
-    CommentsOff();
-    const std::string data("^XYZ_\0\x7F tail", 12);
-    HANDLE h = kx::plat::CreateFile(u"C:\\out\\fixed.kxpl", kx::plat::kGenericWrite, 0,
-                                    kx::plat::kCreateAlways);
-    std::uint32_t written = 0;
-    ASSERT_TRUE(
-        kx::plat::WriteFile(h, data.data(), static_cast<std::uint32_t>(data.size()), &written));
-    kx::plat::CloseHandle(h);
-    pi.dwExternalFile = 1;
-    kx::Copy(pi.wcExternalFilePath, PRN_PATH_CHARS, u"C:\\out\\fixed.kxpl");
-    RunJob(1);
-    EXPECT_TRUE(BytesEqual(
-        std::string(kStart) + "^FBBA--r00001---_" + data + "^FBA---r00------_^FBC---r1-------_",
-        Spool()));
-}
-
-TEST_F(JobTest, ExternalFileThatCannotBeReadSendsNothing)
-{
-    pi.dwExternalFile = 1;
-    kx::Copy(pi.wcExternalFilePath, PRN_PATH_CHARS, u"C:\\nowhere\\fixed.kxpl");
-    RunJob(1);
-    EXPECT_TRUE(BytesEqual(
-        std::string(kStart) + "^FBBA--r00001---_^FBA---r00------_^FBC---r1-------_", Spool()));
 }
 
 // The image path: a white page is empty and suppressed; a page with a row
@@ -117,22 +87,6 @@ TEST_F(RasterJob, WhitePageIsEmptyAndAPageWithDotsSendsItsRow)
     EXPECT_TRUE(second.ends_with("^FBA---r00------_^FBC---r1-------_")) << kxtest::Escape(second);
     // One record: the other rows are white.
     EXPECT_EQ(second.find("^D", 1), std::string::npos);
-}
-
-// The prefix/suffix file at the page end: the POST_DATA lines before the
-// field count, the PRE_PRINTSTART lines just before the print start.
-TEST_F(JobTest, PrefixSuffixSectionsAroundThePageEnd)
-{
-    const std::string path = sandbox.HostPath(u"C:\\ps\\label.txt");
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << "[POST_DATA]\r\nAX1\r\n\r\n"
-                                             "[PRE_PRINTSTART]\r\nPS4\r\n\r\n";
-    pi.dwPrefixSuffix = 1;
-    kx::Copy(pi.wcPreSufFilePath, PRN_PATH_CHARS, u"C:\\ps\\label.txt");
-    RunJob(1);
-    EXPECT_TRUE(BytesEqual(
-        std::string(kStart) + "^FBBA--r00001---_^AX1_^FBA---r00------_^PS4_^FBC---r1-------_",
-        Spool()));
 }
 
 }  // namespace

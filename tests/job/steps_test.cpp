@@ -6,7 +6,8 @@
 // calls in order; a call may change settings before it runs.
 //
 // Settings use kxrender's names (interface, devmode, public_devmode, see
-// docs/job-format.md) and, for the job's own records, the field names below.
+// docs/job-format.md) and, for the job's own records, the field names below;
+// speed_lumetra stores the print module's option block with that speed flag.
 // Strings stand for bytes one character each (Latin-1).
 #include <gtest/gtest.h>
 
@@ -18,6 +19,8 @@
 #include <nlohmann/json.hpp>
 
 #include "core/format.h"
+#include "core/printeroptions.h"
+#include "core/regvalues.h"
 #include "host/records.h"
 #include "job/jobstream.h"
 #include "job/labellayout.h"
@@ -86,6 +89,16 @@ const std::map<std::string, Setter>& Fields()
     return fields;
 }
 
+void SetSpeedLumetra(kxtest::TestDevice& d, WORD speed)
+{
+    PRINTER_OPTIONS options{};
+    options.wSpeedLumetra = speed;
+    ASSERT_EQ(kx::plat::RegSetValue(kx::plat::Hive::CurrentUser, d.files.szRegKey,
+                                    kx::reg::kPrinterOptions, kx::plat::kRegBinary, &options,
+                                    sizeof(options)),
+              0u);
+}
+
 void Apply(kxtest::TestDevice& d, const json& setup)
 {
     for (const auto& [key, value] : setup.items()) {
@@ -101,6 +114,8 @@ void Apply(kxtest::TestDevice& d, const json& setup)
             SetValidMarker(&d.devmode);
         else if (key == "no_printer")  // no driver to ask for its provider
             d.devobj.hPrinter = nullptr;
+        else if (key == "speed_lumetra")  // the print module's option block in the registry
+            SetSpeedLumetra(d, value.get<WORD>());
         else if (key != "step" && key != "result")
             Fields().at(key)(d, value);
     }

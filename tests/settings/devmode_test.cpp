@@ -2,7 +2,14 @@
 // user's saved record, the conversion cache and the merge.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
+
+#include <nlohmann/json.hpp>
+
+#include "host/records.h"
 
 #include "platform/sim.h"
 #include "printer_fixture.h"
@@ -11,6 +18,14 @@
 namespace {
 
 using namespace kxtest;
+using nlohmann::json;
+
+// The rows of data/devmode.json.
+json Data()
+{
+    return json::parse(
+        std::ifstream(std::filesystem::path(__FILE__).parent_path() / "data" / "devmode.json"));
+}
 
 TEST(DevModeRequests, DefaultsAtTheirOffsets)
 {
@@ -20,25 +35,14 @@ TEST(DevModeRequests, DefaultsAtTheirOffsets)
     ASSERT_EQ(kx::hrOEMDevMode(OEMDM_DEFAULT, &p), S_OK);
     EXPECT_EQ(p.cbBufSize, 4620u);
     const BYTE* b = buf.data();
-    // clang-format off
-    const struct { std::size_t off; int width; DWORD value; } fields[] = {
-        {0, 4, 4620}, {4, 4, 0x4D44584B}, {8, 4, 0x6602}, {12, 4, 0}, {24, 2, 1}, {32, 4, 20},
-        {40, 2, 1}, {44, 2, 500}, {56, 2, 1}, {74, 2, 1}, {100, 2, 100}, {160, 2, 30},
-        {172, 4, 100}, {202, 2, 128}, {220, 2, 2}, {252, 2, 8}, {256, 2, 7}, {272, 4, 120},
-        {280, 2, 100}, {308, 4, u'1'}, {1348, 2, 0xA7}, {1368, 2, 100}, {1398, 2, 100},
-        {2216, 2, 100}, {2230, 2, 100}, {2776, 2, 0},
-        {1986, 4, 0x69766544}, {1990, 4, 0x6563},  // "Device" and its terminator
-        // the device option block
-        {2000, 4, 25}, {2004, 4, 110}, {2008, 4, 0}, {2012, 2, 1}, {2016, 4, 200},
-        {2024, 4, 1200}, {2030, 2, 0}, {2040, 4, 1}, {2044, 4, 1}, {2084, 4, 500}, {2088, 4, 1},
-        {2092, 4, 100}, {2096, 4, 1}, {2104, 4, 100}, {2112, 4, 1}, {2116, 4, 50}, {2120, 4, 0},
-        // reserved space and emptied strings
-        {26, 2, 0}, {228, 4, 0}, {372, 2, 0}, {1400, 2, 0}, {4284, 2, 0}, {4616, 4, 0},
-    };
-    // clang-format on
-    for (const auto& f : fields) EXPECT_EQ(Get(b, f.off, f.width), f.value) << "offset " << f.off;
+    const json file = Data();
+    for (const json& f : file["defaults"]) {
+        const DWORD want =
+            f[2].is_string() ? std::stoul(f[2].get<std::string>(), nullptr, 16) : f[2].get<DWORD>();
+        EXPECT_EQ(Get(b, f[0], f[1]), want) << "offset " << f[0];
+    }
     // Label size, marker and model block are not a default's business.
-    for (std::size_t off : {16u, 23u, 112u, 123u, 1936u, 1963u}) EXPECT_EQ(b[off], 0xAB) << off;
+    for (std::size_t off : file["defaults_untouched"]) EXPECT_EQ(b[off], 0xAB) << off;
 }
 
 TEST(DevModeRequests, SizeAndBadParameters)
@@ -104,23 +108,12 @@ TEST_F(ReadDevmodeTest, TheUsersRecordWinsUnlessIncomplete)
     EXPECT_EQ(std::u16string(name), kPrinter);
     EXPECT_EQ(kx::ReadDevmodeSettings(hPrinter, nullptr, nullptr), 4);
 
-    const struct {
-        const char* what;
-        void (*change)(KX_DEVMODE&);
-        LONG tag;
-    } cases[] = {
-        {"paper size 0", [](KX_DEVMODE& d) { d.dmPaperSize = 0; }, 2},
-        {"length 0", [](KX_DEVMODE& d) { d.dmPaperLength = 0; }, 2},
-        {"width 0", [](KX_DEVMODE& d) { d.dmPaperWidth = 0; }, 2},
-        {"no marker", [](KX_DEVMODE& d) { SetPassword(&d, u"Kx7d"); }, 2},
-        {"no model, no GPD", [](KX_DEVMODE& d) { d.FixedData.wMasterUnit = 0; }, 2},
-        {"alternative marker", [](KX_DEVMODE& d) { SetPassword(&d, DEVMODE_PASSWORT_ALT); }, 1},
-    };
-    for (const auto& c : cases) {
+    const json file = Data();
+    for (const json& c : file["user_records"]) {
         KX_DEVMODE user = SavedRecord(1);
-        c.change(user);
+        kxhost::ApplyDevmode(c[1], "user", &user);
         SetDevModes2(UserDevmode(ToBytes(user)));
-        EXPECT_EQ(Tag(), c.tag) << c.what;
+        EXPECT_EQ(Tag(), c[2]) << c[0];
     }
 }
 
@@ -305,145 +298,72 @@ TEST_F(ConvertTest, AStoredSizeBeyondTheRecordCopiesOneRecord)
 
 // ------------------------------------------------------------ merge
 
-class MergeTest : public PrinterTest {
-protected:
-    KX_DEVMODE privIn = Header(), privOut = Header();
-    DEVMODEW pubIn{}, pubOut{};
-    int labelForm = 0;
-
-    void SetUp() override
-    {
-        PrinterTest::SetUp();
-        KX_DEVMODE saved = SavedRecord(2);
-        saved.dmOrientation = 2;
-        SetMachineRecord(ToBytes(saved));
-        labelForm = AddForm(u"Label 100x150", 100000, 150000);
-        // Both public devmodes ask for A4 in portrait.
-        for (DEVMODEW* d : {&pubIn, &pubOut}) {
-            d->dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_COLLATE;
-            d->dmOrientation = 1;
-            d->dmPaperSize = 9;
-            d->dmPaperLength = 2970;
-            d->dmPaperWidth = 2100;
-            d->dmScale = 50;
-        }
-    }
-    void Tokens(WORD prioritaet, WORD papierModus = 0, WORD collate = 0)
-    {
-        DEVMODE_FTKN f{};
-        f.dwPrioritaet = prioritaet;
-        f.wPapierModus = papierModus;
-        f.wCollate = collate;
-        SetUser(kx::reg::kDevmodeFtkn, ToBytes(f));
-    }
-    void Merge()
-    {
-        OEMDMPARAM p{};
-        p.hPrinter = hPrinter;
-        p.pPublicDMIn = &pubIn;
-        p.pPublicDMOut = &pubOut;
-        p.pOEMDMIn = &privIn;
-        p.pOEMDMOut = &privOut;
-        ASSERT_EQ(kx::hrOEMDevMode(OEMDM_MERGE, &p), S_OK);
-    }
-};
-
-TEST_F(MergeTest, Priority1TakesThePrivateLabelAnd2ItsForm)
+// The sequences of data/devmode.json.
+TEST_F(PrinterTest, MergeSequences)
 {
-    Tokens(1);
-    Merge();
-    EXPECT_EQ(privOut.lXOffset, 2);
-    EXPECT_EQ(pubOut.dmOrientation, 2);
-    EXPECT_EQ(pubOut.dmPaperSize, 256);
-    EXPECT_EQ(pubOut.dmPaperLength, 1500);
-    EXPECT_EQ(pubOut.dmPaperWidth, 1000);
-    EXPECT_EQ(pubOut.dmFields & 0xF, 0xFu);
-    EXPECT_EQ(pubOut.dmScale, 100);
-
-    Tokens(2);
-    pubOut.dmPaperSize = 9;
-    pubOut.dmFields = 0;
-    Merge();
-    EXPECT_EQ(privOut.dmPaperSize, static_cast<DWORD>(labelForm));
-    EXPECT_EQ(pubOut.dmPaperSize, labelForm);
-    EXPECT_EQ(pubOut.dmFields, DM_PAPERSIZE | DM_SCALE);
-}
-
-TEST_F(MergeTest, TheApplicationsPaperSizeBranches)
-{
-    // Beyond the standard sizes: the form of the size, or the user size.
-    pubOut.dmPaperSize = 300;
-    pubOut.dmPaperLength = 1500;
-    pubOut.dmPaperWidth = 1000;
-    pubOut.dmFields |= DM_PAPERLENGTH | DM_PAPERWIDTH;
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, labelForm);
-    EXPECT_EQ(pubOut.dmFields & 0xE, DM_PAPERSIZE);
-    EXPECT_EQ(pubOut.dmScale, 100);
-    Tokens(0, 256);
-    pubOut.dmPaperSize = 300;
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, 256);
-
-    // The user size: the application's size and orientation.
-    pubIn.dmOrientation = 2;
-    pubIn.dmPaperLength = 777;
-    Merge();
-    EXPECT_EQ(pubOut.dmOrientation, 2);
-    EXPECT_EQ(pubOut.dmPaperLength, 777);
-    EXPECT_EQ(pubOut.dmFields & 0xF, 0xFu);
-
-    // A standard number whose size the application changed: the form of the
-    // new size in both devmodes.
-    Tokens(0);
-    pubIn.dmPaperSize = pubOut.dmPaperSize = 9;
-    pubIn.dmPaperLength = 1501;
-    pubIn.dmPaperWidth = 1000;
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, labelForm);
-    EXPECT_EQ(pubOut.dmPaperLength, 1501);
-    EXPECT_EQ(privOut.dmPaperSize, static_cast<DWORD>(labelForm));
-    // Unchanged size: only the "always user size" mode looks the form up.
-    pubOut.dmPaperSize = 9;
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, 9);
-    Tokens(0, 256);
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, labelForm);
-    pubOut.dmPaperSize = 0;
-    Merge();
-    EXPECT_EQ(pubOut.dmPaperSize, 0);
-}
-
-TEST_F(MergeTest, CollationAndColour)
-{
-    Tokens(0, 0, 1);
-    Merge();
-    EXPECT_TRUE(pubOut.dmFields & DM_COLLATE);
-    Tokens(0, 0, 2);
-    Merge();
-    EXPECT_FALSE(pubOut.dmFields & DM_COLLATE);
-
-    const struct {
-        DWORD features;
-        WORD druckmodus, farbband, farbmodus;
-        SHORT color;
-    } cases[] = {
-        {0, 0, 0, 0, 1},     {0, 2, 0, 0, 2},     {0, 0, 3, 1, 1},  // the print mode alone
-        {0x800, 0, 0, 1, 1}, {0x800, 2, 0, 0, 7},  // colour chosen: the application's
-        {0x800, 0, 3, 1, 2}, {0x800, 2, 0, 1, 2},
+    const json file = Data();
+    KX_DEVMODE saved = SavedRecord(2);
+    saved.dmOrientation = 2;
+    SetMachineRecord(ToBytes(saved));
+    const int labelForm = AddForm(u"Label 100x150", 100000, 150000);
+    // The form's number in place of its name.
+    std::function<json(json)> resolve = [&](json v) {
+        if (v == "label_form") return json(labelForm);
+        if (v.is_structured())
+            for (auto& item : v) item = resolve(item);
+        return v;
     };
-    for (const auto& c : cases) {
-        DEVMODE_FTKN f{};
-        f.dwDocFeatures = c.features;
-        f.wDruckmodus = c.druckmodus;
-        f.wFarbband = c.farbband;
-        f.wFarbmodus = c.farbmodus;
-        SetUser(kx::reg::kDevmodeFtkn, ToBytes(f));
-        pubOut.dmColor = 7;
-        Merge();
-        EXPECT_EQ(pubOut.dmColor, c.color)
-            << c.features << " " << c.druckmodus << " " << c.farbband << " " << c.farbmodus;
+    for (const json& sequence : file["sequences"]) {
+        SCOPED_TRACE(sequence["name"].get<std::string>());
+        KX_DEVMODE privIn = Header(), privOut = Header();
+        DEVMODEW pubIn{}, pubOut{};
+        for (DEVMODEW* d : {&pubIn, &pubOut})  // A4 in portrait
+            kxhost::ApplyPublicDevmode({{"dmOrientation", 1},
+                                        {"dmPaperSize", 9},
+                                        {"dmPaperLength", 2970},
+                                        {"dmPaperWidth", 2100},
+                                        {"dmScale", 50},
+                                        {"dmCollate", 0},
+                                        {"dmFields", 0}},
+                                       "start", d);
+        pubIn.dmFields = pubOut.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_COLLATE;
+        // No feature tokens until a step stores some.
+        kx::plat::RegDeleteValue(kx::plat::Hive::CurrentUser, UserKey(), kx::reg::kDevmodeFtkn);
+        int stepNo = 0;
+        for (const json& step : sequence["steps"]) {
+            SCOPED_TRACE("step " + std::to_string(++stepNo));
+            if (step.contains("ftkn")) {
+                DEVMODE_FTKN f{};
+                kxhost::ApplyFtkn(step["ftkn"], "ftkn", &f);
+                SetUser(kx::reg::kDevmodeFtkn, ToBytes(f));
+            }
+            kxhost::ApplyPublicDevmode(step.value("public_in", json::object()), "in", &pubIn);
+            kxhost::ApplyPublicDevmode(step.value("public_out", json::object()), "out", &pubOut);
+            OEMDMPARAM p{};
+            p.hPrinter = hPrinter;
+            p.pPublicDMIn = &pubIn;
+            p.pPublicDMOut = &pubOut;
+            p.pOEMDMIn = &privIn;
+            p.pOEMDMOut = &privOut;
+            ASSERT_EQ(kx::hrOEMDevMode(OEMDM_MERGE, &p), S_OK);
+            const json expect = resolve(step["expect"]);
+            // Each expected field written into a copy must change nothing.
+            const json pubWant = expect.value("public_out", json::object());
+            const json privWant = expect.value("private_out", json::object());
+            for (const auto& [name, value] : pubWant.items()) {
+                DEVMODEW same = pubOut;
+                kxhost::ApplyPublicDevmode({{name, value}}, "expect", &same);
+                if (name != "dmFields") same.dmFields = pubOut.dmFields;
+                EXPECT_EQ(0, std::memcmp(&same, &pubOut, sizeof same))
+                    << name << " is not " << value;
+            }
+            for (const auto& [name, value] : privWant.items()) {
+                KX_DEVMODE same = privOut;
+                kxhost::ApplyDevmode({{name, value}}, "expect", &same);
+                EXPECT_EQ(0, std::memcmp(&same, &privOut, sizeof same))
+                    << name << " is not " << value;
+            }
+        }
     }
 }
 

@@ -1,6 +1,10 @@
-// The model capability tables: the rule mechanism, the catalogue and the
-// printer's "DriverName" fallback.
+// The model capability tables: the rule mechanism, the catalogue (names as
+// rows of data/models.json) and the printer's "DriverName" fallback.
+#include <filesystem>
+#include <fstream>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "core/format.h"
 #include "platform/platform.h"
@@ -56,35 +60,23 @@ TEST(ModelCatalogue, EveryRuleReachable)
     }
 }
 
-TEST(ModelCatalogue, TypeNumberWinsWhateverTheWordOrder)
+// The names of data/models.json.
+TEST(ModelCatalogue, Names)
 {
-    EXPECT_EQ(0x2955Eu, GetDocFeaturesIntern(nullptr, u"406x Vela"));
-    EXPECT_EQ(0x2955Eu, GetDocFeaturesIntern(nullptr, u"Type 406x of the Vela line"));
-    EXPECT_EQ(0x2915Eu, GetDocFeaturesIntern(nullptr, u"406-Vela"));
-    EXPECT_EQ(66736u, GetDeviceOptionsFlagsIntern(nullptr, nullptr, u"406x_Vela"));
-    EXPECT_EQ(0x20115Eu, GetDocFeaturesIntern(nullptr, u"806 Velantra"));
-    EXPECT_EQ(0x201156u, GetDocFeaturesIntern(nullptr, u"Velantra 406x"));
-    // The two-colour marker adds colour printing and 0x40000 to the family's value.
-    EXPECT_EQ(0x2115Eu | 0x40800u, GetDocFeaturesIntern(nullptr, u"Vela 406x Duo"));
-    EXPECT_EQ(0x6195Fu, GetDocFeaturesIntern(nullptr, u"Duo 203 Terna"));
-}
-
-TEST(ModelCatalogue, CaseEmptyLongAndDummyNames)
-{
-    EXPECT_EQ(0u, GetDocFeaturesIntern(nullptr, u"vela 406x"));
-    EXPECT_EQ(0u, GetDocFeaturesIntern(nullptr, u"VELA"));
-    EXPECT_EQ(0u, GetDeviceOptionsFlagsIntern(nullptr, nullptr, u"terna"));
-    EXPECT_EQ(0u, GetDocFeaturesIntern(nullptr, u""));
-    EXPECT_EQ(0u, GetDocFeaturesIntern(nullptr, nullptr));
-    EXPECT_EQ(0u, GetDeviceOptionsFlagsIntern(nullptr, nullptr, nullptr));
-    // The dummy model gets its value only when no family claims the name.
-    EXPECT_EQ(0x100u, GetDocFeaturesIntern(nullptr, u"Dummy-Printer"));
-    EXPECT_EQ(0x2115Eu, GetDocFeaturesIntern(nullptr, u"Dummy Vela"));
-    EXPECT_EQ(0u, GetDeviceOptionsFlagsIntern(nullptr, nullptr, u"Dummy-Printer"));
-    // Only the first 39 characters of a name are looked at.
-    std::u16string padded(kModelNameChars - 4, u'-');
-    EXPECT_EQ(0x2115Eu, GetDocFeaturesIntern(nullptr, (padded + u"Vela").c_str()));
-    EXPECT_EQ(0u, GetDocFeaturesIntern(nullptr, (padded + u"-Vela").c_str()));
+    const nlohmann::json file = nlohmann::json::parse(
+        std::ifstream(std::filesystem::path(__FILE__).parent_path() / "data" / "models.json"));
+    for (const auto& row : file["rows"]) {
+        const std::u16string name = row[0].is_null() ? u"" : Utf8ToUtf16(row[0].get<std::string>());
+        const char16_t* p = row[0].is_null() ? nullptr : name.c_str();
+        if (!row[1].is_null()) {
+            EXPECT_EQ(std::stoul(row[1].get<std::string>(), nullptr, 16),
+                      GetDocFeaturesIntern(nullptr, p))
+                << row.dump();
+        }
+        if (!row[2].is_null()) {
+            EXPECT_EQ(row[2], GetDeviceOptionsFlagsIntern(nullptr, nullptr, p)) << row.dump();
+        }
+    }
 }
 
 TEST(ModelDriverName, ReadFromThePrinterInto40Bytes)

@@ -29,11 +29,6 @@ inline void Put16(Bytes& b, std::size_t off, WORD v)
 {
     std::memcpy(b.data() + off, &v, 2);
 }
-inline void SetPassword(KX_DEVMODE* dm, std::u16string marker)
-{
-    marker.resize(KX_PASSWORD_CHARS);
-    std::memcpy(reinterpret_cast<BYTE*>(dm) + offsetof(KX_DEVMODE, szPassword), marker.data(), 12);
-}
 template <class T>
 Bytes ToBytes(const T& v)
 {

@@ -1,5 +1,5 @@
 // The XML settings reader families: the example settings file read
-// completely, then the rules of each reader as rows of data/xmlsettings.json.
+// completely and the rules of each reader, as rows of data/xmlsettings.json.
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -17,120 +17,6 @@ namespace {
 
 using kxtest::XmlTest;
 using nlohmann::json;
-using std::u16string;
-
-u16string Str(const WCHAR* s)
-{
-    return u16string(s);
-}
-
-// ------------------------------------------------------------ the example file
-
-class ExampleFile : public XmlTest {
-protected:
-    void SetUp() override
-    {
-        std::string text = kxtest::ExampleSettings();
-        ASSERT_FALSE(text.empty()) << "examples/settings/printer-settings.xml not found";
-        Open(text);
-    }
-};
-
-TEST_F(ExampleFile, Features)
-{
-    DWORD features[MAX_FEATURES];
-    std::memset(features, 0xEE, sizeof(features));
-    ULONG size = 0;
-    EXPECT_EQ(kx::GetFeaturesFromXML(ctx(), &size, features), kx::XML_FOUND);
-    EXPECT_EQ(size, 48u);
-    const DWORD expected[MAX_FEATURES] = {0x1BF, 0x5F, 0x1CB, 0x2F, 0x1F, 0x1,
-                                          0x2B1, 0,    0x15,  0x1,  0x1F, 0};
-    for (int i = 0; i < MAX_FEATURES; ++i)
-        EXPECT_EQ(features[i], expected[i]) << "feature index " << i;
-}
-
-TEST_F(ExampleFile, DataTransmissionKeepsOnlyExistingPaths)
-{
-    Write(u"C:\\ProgramData\\Orvane\\prefix.txt", "[POST_DATA]\r\n");
-    ASSERT_TRUE(kx::plat::CreateDirectory(u"C:\\ProgramData\\Orvane\\Backup"));
-    PRN_INTERFACE pi{};
-    pi.dwJobIdent = 7;  // not an XML setting
-    EXPECT_EQ(kx::GetDataTransmissionParamFromXML(ctx(), &pi), kx::XML_FOUND);
-    EXPECT_EQ(pi.dwSohEtb, 2u);
-    EXPECT_EQ(pi.dwDatenspeicher, 2u);
-    EXPECT_EQ(pi.dwLogFilesCount, 20u);
-    EXPECT_EQ(pi.wPreviewWidth, 640);
-    EXPECT_EQ(pi.dwSendEtiParam, 1u);
-    EXPECT_EQ(pi.dwLangMode, 1u);
-    EXPECT_EQ(pi.dwSprache, 3u);
-    EXPECT_EQ(pi.dwBackupCSVKopf, 1u);
-    EXPECT_EQ(pi.dwJobIdent, 7u);
-    // A file and a directory that exist are kept; the others are emptied.
-    EXPECT_EQ(Str(pi.wcPreSufFilePath), u"C:\\ProgramData\\Orvane\\prefix.txt");
-    EXPECT_EQ(Str(pi.wcBackupFilePath), u"C:\\ProgramData\\Orvane\\Backup");
-    EXPECT_EQ(Str(pi.wcLogFilePath), u"");
-    EXPECT_EQ(Str(pi.wcExternalFilePath), u"");
-}
-
-TEST_F(ExampleFile, DeviceSettings)
-{
-    SHIFT_OPTIM_PARAM shift;
-    std::memset(&shift, 0xEE, sizeof(shift));
-    EXPECT_EQ(kx::GetShiftoptimFromXML(ctx(), &shift), kx::XML_FOUND);
-    const LONG expected[7] = {-3, 15, -20, 2, 5, 0, 0};
-    EXPECT_EQ(std::memcmp(&shift, expected, sizeof(expected)), 0);
-
-    PHOTOCELL_PARAM cell;
-    std::memset(&cell, 0xEE, sizeof(cell));
-    EXPECT_EQ(kx::GetPhotocellFromXML(ctx(), &cell), kx::XML_FOUND);
-    BYTE raw[sizeof(cell)] = {2, 0, 0, 0, 0, 0, 0, 0, 2};
-    raw[20] = 2;  // the ribbon-save word
-    EXPECT_EQ(std::memcmp(&cell, raw, sizeof(raw)), 0);
-}
-
-TEST_F(ExampleFile, DevmodeReaders)
-{
-    KX_DEVMODE dm{};
-    EXPECT_TRUE(kx::GetFixedPrinterSettingsFromXML(ctx(), &dm));
-    EXPECT_EQ(kx::GetLayoutSizeFromXML(ctx(), &dm), kx::XML_FOUND);
-    EXPECT_EQ(kx::GetPrintParameterFromXML(ctx(), &dm), kx::XML_FOUND);
-    EXPECT_EQ(kx::GetMaterialMulticolFromXML(ctx(), &dm), kx::XML_FOUND);
-    EXPECT_EQ(kx::GetPrintjobFromXML(ctx(), &dm), kx::XML_FOUND);
-    EXPECT_EQ(kx::GetColorPrintFromXML(ctx(), &dm), kx::XML_FOUND);
-    EXPECT_EQ(kx::GetPrintQualitySettingsFromXML(ctx(), &dm), kx::XML_FOUND);
-    EXPECT_EQ(kx::GetFontSettingsFromXML(ctx(), &dm), kx::XML_FOUND);
-
-    // The model block and the three widths computed from it: 104 bytes of
-    // head at 203 dpi are 104.1 mm or 832 dots.
-    EXPECT_EQ(dm.FixedData.wPrintHeadWidth, 1041);
-    EXPECT_EQ(dm.FixedData.wMaxPrintableWidth, 832);
-    EXPECT_EQ(dm.FixedData.wDurchlassbreite, 1041);
-    // Every switch of the file, each from its own reader.
-    EXPECT_EQ(dm.dwFlags, PDMFLAG_ROTATED | PDMFLAG_INVERS | PDMFLAG_ENABLE_USERFORM |
-                              PDMFLAG_KOPIEN_MANUELL | PDMFLAG_MULTICOL | PDMFLAG_JOBDRUCK |
-                              PDMFLAG_JOBDRUCK_SORTIERT | PDMFLAG_FONTSPLITCORR);
-    // A sample of each table, favouring names that are part of others.
-    EXPECT_EQ(dm.dmPaperWidth, 1000);
-    EXPECT_EQ(dm.wCorrection, 1);
-    EXPECT_EQ(dm.dwContrast, 110);
-    EXPECT_EQ(dm.dwSpeed, 75);
-    EXPECT_EQ(dm.TearOffOffset, 150u);
-    EXPECT_EQ(dm.dwGap, 30u);
-    EXPECT_EQ(dm.sMultiColNumber, 2);
-    EXPECT_EQ(dm.wKopieProSeite[9], 5);
-    EXPECT_EQ(Str(dm.szPrintOrder), u"1,3,2");
-    EXPECT_EQ(dm.wFarbband, 3);
-    // Fonts: ten slots, the last two in the second table.
-    EXPECT_EQ(dm.wZoomX[1], 120);
-    EXPECT_EQ(dm.wPrinterFont2[0], 14);
-    EXPECT_EQ(dm.wZoomX2[5], 100);
-    EXPECT_EQ(Str(dm.szNumString), u"0001");
-    EXPECT_EQ(Str(dm.szExtNumString), u"A0001");
-    EXPECT_EQ(Str(dm.szIdentSign), u"$");
-    EXPECT_EQ(dm.wTTFverwenden, 0);  // TrueType used
-    EXPECT_EQ(dm.wBMPverwenden, 1);  // bitmap fonts not used
-    EXPECT_EQ(dm.wBitmapFontZoomY, 3);
-}
 
 // ------------------------------------------------------------ the rules
 
@@ -157,6 +43,12 @@ TEST_F(XmlTest, Rules)
     for (const json& row : rows["rows"]) {
         SCOPED_TRACE(row["name"].get<std::string>());
         kx::CloseXML();
+        const json files = row.value("files", json::object());
+        for (const auto& [path, text] : files.items())
+            Write(kx::Utf8ToUtf16(path), text.get<std::string>());
+        for (const json& dir : row.value("dirs", json::array()))
+            ASSERT_TRUE(kx::plat::CreateDirectory(kx::Utf8ToUtf16(dir.get<std::string>())));
+        if (row.value("example", false)) Open(kxtest::ExampleSettings());
         if (row.contains("xml")) {  // written in code page 1252
             std::string bytes;
             for (char16_t c : kx::Utf8ToUtf16(row["xml"].get<std::string>()))
@@ -187,6 +79,9 @@ TEST_F(XmlTest, Rules)
             if (r == "LayoutSize") got = kx::GetLayoutSizeFromXML(ctx(), &dm);
             if (r == "FontSettings") got = kx::GetFontSettingsFromXML(ctx(), &dm);
             if (r == "ColorPrint") got = kx::GetColorPrintFromXML(ctx(), &dm);
+            if (r == "MaterialMulticol") got = kx::GetMaterialMulticolFromXML(ctx(), &dm);
+            if (r == "Printjob") got = kx::GetPrintjobFromXML(ctx(), &dm);
+            if (r == "PrintQualitySettings") got = kx::GetPrintQualitySettingsFromXML(ctx(), &dm);
             ASSERT_FALSE(got.is_null()) << r;
             if (!row.contains("results") || !row["results"].contains(r)) continue;
             json want = row["results"][r];
@@ -199,6 +94,7 @@ TEST_F(XmlTest, Rules)
         ExpectFields(
             pi, row.value("interface", json::object()),
             [](const json& v, PRN_INTERFACE* p) { kxhost::ApplyInterface(v, "expect", p); });
+        EXPECT_EQ(size, row.value("features_size", size));
         const json wantFeatures = row.value("features", json::object());
         for (const auto& [group, value] : wantFeatures.items()) {
             auto it = std::find(std::begin(kGroups), std::end(kGroups), group);
