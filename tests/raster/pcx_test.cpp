@@ -8,12 +8,12 @@
 #include <cstring>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <vector>
 
+#include "bitmap_fixture.h"
 #include "capture_device.h"
-#include "platform/platform.h"
 #include "core/output.h"
+#include "platform/platform.h"
 #include "raster/bitmap.h"
 #include "raster/pcx.h"
 #include "raster/rle.h"
@@ -165,7 +165,11 @@ TEST_F(PcxSendTest, TurnedLabelCommandsComeFirst)
     }
 }
 
-TEST_F(PcxSendTest, WhereTheGraphicGoes)
+// Offsets of the graphic (no job setting reaches them; lanes, pages and
+// columns per label and receipt printing: the golden jobs graphic-lanes-300,
+// graphic-pages-300, graphic-pages-order-300, graphic-columns-300 and
+// graphic-receipt-300).
+TEST_F(PcxSendTest, OffsetsMoveTheGraphic)
 {
     // Offsets in dots: X 160 - 10 dots, Y 40 + 5 dots.
     EXPECT_EQ(Records(Sent(SmallImage(),
@@ -174,44 +178,6 @@ TEST_F(PcxSendTest, WhereTheGraphicGoes)
                                d.data.iBitmapOffsetLinks = -5;
                            })),
               Positions{"000090000060"});
-    // The last of three lanes of 50.0 mm with gaps of 2.0 mm.
-    EXPECT_EQ(Records(Sent(SmallImage(),
-                           [](RasterDevice& d) {
-                               d.devmode.FixedData.dwDocFeatures = DOC_FEATURE_UTF8;
-                               d.devmode.dwFlags = PDMFLAG_MULTICOL;
-                               d.devmode.sMultiColNumber = 3;
-                               d.devmode.dwMultiLabelWidth = 500;
-                               d.devmode.dwMultiGapWidth = 20;
-                           })),
-              Positions{"000040010560"});
-    // Page 1 of three on a label of 30.0 mm pages with 2.0 mm gaps: the
-    // third slot (3 * 3000 + 2 gaps), or the first with the order switch.
-    for (WORD order : {0, 1}) {
-        EXPECT_EQ(Records(Sent(SmallImage(),
-                               [order](RasterDevice& d) {
-                                   d.data.dwLabelWidth = 300;
-                                   d.devmode.wMehrereSeitenAbstand = 20;
-                                   d.devmode.wMehrereSeiten = 2;
-                                   d.devmode.wMehrereSeitenAusrichtung = order;
-                                   d.data.wSeitennummer = 1;
-                               })),
-                  Positions{order ? "000040003000" : "000040009400"});
-    }
-    // Two columns: sent twice, right column first, each after a line break.
-    const std::string columns = Sent(SmallImage(), [](RasterDevice& d) {
-        d.data.dwLabelWidth = 300;
-        d.devmode.wMehrereSeitenAbstand = 20;
-        d.devmode.wMehrereReihen = 1;
-    });
-    EXPECT_EQ(Records(columns), (Positions{"000040006200", "000040003000"}));
-    EXPECT_EQ(columns.substr(0, 5), "\r\n\r\n^");
-    // Receipt printing ends the label below the graphic: 5 mm + 50 (untrimmed)
-    // less the blank row at the bottom.
-    const std::string receipt = Sent(SmallImage(), [](RasterDevice& d) {
-        d.devmode.dwLabelType = 2;
-        d.devmode.wBelegOffset = 5;
-    });
-    EXPECT_EQ(receipt.substr(receipt.size() - 19), "\r\n^FCCL--r0000540-_");
 }
 
 TEST_F(PcxSendTest, RibbonSelectionOfColourPages)
@@ -336,23 +302,6 @@ bool HavePcxToPpm()
     return std::system("command -v pcxtoppm >/dev/null 2>&1") == 0;
 }
 
-struct Ppm {
-    int w = 0, h = 0;
-    std::string pixels;
-};
-
-bool ReadPpm(const std::string& bytes, Ppm* out)
-{
-    std::istringstream in(bytes);
-    std::string magic;
-    int maxval = 0;
-    if (!(in >> magic >> out->w >> out->h >> maxval) || magic != "P6" || maxval != 255)
-        return false;
-    in.get();
-    out->pixels.assign(std::istreambuf_iterator<char>(in), {});
-    return out->pixels.size() == std::size_t(out->w) * out->h * 3;
-}
-
 // Walks one PCX data block: the bytes that code `need` decoded bytes.
 std::size_t CodedLength(const std::string& s, std::size_t at, std::size_t need)
 {
@@ -391,17 +340,16 @@ void ExpectDecodesToImage(const std::string& spool, const TestImage& img, const 
         std::ofstream(file, std::ios::binary) << spool.substr(hdr, 128 + len);
         const std::string ppmFile = file + ".ppm";
         ASSERT_EQ(std::system(("pcxtoppm " + file + " > " + ppmFile + " 2>/dev/null").c_str()), 0);
-        Ppm ppm;
-        ASSERT_TRUE(ReadPpm(kxtest::SimSandbox::ReadHostFile(ppmFile), &ppm)) << file;
-        ASSERT_EQ(ppm.w, xMax + 1);
-        ASSERT_EQ(ppm.w, img.W);
-        ASSERT_EQ(ppm.h, rows);
+        const kxtest::Pnm ppm = kxtest::ParsePnm(kxtest::SimSandbox::ReadHostFile(ppmFile));
+        ASSERT_TRUE(ppm.ok) << file;
+        ASSERT_EQ(ppm.width, xMax + 1);
+        ASSERT_EQ(ppm.width, img.W);
+        ASSERT_EQ(ppm.height, rows);
         const int first = img.H - 1 - yMax;
         for (int y = 0; y < rows; ++y) {
             covered[first + y] = true;
             for (int x = 0; x < img.W; ++x) {
-                const unsigned char r = ppm.pixels[(std::size_t(y) * ppm.w + x) * 3];
-                ASSERT_EQ(r == 255, img.White(x, first + y))
+                ASSERT_EQ(ppm.At(x, y) == ppm.maxval, img.White(x, first + y))
                     << "part " << parts << " row " << first + y << " x " << x;
             }
         }

@@ -140,3 +140,18 @@ write("multipage.head.kxpl",
       rec("FCIB", "073000--") + b"\t// PC time \r\n",
       rec("FCIA", "150325--") + b"\t// PC date \r\n",
       rec("FCGD", "2-------") + b"\t// Data memory  \r\n")
+
+# ---------------------------------------------------------------- line records
+# lines-runs-203: the header of line-label-203. XMOVE_ABS 17 puts the line at
+# the margin of 6 bytes plus 17 / 8 = 2 whole bytes: offset 8. 200 zero bytes
+# are runs of 63, 63, 63 and 11 (0xC0 + n, then the byte): 8 bytes. The line
+# ends with the cursor back at the origin, so the next one starts at byte 6:
+# 0x10 as it is, 0xC5 escaped as a run of one, 0xBF as it is, 0xC0 0xC0 a
+# run of two: 6 bytes. YMOVE_ABS 258 and YMOVE_RELDOWN 7 send ESC B 0 and the
+# rows, low byte first. The form feed is the record FE with an empty field.
+write("lines-runs-203.kxpl", LINE_HEADER,
+      b"\x1bA\x01" + b"\x08\x00" + b"\x08\x00" + b"\xff\x00" * 3 + b"\xcb\x00",
+      b"\x1bA\x01" + b"\x06\x00" + b"\x06\x00" + b"\x10\xc1\xc5\xbf\xc2\xc0",
+      b"\x1bB\x00\x02\x01", b"\x1bB\x00\x07\x00",
+      rec("FE", "--------") + b"\r\n",
+      LINE_END, PAGE_END)
