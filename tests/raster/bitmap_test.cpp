@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "bitmap_fixture.h"
 #include "core/jobheap.h"
 #include "platform/platform.h"
+#include "raster_fixture.h"
 #include "support/harness.h"
 
 using kx::Bitmap;

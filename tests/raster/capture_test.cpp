@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "capture_device.h"
 #include "diag/logfile.h"
 #include "platform/platform.h"
+#include "raster_fixture.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <vector>
 
-#include "bitmap_fixture.h"
 #include "raster/dither_internal.h"
+#include "raster_fixture.h"
 
 using kx::Bitmap;
 using kx::RGBColour;

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <iostream>
 
-#include "bitmap_fixture.h"
 #include "platform/platform.h"
 #include "raster/jpeg.h"
+#include "raster_fixture.h"
 #include "support/harness.h"
 
 using kx::Bitmap;

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "capture_device.h"
 #include "raster/rle.h"
+#include "raster_fixture.h"
 
 namespace {
 
