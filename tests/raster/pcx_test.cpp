@@ -268,22 +268,8 @@ TEST(PcxDRecord, DotsInBytes10To19WithMargin2)
     EXPECT_EQ(record(10000, row), "");                  // nor one beyond the header's field
 }
 
-TEST_F(PcxSendTest, DRecordsOfANarrowLabelGoBottomFirst)
-{
-    // 203 dpi, head 104.0 mm, label 102.0 mm: trunc(203 * 20 / 254) = 15 dots,
-    // a margin of round(15 / 8) = 2 bytes. Rows go bottom first.
-    RasterDevice d;
-    d.devmode.FixedData.wMasterUnit = 203;
-    d.publicDM.dmPaperWidth = 1020;
-    TestImage img(416, 3);
-    img.Row(0)[10] = 0x00;
-    img.Row(2)[20] = 0x0F;
-    img.Row(2)[21] = 0x00;
-    EXPECT_EQ(kx::SendDSatz(d.dev(), &d.uni, img.Mono(), FALSE), 1u);
-    EXPECT_TRUE(BytesEqual(
-        "^D0002022002" + Bytes({0xF0, 0xFF}) + "_\r\n" + "^D0000012001" + Bytes({0xFF}) + "_\r\n",
-        d.uni.spool));
-}
+// D records of a page, bottom row first, after the margin of a label
+// narrower than the head: the golden job graphic-drecords-203.
 
 // ------------------------------------------------------------ decoded by pcxtoppm
 
