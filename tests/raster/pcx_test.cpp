@@ -1,12 +1,9 @@
 // The graphics records: run-length code, PCX header, trimming and parts, the
-// commands around the graphic, D records, and the PCX data read back by an
-// independent decoder (netpbm's pcxtoppm).
+// commands around the graphic and D records.
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <vector>
 
@@ -271,75 +268,6 @@ TEST(PcxDRecord, DotsInBytes10To19WithMargin2)
 // D records of a page, bottom row first, after the margin of a label
 // narrower than the head: the golden job graphic-drecords-203.
 
-// ------------------------------------------------------------ decoded by pcxtoppm
-
-bool HavePcxToPpm()
-{
-    return std::system("command -v pcxtoppm >/dev/null 2>&1") == 0;
-}
-
-// Walks one PCX data block: the bytes that code `need` decoded bytes.
-std::size_t CodedLength(const std::string& s, std::size_t at, std::size_t need)
-{
-    std::size_t i = at, produced = 0;
-    while (produced < need && i < s.size()) {
-        const auto b = static_cast<unsigned char>(s[i++]);
-        if (b >= 0xC0) {
-            ++i;
-            produced += b & 0x3F;
-        } else {
-            ++produced;
-        }
-    }
-    return i - at;
-}
-
-// Every AX record of the stream is cut out as a PCX file, decoded by
-// pcxtoppm and compared pixel by pixel with the rows of the image it claims
-// (pcxYMax and pcxYMin name them); every row with dots must be covered.
-void ExpectDecodesToImage(const std::string& spool, const TestImage& img, const std::string& dir)
-{
-    std::vector<bool> covered(img.H, false);
-    int parts = 0;
-    for (std::size_t p = spool.find("\r\n^AX000"); p != std::string::npos;
-         p = spool.find("\r\n^AX000", p + 1)) {
-        const std::size_t hdr = p + 2 + 20;
-        ASSERT_LE(hdr + 128, spool.size());
-        auto word = [&](int off) {
-            return static_cast<unsigned char>(spool[hdr + off]) |
-                   (static_cast<unsigned char>(spool[hdr + off + 1]) << 8);
-        };
-        const int yMin = word(6), yMax = word(10), xMax = word(8), bpl = word(66);
-        const int rows = yMax - yMin + 1;
-        const std::size_t len = CodedLength(spool, hdr + 128, std::size_t(rows) * bpl);
-        const std::string file = dir + "/part" + std::to_string(parts) + ".pcx";
-        std::ofstream(file, std::ios::binary) << spool.substr(hdr, 128 + len);
-        const std::string ppmFile = file + ".ppm";
-        ASSERT_EQ(std::system(("pcxtoppm " + file + " > " + ppmFile + " 2>/dev/null").c_str()), 0);
-        const kxtest::Pnm ppm = kxtest::ParsePnm(kxtest::SimSandbox::ReadHostFile(ppmFile));
-        ASSERT_TRUE(ppm.ok) << file;
-        ASSERT_EQ(ppm.width, xMax + 1);
-        ASSERT_EQ(ppm.width, img.W);
-        ASSERT_EQ(ppm.height, rows);
-        const int first = img.H - 1 - yMax;
-        for (int y = 0; y < rows; ++y) {
-            covered[first + y] = true;
-            for (int x = 0; x < img.W; ++x) {
-                ASSERT_EQ(ppm.At(x, y) == ppm.maxval, img.White(x, first + y))
-                    << "part " << parts << " row " << first + y << " x " << x;
-            }
-        }
-        p = hdr + 128 + len - 1;
-        ++parts;
-    }
-    EXPECT_GT(parts, 0);
-    for (int y = 0; y < img.H; ++y) {
-        bool blank = true;
-        for (int x = 0; x < img.W; ++x) blank = blank && img.White(x, y);
-        EXPECT_TRUE(blank || covered[y]) << "row " << y << " with dots was not sent";
-    }
-}
-
 // ------------------------------------------------------------ the page's road
 
 // A page made of random blocks and gaps, top row first.
@@ -356,11 +284,11 @@ TestImage RandomPage(int w, int h, unsigned seed)
 }
 
 // Bands as the host delivers them (top row first) are captured, the page
-// buffer becomes a Bitmap as page end builds it, and its graphic is read
-// back: every PCX part by pcxtoppm, and the D records by their layout.
-TEST_F(PcxSendTest, ACapturedPageComesBackFromTheGraphicsRecords)
+// buffer becomes a Bitmap as page end builds it, and its D records rebuild
+// the page. (PCX records read back by pcxtoppm: the golden jobs
+// graphic-decoded-203, -300 and -600.)
+TEST_F(PcxSendTest, ACapturedPageComesBackFromTheDRecords)
 {
-    if (!HavePcxToPpm()) GTEST_SKIP() << "pcxtoppm (Debian package netpbm) is not installed";
     RasterDevice d;
     d.data.bCompress = 1;
     const TestImage page = RandomPage(203, 130, 99);
@@ -377,10 +305,6 @@ TEST_F(PcxSendTest, ACapturedPageComesBackFromTheGraphicsRecords)
     kx::Bitmap bmp(&d.pdev, d.bv.bmInfoHeader.biWidth, d.bv.bmInfoHeader.biHeight, 1,
                    d.bv.pBufStart, kx::BM_FLIP);
     ASSERT_EQ(bmp.DataSize, page.data.size());
-    EXPECT_EQ(bmp.SendPCX(d.dev(), &d.uni, FALSE), 5);  // rows 125..129 are blank
-    ExpectDecodesToImage(d.uni.spool, page, sandbox.dir());
-
-    // The D records of the same bitmap rebuild the page.
     RasterDevice e;
     e.publicDM.dmPaperWidth = 1040;  // as wide as the head: no margin
     ASSERT_EQ(bmp.SendDSatz(e.dev(), &e.uni, FALSE), 1u);
@@ -397,12 +321,6 @@ TEST_F(PcxSendTest, ACapturedPageComesBackFromTheGraphicsRecords)
         p += 15 + count;
     }
     EXPECT_EQ(back.data, page.data);
-
-    // Rows longer than a run (600 dots) and a page one dot wide.
-    for (int w : {600, 1}) {
-        const TestImage other = RandomPage(w, 160, w);
-        ExpectDecodesToImage(Sent(other), other, sandbox.dir());
-    }
 }
 
 }  // namespace
