@@ -82,41 +82,32 @@ TEST(CommandCallback, CursorMovesAndLineFeeds)
     EXPECT_EQ(d.uni.spool, "");
 }
 
-TEST(CommandCallback, FormFeedRecordWithAndWithoutComment)
+// The form feed record and its comment (without one: the golden job
+// lines-runs-203); a print file without comments (2) has it only while a
+// backup is made.
+TEST(CommandCallback, FormFeedRecordAndItsComment)
 {
-    // Without a comment: the golden job lines-runs-203.
-    TestDevice d;
-    d.data.cStart = 0x01;
-    d.data.cEnd = 0x17;
-    d.iface().dwPrnFileComment = 3;
-    EXPECT_EQ(Call(d, kx::CMDID_FF), S_OK);
-    EXPECT_TRUE(
-        BytesEqual("\x01"
-                   "FE----r--------\x17\t// FormFeed \r\n",
-                   d.uni.spool));
-
-    d.uni.spool.clear();
-    d.iface().dwPrnFileComment = 2;  // a print file without comments
-    Call(d, kx::CMDID_FF);
-    EXPECT_TRUE(
-        BytesEqual("\x01"
-                   "FE----r--------\x17\r\n",
-                   d.uni.spool));
-
-    d.uni.spool.clear();
-    d.iface().bEnableBackup = 1;
-    Call(d, kx::CMDID_FF);
-    EXPECT_TRUE(
-        BytesEqual("\x01"
-                   "FE----r--------\x17\t// FormFeed \r\n",
-                   d.uni.spool));
-
-    // A failed record write stops before the line ending.
-    d.uni.spool.clear();
-    d.uni.failWrites = true;
-    int before = d.uni.writeCalls;
-    EXPECT_EQ(Call(d, kx::CMDID_FF), E_FAIL);
-    EXPECT_EQ(d.uni.writeCalls, before + 1);
+    struct Case {
+        DWORD comment, backup;
+        const char* end;
+    } const cases[] = {{3, 0, "\t// FormFeed \r\n"}, {2, 0, "\r\n"}, {2, 1, "\t// FormFeed \r\n"}};
+    for (const Case& c : cases) {
+        TestDevice d;
+        d.data.cStart = 0x01;
+        d.data.cEnd = 0x17;
+        d.iface().dwPrnFileComment = c.comment;
+        d.iface().bEnableBackup = c.backup;
+        EXPECT_EQ(Call(d, kx::CMDID_FF), S_OK);
+        EXPECT_TRUE(BytesEqual(std::string("\x01"
+                                           "FE----r--------\x17") +
+                                   c.end,
+                               d.uni.spool));
+        // A failed record write stops before the line ending.
+        d.uni.failWrites = true;
+        const int before = d.uni.writeCalls;
+        EXPECT_EQ(Call(d, kx::CMDID_FF), E_FAIL);
+        EXPECT_EQ(d.uni.writeCalls, before + 1);
+    }
 }
 
 TEST(PaperSize, PortraitSizeAndMargins)
