@@ -55,40 +55,26 @@ protected:
     RasterDevice d;
 };
 
-TEST_F(CaptureTest, BandsAreAppendedAndTheHeadersAccumulate)
+// Bands appended into one page, its height summed, a fresh page after each
+// page end: every golden job of several bands and pages. Here what the
+// stream does not show: the page's table, the quality marks, the allocation.
+TEST_F(CaptureTest, FirstBandMarksThePage)
 {
     auto h1 = BandHeader(32, 2, 1, 8);
-    h1.biXPelsPerMeter = 11811;
     ASSERT_EQ(Capture(d, h1, Fill(8, 1)), S_OK);
     auto h2 = BandHeader(32, 3, 1, 12);
     ASSERT_EQ(Capture(d, h2, Fill(12, 0x40)), S_OK);
     EXPECT_EQ(d.Page(), Fill(8, 1) + Fill(12, 0x40));
-    EXPECT_EQ(d.bv.bmInfoHeader.biWidth, 32);
-    EXPECT_EQ(d.bv.bmInfoHeader.biHeight, 5);
-    EXPECT_EQ(d.bv.bmInfoHeader.biSizeImage, 20u);
-    EXPECT_EQ(d.bv.bmInfoHeader.biXPelsPerMeter, 11811);
     EXPECT_EQ(d.ba.wBildTeile, 2);
-    EXPECT_EQ(d.ba.iBildTeilePosY[2], 5u);
-    // A 1-bit page: black and white table, BMP headers for a 2-colour BMP.
+    // A 1-bit page: black and white table.
     EXPECT_EQ(d.pdev.cPalColors, 2u);
     EXPECT_EQ(d.table[0].rgbRed + d.table[0].rgbGreen + d.table[0].rgbBlue, 0);
     EXPECT_EQ(d.table[1].rgbRed & d.table[1].rgbGreen & d.table[1].rgbBlue, 255);
-    const BITMAPFILEHEADER fh = d.bv.bmFileHeader;  // packed: compare copies
-    EXPECT_EQ(WORD{fh.bfType}, 0x4D42);
-    EXPECT_EQ(DWORD{fh.bfSize}, 20u + 54 + 8);
-    EXPECT_EQ(DWORD{fh.bfOffBits}, 54u + 8);
     EXPECT_EQ(d.devmode.FixedData.bQuality, 1u);
     EXPECT_TRUE(d.data.dwDocFeatures & DOC_FEATURE_QUALITY);
     EXPECT_EQ(d.pdev.iHAllocZaehler, 1);
-
-    // The next page starts afresh: its first band gives the headers again.
     kx::ResetPageImage(&d.pdev);
     EXPECT_EQ(d.pdev.iHAllocZaehler, 0);
-    auto h3 = BandHeader(64, 1, 1, 8);
-    ASSERT_EQ(Capture(d, h3, Fill(8, 0x20)), S_OK);
-    EXPECT_EQ(d.Page(), Fill(8, 0x20));
-    EXPECT_EQ(d.bv.bmInfoHeader.biWidth, 64);
-    EXPECT_EQ(d.bv.bmInfoHeader.biHeight, 1);
 }
 
 TEST_F(CaptureTest, BlankBandsAndNegativeHeights)
@@ -150,7 +136,6 @@ TEST_F(CaptureTest, EightBitBandsTakeTheDevicePaletteWithWhiteLast)
     // The palette's own last entry (255, 0, 127) is replaced by white.
     EXPECT_EQ((std::vector<int>{e255.rgbRed, e255.rgbGreen, e255.rgbBlue}),
               (std::vector<int>{255, 255, 255}));
-    EXPECT_EQ(DWORD{d.bv.bmFileHeader.bfOffBits}, 54u + 1024);
 
     // No palette entries: the band is refused.
     RasterDevice f;
