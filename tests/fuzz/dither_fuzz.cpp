@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "raster/bitmap_fixture.h"
+#include "raster/raster_fixture.h"
 
 namespace {
 

@@ -17,6 +17,10 @@
 //              "dark": [[x, y]], "light": [[x, y]]}}     libjpeg's djpeg decodes it: its size,
 //                                                        dots that come out dark or light
 //     "registry": [{...}]                                stored settings records, see CheckRegistry
+//     "pcx": "images/page.pbm"                           every PCX record of the stream as
+//                                                        netpbm's pcxtoppm decodes it: the rows
+//                                                        of this page it names; every row of
+//                                                        the page with dots is sent
 //     "derived": ["..."]                                 how the expected values were worked
 //   }                                                    out (for the reader; not read here)
 //
@@ -35,6 +39,7 @@
 #include <sstream>
 
 #include "host/records.h"
+#include "host/image.h"
 #include "host_fixture.h"
 #include "platform/platform.h"
 #include "platform/sim.h"
@@ -167,6 +172,62 @@ void CheckRegistry(const json& list, const fs::path& state)
     }
 }
 
+// The bytes that code `need` decoded bytes of PCX run-length data from at.
+std::size_t CodedLength(const std::string& s, std::size_t at, std::size_t need)
+{
+    std::size_t i = at, produced = 0;
+    while (produced < need && i < s.size()) {
+        const auto b = static_cast<unsigned char>(s[i++]);
+        produced += b >= 0xC0 ? (++i, b & 0x3F) : 1;
+    }
+    return i - at;
+}
+
+// Every graphics record of the stream, cut out as a PCX file and decoded by
+// pcxtoppm, shows the rows of the page that its header names (yMax and yMin
+// count from the bottom); every row of the page with dots is sent.
+void ExpectPcxDecodesTo(const std::string& stream, const fs::path& pagePath, const fs::path& dir)
+{
+    const kxhost::Image page = kxhost::LoadImage(pagePath);
+    auto dark = [](const kxhost::Image& img, int x, int y) {
+        return kxhost::Grey(img.Pixel(x, y)) < 128;
+    };
+    std::vector<bool> sent(std::size_t(page.height), false);
+    int parts = 0;
+    for (std::size_t p = stream.find("^AX000"); p != std::string::npos;
+         p = stream.find("^AX000", p + 1), ++parts) {
+        const std::size_t hdr = p + 20;  // ^AX000, Y and X (6 digits each), "1_"
+        ASSERT_LE(hdr + 128, stream.size());
+        auto word = [&](int off) {
+            return std::uint8_t(stream[hdr + off]) | (std::uint8_t(stream[hdr + off + 1]) << 8);
+        };
+        const int yMin = word(6), yMax = word(10), rows = yMax - yMin + 1;
+        const std::size_t len = CodedLength(stream, hdr + 128, std::size_t(rows) * word(66));
+        const fs::path pcx = dir / ("part" + std::to_string(parts) + ".pcx");
+        std::ofstream(pcx, std::ios::binary) << stream.substr(hdr, 128 + len);
+        const fs::path ppm = dir / ("part" + std::to_string(parts) + ".ppm");
+        const std::string cmd = "pcxtoppm " + Quote(pcx.string()) + " > " + Quote(ppm.string());
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << "pcxtoppm (Debian package netpbm)";
+        const kxhost::Image got = kxhost::LoadImage(ppm);
+        ASSERT_EQ(got.width, page.width);
+        ASSERT_EQ(got.height, rows);
+        const int first = page.height - 1 - yMax;
+        for (int y = 0; y < rows; ++y) {
+            sent[std::size_t(first + y)] = true;
+            for (int x = 0; x < page.width; ++x)
+                ASSERT_EQ(dark(got, x, y), dark(page, x, first + y))
+                    << "part " << parts << ", row " << first + y << ", dot " << x;
+        }
+        p = hdr + 128 + len - 1;
+    }
+    EXPECT_GT(parts, 0);
+    for (int y = 0; y < page.height; ++y) {
+        bool dots = false;
+        for (int x = 0; x < page.width; ++x) dots = dots || dark(page, x, y);
+        EXPECT_TRUE(!dots || sent[std::size_t(y)]) << "row " << y << " with dots was not sent";
+    }
+}
+
 std::vector<std::string> GoldenJobs()
 {
     std::vector<std::string> names;
@@ -212,6 +273,8 @@ TEST_P(Golden, Job)
             std::string head = ReadFile(folder / expect["output_starts"].get<std::string>());
             EXPECT_TRUE(kxtest::BytesEqual(head, actual.substr(0, head.size())));
         }
+        if (expect.contains("pcx"))
+            ExpectPcxDecodesTo(actual, kGoldenDir / expect["pcx"].get<std::string>(), dir_);
     } else {
         EXPECT_FALSE(fs::exists(out));
     }

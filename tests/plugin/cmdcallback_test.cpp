@@ -10,13 +10,13 @@ namespace {
 using kxtest::BytesEqual;
 using kxtest::TestDevice;
 
-HRESULT Call(TestDevice& d, DWORD id, std::initializer_list<DWORD> params = {}, INT* result = nullptr)
+HRESULT Call(TestDevice& d, DWORD id, std::initializer_list<DWORD> params = {},
+             INT* result = nullptr)
 {
     std::vector<DWORD> p(params);
     INT r = -1;
     return kx::CommandCallbackOEM(d.dev(), id, static_cast<DWORD>(p.size()),
-                                  p.empty() ? nullptr : p.data(), result ? result : &r,
-                                  &d.uni);
+                                  p.empty() ? nullptr : p.data(), result ? result : &r, &d.uni);
 }
 
 TEST(CommandCallback, UnsupportedIdsFailAndChangeNothing)
@@ -36,7 +36,8 @@ TEST(CommandCallback, ValueCommandsWithoutAJobDoNothing)
     for (DWORD id : {7u, 8u, 9u, 10u, 12u, 13u, 16u, 18u, 19u, 20u, 21u, 22u, 30u, 50u, 51u})
         EXPECT_EQ(Call(d, id, {100, 200, 300}), S_OK) << id;
     EXPECT_EQ(d.uni.writeCalls, 0);
-    EXPECT_EQ(kx::CommandCallbackOEM(nullptr, kx::CMDID_COPIES, 1, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(kx::CommandCallbackOEM(nullptr, kx::CMDID_COPIES, 1, nullptr, nullptr, nullptr),
+              S_OK);
 }
 
 TEST(CommandCallback, CopiesFollowCollationAndManualCopies)
@@ -58,24 +59,6 @@ TEST(CommandCallback, CopiesFollowCollationAndManualCopies)
     EXPECT_EQ(d.data.dwCopies, 9u);
 }
 
-TEST(CommandCallback, OrientationModulesAndMemoryCard)
-{
-    TestDevice d;
-    Call(d, kx::CMDID_LANDSCAPE);
-    EXPECT_EQ(d.data.bLandscape_CC, 1u);
-    Call(d, kx::CMDID_PORTRAIT);
-    EXPECT_EQ(d.data.bLandscape_CC, 0u);
-    Call(d, kx::CMDID_LEFT_MODULE);
-    EXPECT_EQ(d.data.bCorrectXPos, 1u);
-    Call(d, kx::CMDID_RIGHT_MODULE);
-    EXPECT_EQ(d.data.bCorrectXPos, 0u);
-    Call(d, kx::CMDID_MEMCARD_ON);
-    EXPECT_EQ(d.data.bMemCard, 1u);
-    Call(d, kx::CMDID_MEMCARD_OFF);
-    EXPECT_EQ(d.data.bMemCard, 0u);
-    EXPECT_EQ(Call(d, kx::CMDID_RESOLUTION, {300}), S_OK);
-}
-
 TEST(CommandCallback, CursorMovesAndLineFeeds)
 {
     TestDevice d;
@@ -91,49 +74,40 @@ TEST(CommandCallback, CursorMovesAndLineFeeds)
     EXPECT_EQ(d.data.lCursorY, 42);
     EXPECT_EQ(result, 2);
     EXPECT_EQ(d.uni.spool, "");  // no line feeds without compression
-
-    // On the line path each move sends ESC B 0 and the feed, little-endian.
+    // Their bytes on the line path: the golden job lines-runs-203. Not when
+    // the raster goes the image path.
     d.data.bCompress = 1;
-    Call(d, kx::CMDID_YMOVE_ABS, {0x0102});
-    Call(d, kx::CMDID_YMOVE_RELDOWN, {7});
-    EXPECT_TRUE(BytesEqual(std::string("\x1B" "B\x00\x02\x01\x1B" "B\x00\x07\x00", 10), d.uni.spool));
-
-    // Not when the raster goes the image path.
-    d.uni.spool.clear();
     d.data.dwDocFeatures = 0x1000;
     EXPECT_EQ(Call(d, kx::CMDID_YMOVE_ABS, {9}), S_OK);
     EXPECT_EQ(d.uni.spool, "");
 }
 
-TEST(CommandCallback, FormFeedRecordWithAndWithoutComment)
+// The form feed record and its comment (without one: the golden job
+// lines-runs-203); a print file without comments (2) has it only while a
+// backup is made.
+TEST(CommandCallback, FormFeedRecordAndItsComment)
 {
-    TestDevice d;
-    EXPECT_EQ(Call(d, kx::CMDID_FF), S_OK);
-    EXPECT_TRUE(BytesEqual("^FE----r--------_\r\n", d.uni.spool));
-
-    d.uni.spool.clear();
-    d.data.cStart = 0x01;
-    d.data.cEnd = 0x17;
-    d.iface().dwPrnFileComment = 3;
-    EXPECT_EQ(Call(d, kx::CMDID_FF), S_OK);
-    EXPECT_TRUE(BytesEqual("\x01" "FE----r--------\x17\t// FormFeed \r\n", d.uni.spool));
-
-    d.uni.spool.clear();
-    d.iface().dwPrnFileComment = 2;  // a print file without comments
-    Call(d, kx::CMDID_FF);
-    EXPECT_TRUE(BytesEqual("\x01" "FE----r--------\x17\r\n", d.uni.spool));
-
-    d.uni.spool.clear();
-    d.iface().bEnableBackup = 1;
-    Call(d, kx::CMDID_FF);
-    EXPECT_TRUE(BytesEqual("\x01" "FE----r--------\x17\t// FormFeed \r\n", d.uni.spool));
-
-    // A failed record write stops before the line ending.
-    d.uni.spool.clear();
-    d.uni.failWrites = true;
-    int before = d.uni.writeCalls;
-    EXPECT_EQ(Call(d, kx::CMDID_FF), E_FAIL);
-    EXPECT_EQ(d.uni.writeCalls, before + 1);
+    struct Case {
+        DWORD comment, backup;
+        const char* end;
+    } const cases[] = {{3, 0, "\t// FormFeed \r\n"}, {2, 0, "\r\n"}, {2, 1, "\t// FormFeed \r\n"}};
+    for (const Case& c : cases) {
+        TestDevice d;
+        d.data.cStart = 0x01;
+        d.data.cEnd = 0x17;
+        d.iface().dwPrnFileComment = c.comment;
+        d.iface().bEnableBackup = c.backup;
+        EXPECT_EQ(Call(d, kx::CMDID_FF), S_OK);
+        EXPECT_TRUE(BytesEqual(std::string("\x01"
+                                           "FE----r--------\x17") +
+                                   c.end,
+                               d.uni.spool));
+        // A failed record write stops before the line ending.
+        d.uni.failWrites = true;
+        const int before = d.uni.writeCalls;
+        EXPECT_EQ(Call(d, kx::CMDID_FF), E_FAIL);
+        EXPECT_EQ(d.uni.writeCalls, before + 1);
+    }
 }
 
 TEST(PaperSize, PortraitSizeAndMargins)
@@ -145,7 +119,7 @@ TEST(PaperSize, PortraitSizeAndMargins)
     EXPECT_EQ(d.data.dwLabelWidth, 800u);
     EXPECT_EQ(d.data.dwWinkel_CC, 0u);
     EXPECT_EQ(d.data.dwRotation_CC, 0u);
-    EXPECT_EQ(d.data.nLeftMargin, 4);   // 104 - 800 / 8
+    EXPECT_EQ(d.data.nLeftMargin, 4);  // 104 - 800 / 8
     EXPECT_EQ(d.data.nRightMargin, 0);
 
     Call(d, kx::CMDID_PAPERSIZE, {1200, 900});
@@ -169,19 +143,7 @@ TEST(PaperSize, PortraitSizeAndMargins)
     EXPECT_EQ(d.data.nLeftMargin, 11);
 }
 
-TEST(PaperSize, LandscapeDisabledSwapsTheSize)
-{
-    TestDevice d;
-    d.devmode.dwFlags = PDMFLAG_LANDSCAPE_DISABLE;
-    Call(d, kx::CMDID_LANDSCAPE);
-    Call(d, kx::CMDID_CUSTOM_PAPERSIZE, {800, 400});
-    EXPECT_EQ(d.data.dwLabelLength, 400u);
-    EXPECT_EQ(d.data.dwLabelWidth, 800u);
-    EXPECT_EQ(d.data.bLandscape_CC, 0u);
-    EXPECT_EQ(d.data.dwWinkel_CC, 0u);
-    EXPECT_EQ(d.data.dwRotation_CC, 0u);
-}
-
+// A landscape job with landscape disabled: the golden job stream-landscape-disabled.
 TEST(PaperSize, AnglesAndRotationCodes)
 {
     struct Case {
@@ -194,14 +156,14 @@ TEST(PaperSize, AnglesAndRotationCodes)
         DWORD code;
     } const cases[] = {
         {0, 0, true, 0, 1, 90, 3},
-        {PDMFLAG_DREHEN, 270, true, 0, 1, 0, 0},    // 270 + 90 wraps to 0
+        {PDMFLAG_DREHEN, 270, true, 0, 1, 0, 0},  // 270 + 90 wraps to 0
         {PDMFLAG_DREHEN, 180, false, 0, 1, 180, 2},
         {PDMFLAG_DREHEN, 270, false, 0, 1, 270, 1},
-        {0, 270, false, 0, 1, 0, 0},                 // the angle needs its flag
-        {PDMFLAG_DREHEN, 45, false, 0, 1, 45, 0},    // free angles have no code
-        {0, 0, false, 1, 2, 90, 3},                  // size correction of a landscape page
+        {0, 270, false, 0, 1, 0, 0},               // the angle needs its flag
+        {PDMFLAG_DREHEN, 45, false, 0, 1, 45, 0},  // free angles have no code
+        {0, 0, false, 1, 2, 90, 3},                // size correction of a landscape page
         {0, 0, false, 1, 1, 0, 0},
-        {PDMFLAG_DREHEN, 90, true, 1, 2, 180, 2},    // landscape wins, one quarter turn only
+        {PDMFLAG_DREHEN, 90, true, 1, 2, 180, 2},  // landscape wins, one quarter turn only
     };
     for (const Case& c : cases) {
         TestDevice d;

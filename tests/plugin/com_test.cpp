@@ -21,9 +21,9 @@ constexpr GUID kOtherClsid = {0x12345678, 0x1, 0x2, {1, 2, 3, 4, 5, 6, 7, 8}};
 IPrintOemUni* CreatePlugin()
 {
     IClassFactory* factory = nullptr;
-    EXPECT_EQ(DllGetClassObject(CLSID_OEMRENDER, IID_IClassFactory,
-                                reinterpret_cast<void**>(&factory)),
-              S_OK);
+    EXPECT_EQ(
+        DllGetClassObject(CLSID_OEMRENDER, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+        S_OK);
     IPrintOemUni* uni = nullptr;
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPrintOemUni, reinterpret_cast<void**>(&uni)),
               S_OK);
@@ -74,9 +74,9 @@ TEST(EntryPoints, CanUnloadOnlyWithoutObjectsAndLocks)
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
 
     IClassFactory* factory = nullptr;
-    ASSERT_EQ(DllGetClassObject(CLSID_OEMRENDER, IID_IClassFactory,
-                                reinterpret_cast<void**>(&factory)),
-              S_OK);
+    ASSERT_EQ(
+        DllGetClassObject(CLSID_OEMRENDER, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+        S_OK);
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
     EXPECT_EQ(factory->Release(), 0u);
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
@@ -188,7 +188,8 @@ TEST(Interface, EnableDriverInstallsThreeHooksInOrder)
     EXPECT_EQ(ded.pdrvfn[1].iFunc, INDEX_DrvEscape);
     EXPECT_EQ(ded.pdrvfn[2].iFunc, INDEX_DrvStartDoc);
     EXPECT_EQ(reinterpret_cast<void*>(ded.pdrvfn[0].pfn), reinterpret_cast<void*>(&kx::OEMTextOut));
-    EXPECT_EQ(reinterpret_cast<void*>(ded.pdrvfn[2].pfn), reinterpret_cast<void*>(&kx::OEMStartDoc));
+    EXPECT_EQ(reinterpret_cast<void*>(ded.pdrvfn[2].pfn),
+              reinterpret_cast<void*>(&kx::OEMStartDoc));
     uni->Release();
 }
 

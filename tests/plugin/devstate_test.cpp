@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
 #include "job/jobstream.h"
+#include "platform/platform.h"
 #include "plugin/devstate.h"
 #include "plugin/intrface.h"
 #include "support/device.h"
@@ -21,8 +21,8 @@ int gPaletteObject = 0;
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) HPALETTE EngCreatePalette(ULONG iMode, ULONG,
-                                                                          ULONG*, FLONG, FLONG,
-                                                                          FLONG)
+                                                                            ULONG*, FLONG, FLONG,
+                                                                            FLONG)
 {
     ++gPalettesCreated;
     gLastPaletteMode = iMode;
@@ -56,7 +56,10 @@ BOOL KX_STDCALL HostTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL
     ++gHostTextOutCalls;
     return TRUE;
 }
-ULONG KX_STDCALL HostEscape(SURFOBJ*, ULONG iEsc, ULONG, PVOID, ULONG, PVOID) { return iEsc + 1; }
+ULONG KX_STDCALL HostEscape(SURFOBJ*, ULONG iEsc, ULONG, PVOID, ULONG, PVOID)
+{
+    return iEsc + 1;
+}
 
 struct HostTable {
     DRVFN fns[4] = {{INDEX_DrvStartDoc, reinterpret_cast<PFN>(&HostStartDoc)},
@@ -93,7 +96,8 @@ TEST(EnablePDEV, TrueColourSurfaceGetsAPaletteAndRasterizerCaps)
     EXPECT_EQ(s.devinfo.cFonts, 12u);
     EXPECT_EQ(p->cPalColors, 256u);
     EXPECT_EQ(p->pOp, nullptr);
-    EXPECT_EQ(reinterpret_cast<void*>(p->pfnUnidrvStartDoc), reinterpret_cast<void*>(&HostStartDoc));
+    EXPECT_EQ(reinterpret_cast<void*>(p->pfnUnidrvStartDoc),
+              reinterpret_cast<void*>(&HostStartDoc));
     EXPECT_EQ(reinterpret_cast<void*>(p->pfnUnidrvTextOut), reinterpret_cast<void*>(&HostTextOut));
     EXPECT_EQ(reinterpret_cast<void*>(p->pfnUnidrvEscape), reinterpret_cast<void*>(&HostEscape));
 
@@ -104,54 +108,42 @@ TEST(EnablePDEV, TrueColourSurfaceGetsAPaletteAndRasterizerCaps)
     EXPECT_EQ(d.devobj.pdevOEM, nullptr);
 }
 
-TEST(EnablePDEV, BitmapOnlyDevmodeHidesDeviceFonts)
+// Other surfaces: a palette for 24 bits only; a bitmap-only devmode hides
+// the device fonts unless the surface has two colours, which leaves DEVINFO
+// alone; a DEVINFO shorter than hpalDefault is written back only so far.
+TEST(EnablePDEV, OtherSurfacesAndShortDevinfo)
 {
-    TestDevice d(false);
-    d.devmode.wBMPverwenden = 1;
-    Surface s;
-    s.gdi.ulNumColors = 256;
-    s.gdi.cBitsPixel = 8;
-    s.devinfo.cFonts = 12;
-    OEM_PDEV* p = kx::EnablePDEV(d.dev(), nullptr, &s.gdi, sizeof(DEVINFO), &s.devinfo,
-                                 &s.host.ded);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(s.devinfo.cFonts, 0u);
-    EXPECT_EQ(s.devinfo.hpalDefault, nullptr);  // palettes only for 24 bits
-    EXPECT_EQ(p->hPalette, nullptr);
-    delete p;
-}
-
-TEST(EnablePDEV, TwoColourSurfaceLeavesDevinfoAlone)
-{
-    TestDevice d(false);
-    d.devmode.wBMPverwenden = 1;
-    Surface s;
-    s.gdi.ulNumColors = 2;
-    s.gdi.cBitsPixel = 1;
-    s.devinfo.cFonts = 12;
-    DEVINFO before = s.devinfo;
-    OEM_PDEV* p = kx::EnablePDEV(d.dev(), nullptr, &s.gdi, sizeof(DEVINFO), &s.devinfo, nullptr);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(std::memcmp(&before, &s.devinfo, sizeof(DEVINFO)), 0);
-    EXPECT_EQ(p->cPalColors, 2u);
-    EXPECT_EQ(p->pfnUnidrvTextOut, nullptr);
-    delete p;
-}
-
-TEST(EnablePDEV, ShortDevinfoIsWrittenBackOnlyAsFarAsItGoes)
-{
-    TestDevice d(false);
-    Surface s;
-    s.gdi.ulNumColors = 16;
-    s.gdi.cBitsPixel = 24;
-    // The caller's record ends before hpalDefault.
-    constexpr ULONG kShort = offsetof(DEVINFO, hpalDefault);
-    s.devinfo.hpalDefault = reinterpret_cast<HPALETTE>(0x1234);
-    OEM_PDEV* p = kx::EnablePDEV(d.dev(), nullptr, &s.gdi, kShort, &s.devinfo, nullptr);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(s.devinfo.hpalDefault, reinterpret_cast<HPALETTE>(0x1234));
-    EXPECT_EQ(s.devinfo.flGraphicsCaps, GCAPS_FONT_RASTERIZER);
-    delete p;
+    struct Case {
+        ULONG colours, bits, devinfoSize;
+        WORD bitmapOnly;
+        ULONG fonts, caps;
+    } const cases[] = {
+        {256, 8, sizeof(DEVINFO), 1, 0, 0},
+        {2, 1, sizeof(DEVINFO), 1, 12, 0},
+        {16, 24, offsetof(DEVINFO, hpalDefault), 0, 12, GCAPS_FONT_RASTERIZER},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.colours);
+        TestDevice d(false);
+        d.devmode.wBMPverwenden = c.bitmapOnly;
+        Surface s;
+        s.gdi.ulNumColors = c.colours;
+        s.gdi.cBitsPixel = c.bits;
+        s.devinfo.cFonts = 12;
+        s.devinfo.hpalDefault = reinterpret_cast<HPALETTE>(0x1234);
+        const int created = gPalettesCreated;
+        OEM_PDEV* p = kx::EnablePDEV(d.dev(), nullptr, &s.gdi, c.devinfoSize, &s.devinfo,
+                                     c.colours == 256 ? &s.host.ded : nullptr);
+        ASSERT_NE(p, nullptr);
+        // Only a 24-bit surface gets a palette (here not handed back).
+        EXPECT_EQ(gPalettesCreated, created + (c.bits == 24));
+        EXPECT_EQ(p->hPalette != nullptr, c.bits == 24);
+        EXPECT_EQ(s.devinfo.hpalDefault, reinterpret_cast<HPALETTE>(0x1234));
+        EXPECT_EQ(s.devinfo.cFonts, c.fonts);
+        EXPECT_EQ(s.devinfo.flGraphicsCaps, c.caps);
+        EXPECT_EQ(p->cPalColors, c.colours == 2 ? 2u : 256u);
+        delete p;
+    }
 }
 
 TEST(EnablePDEV, InterfaceMethodHandsTheStateOver)
@@ -206,8 +198,10 @@ TEST(Hooks, TextOutChecksItsArgumentsAndHandsTextBack)
     int calls = gHostTextOutCalls;
     EXPECT_TRUE(kx::OEMTextOut(&so, &str, &font, &clip, nullptr, nullptr, &fore, &opaque, &org, 0));
     EXPECT_EQ(gHostTextOutCalls, calls + 1);
-    EXPECT_FALSE(kx::OEMTextOut(&so, &str, &font, nullptr, nullptr, nullptr, &fore, &opaque, &org, 0));
-    EXPECT_FALSE(kx::OEMTextOut(&so, &str, &font, &clip, nullptr, nullptr, &fore, &opaque, nullptr, 0));
+    EXPECT_FALSE(
+        kx::OEMTextOut(&so, &str, &font, nullptr, nullptr, nullptr, &fore, &opaque, &org, 0));
+    EXPECT_FALSE(
+        kx::OEMTextOut(&so, &str, &font, &clip, nullptr, nullptr, &fore, &opaque, nullptr, 0));
     EXPECT_EQ(gHostTextOutCalls, calls + 1);
 }
 
@@ -235,8 +229,8 @@ TEST(DisablePDEV, OpenJobIsEndedMarkedAndFreed)
     ASSERT_NE(p->pOp, nullptr);
     EXPECT_EQ(kx::OEMDisablePDEV(d.dev(), &d.uni), S_OK);
     DWORD value = 0;
-    EXPECT_TRUE(kx::plat::RegGetDword(kx::plat::Hive::CurrentUser, kxtest::kJobRegKey,
-                                      u"DAAbbruch", &value));
+    EXPECT_TRUE(kx::plat::RegGetDword(kx::plat::Hive::CurrentUser, kxtest::kJobRegKey, u"DAAbbruch",
+                                      &value));
     EXPECT_EQ(value, 1u);
     // The job end freed the job, so the device state went as well.
     EXPECT_EQ(d.devobj.pdevOEM, nullptr);

@@ -34,19 +34,20 @@ protected:
 TEST_F(Channel, WritesSpoolerAndPrintFile)
 {
     OpenFiles(0);
+    // Nothing to send is success and writes nothing.
+    EXPECT_EQ(kx::SendData(device.dev(), &device.uni, "x", 0), S_OK);
+    EXPECT_EQ(device.uni.writeCalls, 0);
     EXPECT_EQ(kx::SendData(device.dev(), &device.uni, "^FE----r--------_", 17), S_OK);
     EXPECT_EQ(kx::SendData(device.dev(), &device.uni, "AB", 2, FALSE, FALSE, TRUE), S_OK);
     EXPECT_EQ(kx::SendData(device.dev(), &device.uni, "CD", 2, FALSE, TRUE, FALSE), S_OK);
     EXPECT_TRUE(BytesEqual("^FE----r--------_AB", device.uni.spool));
-    EXPECT_TRUE(BytesEqual("^FE----r--------_CD", File(u"C:\\out\\job.prn")));
-}
-
-TEST_F(Channel, NothingToSendIsSuccessAndWritesNothing)
-{
-    OpenFiles(0);
-    EXPECT_EQ(kx::SendData(device.dev(), &device.uni, "x", 0), S_OK);
-    EXPECT_EQ(device.uni.writeCalls, 0);
-    EXPECT_EQ(File(u"C:\\out\\job.prn"), "");
+    // Without split every byte goes to the one file; without a private
+    // devmode nothing is mirrored.
+    kx::SendData(device.dev(), &device.uni, "a", 1, TRUE);
+    kx::SendData(kx::kChannelCommandCallback, device.dev(), &device.uni, "b", 1);
+    device.devobj.pOEMDM = nullptr;
+    EXPECT_EQ(kx::SendData(device.dev(), &device.uni, "c", 1), S_OK);
+    EXPECT_TRUE(BytesEqual("^FE----r--------_CDab", File(u"C:\\out\\job.prn")));
 }
 
 TEST_F(Channel, RefusesWithoutDeviceHelperOrJob)
@@ -80,8 +81,8 @@ TEST_F(Channel, CommentLinesReachThePrintFileOnly)
     // The callback's comment goes both ways.
     EXPECT_EQ(kx::SendeKommentarCC(device.dev(), &device.uni, "\t// FormFeed "), S_OK);
     EXPECT_TRUE(BytesEqual("\t// FormFeed \r\n", device.uni.spool));
-    EXPECT_TRUE(BytesEqual("\t// Label Length 100.0 mm\r\n\t// FormFeed \r\n",
-                           File(u"C:\\out\\job.prn")));
+    EXPECT_TRUE(
+        BytesEqual("\t// Label Length 100.0 mm\r\n\t// FormFeed \r\n", File(u"C:\\out\\job.prn")));
 }
 
 TEST_F(Channel, CommentThatDoesNotFitIsNotWritten)
@@ -114,22 +115,6 @@ TEST_F(Channel, SplitModeRoutesByPrintDataFlag)
     EXPECT_FALSE(SimSandbox::HostFileExists(sandbox.HostPath(u"C:\\out\\job.prn")));
 }
 
-TEST_F(Channel, WithoutSplitAllBytesGoToTheOneFile)
-{
-    OpenFiles(0);
-    kx::SendData(device.dev(), &device.uni, "a", 1, TRUE);
-    kx::SendData(kx::kChannelCommandCallback, device.dev(), &device.uni, "b", 1);
-    EXPECT_EQ(File(u"C:\\out\\job.prn"), "ab");
-}
-
-TEST_F(Channel, NoPrivateDevmodeNoMirror)
-{
-    OpenFiles(0);
-    device.devobj.pOEMDM = nullptr;
-    EXPECT_EQ(kx::SendData(device.dev(), &device.uni, "abc", 3), S_OK);
-    EXPECT_EQ(File(u"C:\\out\\job.prn"), "");
-}
-
 TEST_F(Channel, FailedSpoolWriteOnTheLinePathSendsTheAbortSequence)
 {
     device.uni.failWrites = true;
@@ -137,7 +122,8 @@ TEST_F(Channel, FailedSpoolWriteOnTheLinePathSendsTheAbortSequence)
     device.uni.abortResult = S_OK;
     EXPECT_EQ(kx::SendData(device.dev(), &device.uni, "abc", 3), S_OK);
     ASSERT_EQ(device.uni.aborts.size(), 1u);
-    EXPECT_EQ(device.uni.aborts[0], std::string("\x1B" "C"));
+    EXPECT_EQ(device.uni.aborts[0], std::string("\x1B"
+                                                "C"));
     EXPECT_EQ(device.uni.abortWaits[0], 100u);
 
     // The abort's own failure becomes the result.

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "capture_device.h"
 #include "diag/logfile.h"
 #include "platform/platform.h"
+#include "raster_fixture.h"
 
 namespace {
 
@@ -55,40 +55,26 @@ protected:
     RasterDevice d;
 };
 
-TEST_F(CaptureTest, BandsAreAppendedAndTheHeadersAccumulate)
+// Bands appended into one page, its height summed, a fresh page after each
+// page end: every golden job of several bands and pages. Here what the
+// stream does not show: the page's table, the quality marks, the allocation.
+TEST_F(CaptureTest, FirstBandMarksThePage)
 {
     auto h1 = BandHeader(32, 2, 1, 8);
-    h1.biXPelsPerMeter = 11811;
     ASSERT_EQ(Capture(d, h1, Fill(8, 1)), S_OK);
     auto h2 = BandHeader(32, 3, 1, 12);
     ASSERT_EQ(Capture(d, h2, Fill(12, 0x40)), S_OK);
     EXPECT_EQ(d.Page(), Fill(8, 1) + Fill(12, 0x40));
-    EXPECT_EQ(d.bv.bmInfoHeader.biWidth, 32);
-    EXPECT_EQ(d.bv.bmInfoHeader.biHeight, 5);
-    EXPECT_EQ(d.bv.bmInfoHeader.biSizeImage, 20u);
-    EXPECT_EQ(d.bv.bmInfoHeader.biXPelsPerMeter, 11811);
     EXPECT_EQ(d.ba.wBildTeile, 2);
-    EXPECT_EQ(d.ba.iBildTeilePosY[2], 5u);
-    // A 1-bit page: black and white table, BMP headers for a 2-colour BMP.
+    // A 1-bit page: black and white table.
     EXPECT_EQ(d.pdev.cPalColors, 2u);
     EXPECT_EQ(d.table[0].rgbRed + d.table[0].rgbGreen + d.table[0].rgbBlue, 0);
     EXPECT_EQ(d.table[1].rgbRed & d.table[1].rgbGreen & d.table[1].rgbBlue, 255);
-    const BITMAPFILEHEADER fh = d.bv.bmFileHeader;  // packed: compare copies
-    EXPECT_EQ(WORD{fh.bfType}, 0x4D42);
-    EXPECT_EQ(DWORD{fh.bfSize}, 20u + 54 + 8);
-    EXPECT_EQ(DWORD{fh.bfOffBits}, 54u + 8);
     EXPECT_EQ(d.devmode.FixedData.bQuality, 1u);
     EXPECT_TRUE(d.data.dwDocFeatures & DOC_FEATURE_QUALITY);
     EXPECT_EQ(d.pdev.iHAllocZaehler, 1);
-
-    // The next page starts afresh: its first band gives the headers again.
     kx::ResetPageImage(&d.pdev);
     EXPECT_EQ(d.pdev.iHAllocZaehler, 0);
-    auto h3 = BandHeader(64, 1, 1, 8);
-    ASSERT_EQ(Capture(d, h3, Fill(8, 0x20)), S_OK);
-    EXPECT_EQ(d.Page(), Fill(8, 0x20));
-    EXPECT_EQ(d.bv.bmInfoHeader.biWidth, 64);
-    EXPECT_EQ(d.bv.bmInfoHeader.biHeight, 1);
 }
 
 TEST_F(CaptureTest, BlankBandsAndNegativeHeights)
@@ -150,7 +136,6 @@ TEST_F(CaptureTest, EightBitBandsTakeTheDevicePaletteWithWhiteLast)
     // The palette's own last entry (255, 0, 127) is replaced by white.
     EXPECT_EQ((std::vector<int>{e255.rgbRed, e255.rgbGreen, e255.rgbBlue}),
               (std::vector<int>{255, 255, 255}));
-    EXPECT_EQ(DWORD{d.bv.bmFileHeader.bfOffBits}, 54u + 1024);
 
     // No palette entries: the band is refused.
     RasterDevice f;
@@ -231,59 +216,11 @@ protected:
     }
 };
 
-// Strips of 8 pixels at 8 bits for a page 12 dots long (254 dpi: dots are
-// tenths of a millimetre): T = 12, B = 8, N = 2, so S1 = 8, S2 = 4, L1 = 8,
-// LG = 12, P = 0, and the new size is max(12 * 3, 48).
-TEST_F(LandscapeTest, TwoStripsAreJoinedRowByRow)
+// How strips are joined row by row (the last one cut, 24-bit rows padded):
+// the golden job graphic-strips-300. Here what no host can hand over.
+TEST_F(LandscapeTest, WideStripsAreAppendedAndUnreadableOnesStopOrDropThePage)
 {
-    d.publicDM.dmPaperLength = 12;
-    d.publicDM.dmPaperWidth = 3;
-    Strip(8, 3, 8, 24, 0);
-    EXPECT_EQ(d.Page(), Fill(24, 0));  // the first strip is stored as it is
-    const auto h = Strip(8, 3, 8, 24, 0x40);
-    EXPECT_TRUE(kxtest::BytesEqual(Fill(8, 0) + Fill(4, 0x40) + Fill(8, 8) + Fill(4, 0x48) +
-                                       Fill(8, 16) + Fill(4, 0x50) + std::string(12, '\xFF'),
-                                   d.Page()));
-    EXPECT_EQ((std::vector<LONG>{h.biWidth, h.biHeight, LONG(h.biSizeImage)}),
-              (std::vector<LONG>{12, 3, 48}));
-    EXPECT_EQ(d.bv.bmInfoHeader.biWidth, 12);
-    EXPECT_EQ(d.ba.wBildTeile, 2);
-    EXPECT_EQ(d.pdev.iHAllocZaehler, 1);
-}
-
-// A page of 20 dots in strips of 8: the second strip joins whole (more
-// follow), the third is cut to 20 - 16 = 4 bytes and reads S1 = 16 bytes per
-// row straight on; size max(40, 48).
-TEST_F(LandscapeTest, ThreeStripsJoinWholeUntilTheLastOne)
-{
-    d.publicDM.dmPaperLength = 20;
-    d.publicDM.dmPaperWidth = 2;
-    Strip(8, 2, 8, 16, 0);
-    const auto h2 = Strip(8, 2, 8, 16, 0x20);
-    EXPECT_EQ(d.Page(), Fill(8, 0) + Fill(8, 0x20) + Fill(8, 8) + Fill(8, 0x28));
-    EXPECT_EQ(h2.biWidth, 16);  // the width joined so far
-    const auto h3 = Strip(8, 2, 8, 16, 0x60);
-    EXPECT_TRUE(kxtest::BytesEqual(Fill(8, 0) + Fill(8, 0x20) + Fill(4, 0x60) + Fill(8, 8) +
-                                       Fill(8, 0x28) + Fill(4, 0x68) + std::string(8, '\xFF'),
-                                   d.Page()));
-    EXPECT_EQ((std::vector<LONG>{h3.biWidth, h3.biHeight, LONG(h3.biSizeImage)}),
-              (std::vector<LONG>{20, 2, 48}));
-    EXPECT_EQ(d.ba.wBildTeile, 3);
-}
-
-// 24 bits count three bytes a pixel. A page of 6 dots in strips of 4:
-// S1 = 12, S2 = 6, and the row is padded to LG = 20 with P = 2 bytes. A strip
-// that already spans the page (8 dots of 9) is appended instead.
-TEST_F(LandscapeTest, TwentyFourBitRowsArePaddedAndWideStripsAppended)
-{
-    d.publicDM.dmPaperLength = 6;
-    d.publicDM.dmPaperWidth = 2;
-    Strip(4, 2, 24, 24, 0);
-    EXPECT_EQ(Strip(4, 2, 24, 24, 0x40).biWidth, 6);
-    EXPECT_TRUE(kxtest::BytesEqual(Fill(12, 0) + Fill(6, 0x40) + "\xFF\xFF" + Fill(12, 12) +
-                                       Fill(6, 0x4C) + "\xFF\xFF" + std::string(8, '\xFF'),
-                                   d.Page()));
-
+    // A strip that already spans the page (8 dots of 9) is appended.
     RasterDevice e;
     e.publicDM.dmOrientation = DMORIENT_LANDSCAPE;
     e.publicDM.dmPaperLength = 9;
@@ -293,10 +230,7 @@ TEST_F(LandscapeTest, TwentyFourBitRowsArePaddedAndWideStripsAppended)
     }
     EXPECT_EQ(e.Page(), Fill(16, 0));
     EXPECT_EQ(e.bv.bmInfoHeader.biHeight, 2);
-}
 
-TEST_F(LandscapeTest, StripsThatCannotBeReadStopOrDropThePage)
-{
     // A strip whose header claims more rows than its bits hold: the join
     // stops at the strip's end instead of reading past it.
     d.publicDM.dmPaperLength = 12;

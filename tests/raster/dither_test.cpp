@@ -10,8 +10,8 @@
 #include <sstream>
 #include <vector>
 
-#include "bitmap_fixture.h"
 #include "raster/dither_internal.h"
+#include "raster_fixture.h"
 
 using kx::Bitmap;
 using kx::RGBColour;
@@ -64,34 +64,35 @@ TEST(DitherThreshold, GreyLevelAndTheThresholdAroundIt)
     EXPECT_EQ(kx::GreyLevel(255, 255, 255), 261);
     EXPECT_EQ(kx::GreyLevel(0, 0, 1), 0);  // floor(3 / 2) = 1, 4 / 41 = 0
     EXPECT_EQ(kx::GreyLevel(0, 0, 255), 37);
-
-    BitmapDevice d;
-    d.Mode(kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 132);
-    EXPECT_TRUE(PrintsAlone(d, Grey(128)));
-    d.devmode.wEmpfindlichkeit = 131;
-    EXPECT_FALSE(PrintsAlone(d, Grey(128)));
-
-    // Contrast 20, threshold 112: m = max(112 / 3, 20) = 37; L 131 lies
-    // below 255 - 20 and 255 - 37 - 131 >= 20, so L' = 111.
-    d.devmode.wBrightnessContrast = 20;
-    d.devmode.wEmpfindlichkeit = 112;
-    EXPECT_TRUE(PrintsAlone(d, Grey(128)));
-    d.devmode.wEmpfindlichkeit = 111;
-    EXPECT_FALSE(PrintsAlone(d, Grey(128)));
-}
-
-TEST(DitherThreshold, BlackAndWhiteModeCutsAt250)
-{
-    BitmapDevice d;
-    d.Mode(kx::DRUCKMODUS_SPEED, kx::FILTER_SCHWARZWEISS);
     ASSERT_EQ(kx::GreyLevel(244, 244, 244), 249);
     ASSERT_EQ(kx::GreyLevel(245, 245, 245), 250);
-    EXPECT_TRUE(PrintsAlone(d, Grey(244)));
-    EXPECT_FALSE(PrintsAlone(d, Grey(245)));
-    // The same in graphics mode.
-    d.Mode(kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWARZWEISS);
-    EXPECT_TRUE(PrintsAlone(d, Grey(244)));
-    EXPECT_FALSE(PrintsAlone(d, Grey(245)));
+
+    struct Case {
+        WORD mode, filter, threshold, contrast;
+        int grey;
+        bool prints;
+    } const cases[] = {
+        // Grey 128 is level 131: it prints below a threshold of 132.
+        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 132, 0, 128, true},
+        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 131, 0, 128, false},
+        // Contrast 20, threshold 112: m = max(112 / 3, 20) = 37; L 131 lies
+        // below 255 - 20 and 255 - 37 - 131 >= 20, so L' = 111.
+        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 112, 20, 128, true},
+        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 111, 20, 128, false},
+        // Black and white cuts at level 250, in either mode.
+        {kx::DRUCKMODUS_SPEED, kx::FILTER_SCHWARZWEISS, 128, 0, 244, true},
+        {kx::DRUCKMODUS_SPEED, kx::FILTER_SCHWARZWEISS, 128, 0, 245, false},
+        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWARZWEISS, 128, 0, 244, true},
+        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWARZWEISS, 128, 0, 245, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.mode << " " << c.filter << " " << c.threshold << " "
+                                        << c.contrast << " " << c.grey);
+        BitmapDevice d;
+        d.Mode(c.mode, c.filter, c.threshold);
+        d.devmode.wBrightnessContrast = c.contrast;
+        EXPECT_EQ(PrintsAlone(d, Grey(c.grey)), c.prints);
+    }
 }
 
 TEST(DitherThreshold, BlankRowsAtTopAndBottom)

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "capture_device.h"
 #include "raster/rle.h"
+#include "raster_fixture.h"
 
 namespace {
 
@@ -32,24 +32,8 @@ protected:
     RasterDevice d;
 };
 
-TEST_F(LineTest, TwoHundredZerosBecomeFourRuns)
-{
-    ASSERT_EQ(Line(d, std::string(200, '\0')), S_OK);
-    // ESC "A" 1, X offset 3 + 17 / 8 = 5, 8 bytes of runs: 63, 63, 63, 11.
-    EXPECT_TRUE(BytesEqual(Bytes({0x1B, 0x41, 0x01, 0x05, 0x00, 0x08, 0x00, 0xFF, 0x00, 0xFF, 0x00,
-                                  0xFF, 0x00, 0xCB, 0x00}),
-                           d.uni.spool));
-    EXPECT_EQ(d.data.dwLine, 1u);
-    EXPECT_EQ(d.data.lCursorX, 40);  // back to the line start
-}
-
-TEST_F(LineTest, HighSingleBytesAreEscapedAndLowOnesPassThrough)
-{
-    ASSERT_EQ(Line(d, Bytes({0x10, 0xC5, 0xBF, 0xC0, 0xC0})), S_OK);
-    EXPECT_TRUE(BytesEqual(
-        Bytes({0x1B, 0x41, 0x01, 0x05, 0x00, 0x06, 0x00, 0x10, 0xC1, 0xC5, 0xBF, 0xC2, 0xC0}),
-        d.uni.spool));
-}
+// Runs, escaped single bytes and the X offset of compressed lines: the
+// golden job lines-runs-203.
 
 TEST_F(LineTest, RawLinesAreDRecordsWhileTheyFitTheHeader)
 {

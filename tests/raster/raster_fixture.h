@@ -1,35 +1,86 @@
-// A device context with what the Bitmap operations reach: the private
-// devmode, the device state, the job's print data and the page image record
-// with its three colour tables (grey, colour printing, ribbon colour).
+// The raster tests' device: a test device with the raster members of a job
+// (the page image record with its colour tables, the band parts, the page
+// heap, the line buffer), helpers for band headers and test pictures, and a
+// reader for the netpbm files the independent decoders write.
 #pragma once
 
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
+#include <vector>
 
+#include <unistd.h>
+
+#include "raster/bandcapture.h"
 #include "raster/bitmap.h"
 #include "raster/dither.h"
 #include "settings/models.h"
+#include "support/device.h"
 
 namespace kxtest {
 
-struct BitmapDevice {
-    KX_DEVMODE devmode{};
-    OEM_PDEV pdev{};
-    KX_POP op{};
-    DruckDaten data{};
-    Bildverarbeitung page{};
+struct RasterDevice : TestDevice {
+    Bildverarbeitung bv{};
+    Bildanteile ba{};
+    RGBQUAD table[256]{};
+    RGBQUAD saved[256]{};
+    BYTE graphBuf[GRAPHBUF_SIZE]{};
+
+    RasterDevice()
+    {
+        op.pBildverarbeitung = &bv;
+        op.pBildanteile = &ba;
+        op.hBufferHeap = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x1000));
+        op.pGraphBuf = graphBuf;
+        bv.prgbq = table;
+        // 254 dots per inch: one dot is a tenth of a millimetre, so sizes in
+        // the records can be read off directly.
+        devmode.FixedData.wMasterUnit = 254;
+        devmode.FixedData.lMaxSizeX = 1000;
+        devmode.FixedData.lMaxSizeY = 2000;
+        devmode.FixedData.wPrintHeadWidth = 1040;
+        devmode.FixedData.dwHeadWidthByte = 130;
+    }
+    ~RasterDevice() { kx::vFreeBuffer(&pdev); }
+
+    std::string Page() const
+    {
+        return bv.pBufStart ? std::string(reinterpret_cast<const char*>(bv.pBufStart), bv.dwBufSize)
+                            : std::string();
+    }
+};
+
+inline BITMAPINFOHEADER BandHeader(LONG width, LONG height, WORD bits, DWORD sizeImage)
+{
+    BITMAPINFOHEADER h{};
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = bits;
+    h.biSizeImage = sizeImage;
+    return h;
+}
+
+inline std::string Bytes(std::initializer_list<int> bytes)
+{
+    std::string s;
+    for (int b : bytes) s += static_cast<char>(b);
+    return s;
+}
+
+// What the Bitmap operations reach besides: the three colour tables of the
+// page image record (grey, colour printing, ribbon colour) and the colour
+// settings' defaults.
+struct BitmapDevice : RasterDevice {
     RGBQUAD tables[3][256]{};
-    DEVOBJ devobj{};
+    Bildverarbeitung& page = bv;
 
     BitmapDevice()
     {
-        devobj.pdevOEM = &pdev;
-        devobj.pOEMDM = &devmode;
-        pdev.pOp = &op;
-        op.pDruckDaten = &data;
-        op.pBildverarbeitung = &page;
         page.prgbq = tables[0];
         page.prgbqSaved = tables[1];
         page.prgbqColour = tables[2];
@@ -39,12 +90,8 @@ struct BitmapDevice {
         devmode.dwColorTolerance = 90;
         devmode.wHorizontalCorrGap = 50;
     }
-    BitmapDevice(const BitmapDevice&) = delete;
-    BitmapDevice& operator=(const BitmapDevice&) = delete;
 
-    PDEVOBJ dev() { return &devobj; }
     OEM_PDEV* oem() { return &pdev; }
-
     void ColourPrint(bool on)
     {
         if (on)
@@ -101,17 +148,7 @@ struct Lcg {
     }
 };
 
-}  // namespace kxtest
-
 // ---- independent decoders (netpbm, ImageMagick, libjpeg's djpeg)
-
-#include <cstdio>
-#include <string>
-#include <vector>
-
-#include <unistd.h>
-
-namespace kxtest {
 
 inline bool HaveTool(const char* path)
 {
