@@ -49,8 +49,8 @@ std::string Bytes(const json& text)
 
 // Fields of the job's records by name.
 using Setter = std::function<void(kxtest::TestDevice&, const json&)>;
-template <class Part, class T>
-Setter Field(Part kxtest::TestDevice::*part, T Part::*member)
+template <class Record, class T>
+Setter Field(Record kxtest::TestDevice::*part, T Record::*member)
 {
     return [=](kxtest::TestDevice& d, const json& v) { (d.*part).*member = v.get<T>(); };
 }
