@@ -66,6 +66,37 @@ void operator delete(void* p, std::size_t) noexcept
 {
     std::free(p);
 }
+// The nothrow and array forms go the same way, so that every block of the
+// program comes from one allocator (the sanitizer checks the pairing).
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (FailThisAllocation()) return nullptr;
+    return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, tag);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
 
 namespace {
 
