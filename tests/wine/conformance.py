@@ -7,29 +7,20 @@ and plug-in to - and, with --native, with the Linux build's run of the same job.
   conformance.py --wine WINE --kxrender KXRENDER.EXE --expect NAME.expect.json
                  --prefix WINEPREFIX --work SCRATCH [--native KXRENDER]
 
-The system a job pins, and how Wine is made the same:
-- Names of the system. The job file's environment gives the operating
-  system's product name, display version and build ("os_name", "os_version",
-  "windows_build", with the defaults of docs/job-format.md). The same values
-  go into Wine's registry (HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion)
-  before the job runs; the plug-in reads them with the real registry calls.
-  Wine's kernel32 carries a version resource of Windows 10 or later, as the
-  simulated one does when the job names a build.
-- State of earlier jobs. The job's printer, the driver's and the user's
-  saved settings and the job's files on drive C: are removed first, as the
-  native run starts on a fresh state folder.
-- The clock. The native run stands on the job file's clock; under Wine the
-  plug-in reads the real one (GetLocalTime). The comparison masks exactly the
-  time fields the plug-in writes (CLOCK_FIELDS below): in the expected and the
-  native bytes every digit of such a field becomes '#'; in the Wine bytes too,
-  and each Wine value must also be a valid local time that lies within the
-  Wine run (a second of slack on either side, the date of the run). Anything
-  else that differs is a difference.
+Before the job runs, Wine's registry gets the job's names of the operating
+system ("os_name", "os_version", "windows_build", defaults as in
+docs/job-format.md), and the job's printer, saved settings and files on
+drive C: are removed, as the native run starts on a fresh state folder.
+
+The native run stands on the job file's clock, the plug-in under Wine on the
+real one: the comparison masks exactly the time fields the plug-in writes
+(CLOCK_FIELDS), and each Wine value must be a valid local time within the
+run (a second of slack on either side). Anything else that differs is a
+difference.
 """
 import argparse
 import datetime
 import json
-import os
 import re
 import shutil
 import subprocess
@@ -92,22 +83,17 @@ def mask(data):
     return bytes(out), fields
 
 
+# The layout of each kind of field.
+FIELD_FORMATS = {"hms": "%H%M%S", "dmy": "%d%m%y", "date": "%d.%m.%Y", "time": "%H:%M:%S",
+                 "time_ms": "%H:%M:%S,%f", "filetime": "%d%m.%Y.%H%M", "month": "%Y-%m"}
+
+
 def parse_field(kind, text):
     """A field as (date or None, time or None); ValueError when invalid."""
-    if kind == "month":
-        return datetime.datetime.strptime(text, "%Y-%m").date(), None
-    if kind == "filetime":
-        stamp = datetime.datetime.strptime(text, "%d%m.%Y.%H%M")
-        return stamp.date(), stamp.time()
-    if kind == "hms":
-        return None, datetime.datetime.strptime(text, "%H%M%S").time()
-    if kind == "dmy":
-        return datetime.datetime.strptime(text, "%d%m%y").date(), None
-    if kind == "date":
-        return datetime.datetime.strptime(text, "%d.%m.%Y").date(), None
-    if kind == "time":
-        return None, datetime.datetime.strptime(text, "%H:%M:%S").time()
-    return None, datetime.datetime.strptime(text, "%H:%M:%S,%f").time()
+    layout = FIELD_FORMATS[kind]
+    stamp = datetime.datetime.strptime(text, layout)
+    return (stamp.date() if "%Y" in layout or "%y" in layout else None,
+            stamp.time() if "%H" in layout else None)
 
 
 def check_clock(what, fields, started, ended):
