@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/unidrv.h"
 #include "tests/support/driveruni.h"
@@ -222,16 +223,13 @@ inline void CheckUnload(PFN_DllCanUnloadNow canUnloadNow, IClassFactory* factory
     CheckHr(static_cast<HRESULT>(plugin->Release()), 0, "last Release");
     CheckHr(canUnloadNow(), S_OK, "DllCanUnloadNow after the last Release");
 
-    CheckHr(factory->LockServer(TRUE), S_OK, "LockServer(TRUE)");
-    CheckHr(canUnloadNow(), S_FALSE, "DllCanUnloadNow while locked");
-    CheckHr(factory->LockServer(FALSE), S_OK, "LockServer(FALSE)");
-    CheckHr(canUnloadNow(), S_OK, "DllCanUnloadNow after unlocking");
-    // An unlock without a lock does not drive the count below zero.
-    CheckHr(factory->LockServer(FALSE), S_OK, "LockServer(FALSE) without a lock");
-    CheckHr(canUnloadNow(), S_OK, "  ... DllCanUnloadNow");
-    factory->LockServer(TRUE);
-    CheckHr(canUnloadNow(), S_FALSE, "  ... a lock after it still counts");
-    factory->LockServer(FALSE);
+    // Locks count; an unlock without a lock does not drive the count below zero.
+    const std::pair<BOOL, HRESULT> locks[] = {
+        {TRUE, S_FALSE}, {FALSE, S_OK}, {FALSE, S_OK}, {TRUE, S_FALSE}, {FALSE, S_OK}};
+    for (const auto& [lock, answer] : locks) {
+        CheckHr(factory->LockServer(lock), S_OK, lock ? "LockServer(TRUE)" : "LockServer(FALSE)");
+        CheckHr(canUnloadNow(), answer, "  ... DllCanUnloadNow after it");
+    }
 }
 
 inline void CheckHelperInterface(IClassFactory* factory)
