@@ -203,26 +203,13 @@ TEST_F(CaptureTest, ManyAndHugeBands)
 
 // ------------------------------------------------------------ landscape strips
 
-class LandscapeTest : public CaptureTest {
-protected:
-    void SetUp() override { d.publicDM.dmOrientation = DMORIENT_LANDSCAPE; }
-    // One strip whose bits count up from `first`; its header after the call.
-    BITMAPINFOHEADER Strip(LONG w, LONG h, WORD bits, DWORD size, char first,
-                           HRESULT expected = S_OK)
-    {
-        auto hdr = BandHeader(w, h, bits, size);
-        EXPECT_EQ(Capture(d, hdr, Fill(size, first)), expected);
-        return hdr;
-    }
-};
-
 // How strips are joined row by row (the last one cut, 24-bit rows padded):
 // the golden job graphic-strips-300. Here what no host can hand over.
-TEST_F(LandscapeTest, WideStripsAreAppendedAndUnreadableOnesStopOrDropThePage)
+TEST_F(CaptureTest, WideLandscapeStripsAreAppendedAndUnreadableOnesStopOrDropThePage)
 {
     // A strip that already spans the page (8 dots of 9) is appended.
     RasterDevice e;
-    e.publicDM.dmOrientation = DMORIENT_LANDSCAPE;
+    for (RasterDevice* r : {&d, &e}) r->publicDM.dmOrientation = DMORIENT_LANDSCAPE;
     e.publicDM.dmPaperLength = 9;
     for (char first : {0, 8}) {
         auto h = BandHeader(8, 1, 8, 8);
@@ -231,14 +218,19 @@ TEST_F(LandscapeTest, WideStripsAreAppendedAndUnreadableOnesStopOrDropThePage)
     EXPECT_EQ(e.Page(), Fill(16, 0));
     EXPECT_EQ(e.bv.bmInfoHeader.biHeight, 2);
 
+    // One strip of 8-bit rows whose bits count up from first.
+    auto strip = [&](LONG h, DWORD size, char first) {
+        auto hdr = BandHeader(8, h, 8, size);
+        return Capture(d, hdr, Fill(size, first));
+    };
     // A strip whose header claims more rows than its bits hold: the join
     // stops at the strip's end instead of reading past it.
     d.publicDM.dmPaperLength = 12;
-    Strip(8, 3, 8, 24, 0);
-    Strip(8, 5, 8, 16, 0x40);
+    EXPECT_EQ(strip(3, 24, 0), S_OK);
+    EXPECT_EQ(strip(5, 16, 0x40), S_OK);
     EXPECT_EQ(d.Page().substr(0, 24), Fill(8, 0) + Fill(4, 0x40) + Fill(8, 8) + Fill(4, 0x48));
     // A strip without rows copies nothing: the page is dropped.
-    Strip(8, 0, 8, 24, 0, E_FAIL);
+    EXPECT_EQ(strip(0, 24, 0), E_FAIL);
     EXPECT_EQ(d.bv.pBufStart, nullptr);
     EXPECT_EQ(d.pdev.iHAllocZaehler, 0);
 }

@@ -319,22 +319,14 @@ TEST(DitherDiffusion, VectorAndPlainMiddleStretchAgree)
 
 namespace {
 
+// The pixel letters of data/colour-planes.txt; anything else is white.
 DWORD PixelOf(char c)
 {
-    switch (c) {
-        case 'R':
-            return 0x3641EF;  // ribbon 1, (239, 65, 54)
-        case 'n':
-            return RGBColour(199, 85, 74);
-        case 'f':
-            return RGBColour(159, 65, 114);
-        case 'm':
-            return RGBColour(200, 120, 110);
-        case 'K':
-            return 0;
-        default:
-            return 0xFFFFFF;
-    }
+    const std::string letters = "RnfmK";
+    const DWORD colours[] = {0x3641EF, RGBColour(199, 85, 74), RGBColour(159, 65, 114),
+                             RGBColour(200, 120, 110), 0};
+    const std::size_t i = letters.find(c);
+    return i == std::string::npos ? 0xFFFFFFu : colours[i];
 }
 
 }  // namespace
