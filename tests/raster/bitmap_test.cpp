@@ -155,23 +155,17 @@ TEST(BitmapGeometry, QuarterTurns)
     // Destination (y', x) takes source (x, Height - 1 - y').
     EXPECT_EQ(Indexes(turned), (std::vector<std::vector<int>>{{10, 0}, {11, 1}, {12, 2}}));
 
-    Bitmap by450(d.oem(), 1, 1, 8);
-    by450 = b;
-    by450.Rotate(d.oem(), 450.0f);
-    EXPECT_EQ(Indexes(by450), Indexes(turned));
-
-    Bitmap by720(d.oem(), 1, 1, 8);
-    by720 = b;
-    by720.Rotate(d.oem(), 720.0f);
-    EXPECT_EQ(Indexes(by720), Indexes(b));
-    by720.Rotate(d.oem(), 0.0f);
-    by720.Rotate(d.oem(), 360.0f);
-    EXPECT_EQ(Indexes(by720), Indexes(b));
-
-    Bitmap by180(d.oem(), 1, 1, 8);
-    by180 = b;
-    by180.Rotate(d.oem(), 180.0f);
-    EXPECT_EQ(Indexes(by180), (std::vector<std::vector<int>>{{12, 11, 10}, {2, 1, 0}}));
+    // Turns by angles in a row, of a copy of b.
+    auto turn = [&](std::initializer_list<float> angles) {
+        Bitmap t(d.oem(), 1, 1, 8);
+        t = b;
+        for (float angle : angles) t.Rotate(d.oem(), angle);
+        return Indexes(t);
+    };
+    EXPECT_EQ(turn({450.0f}), Indexes(turned));
+    EXPECT_EQ(turn({720.0f}), Indexes(b));
+    EXPECT_EQ(turn({720.0f, 0.0f, 360.0f}), Indexes(b));
+    EXPECT_EQ(turn({180.0f}), (std::vector<std::vector<int>>{{12, 11, 10}, {2, 1, 0}}));
 
     // One bit and 24 bits turn the same way.
     Bitmap mono(d.oem(), 9, 2, 1);

@@ -43,14 +43,6 @@ std::vector<BYTE> Pixels(int w, int h, DWORD (*f)(int, int))
     return px;
 }
 
-std::string TempFile(const std::string& name, const std::vector<BYTE>& bytes)
-{
-    const std::string path = ::testing::TempDir() + name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path;
-}
-
 // PSNR (dB) of a decoded picture against its BGR source.
 double Psnr(const kxhost::Image& p, const std::vector<BYTE>& bgr)
 {
@@ -124,7 +116,10 @@ TEST(JpegDecode, DjpegReadsItCloseToTheSource)
         ASSERT_FALSE(j.empty());
         EXPECT_LE(j.size(), kx::JpegMaxSize(c.w, c.h));
         if (!HaveTool("/usr/bin/djpeg")) continue;
-        const kxhost::Image p = Decode("/usr/bin/djpeg -ppm '" + TempFile("decode.jpg", j) + "'");
+        const std::string path = ::testing::TempDir() + "decode.jpg";
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(j.data()), j.size());
+        const kxhost::Image p = Decode("/usr/bin/djpeg -ppm '" + path + "'");
         ASSERT_EQ(p.width, c.w);
         ASSERT_EQ(p.height, c.h);
         EXPECT_GE(Psnr(p, px), c.minPsnr);
