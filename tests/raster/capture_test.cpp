@@ -68,8 +68,8 @@ TEST_F(CaptureTest, FirstBandMarksThePage)
     EXPECT_EQ(d.ba.wBildTeile, 2);
     // A 1-bit page: black and white table.
     EXPECT_EQ(d.pdev.cPalColors, 2u);
-    EXPECT_EQ(d.table[0].rgbRed + d.table[0].rgbGreen + d.table[0].rgbBlue, 0);
-    EXPECT_EQ(d.table[1].rgbRed & d.table[1].rgbGreen & d.table[1].rgbBlue, 255);
+    EXPECT_EQ(d.tables[0][0].rgbRed + d.tables[0][0].rgbGreen + d.tables[0][0].rgbBlue, 0);
+    EXPECT_EQ(d.tables[0][1].rgbRed & d.tables[0][1].rgbGreen & d.tables[0][1].rgbBlue, 255);
     EXPECT_EQ(d.devmode.FixedData.bQuality, 1u);
     EXPECT_TRUE(d.data.dwDocFeatures & DOC_FEATURE_QUALITY);
     EXPECT_EQ(d.pdev.iHAllocZaehler, 1);
@@ -126,11 +126,11 @@ TEST_F(CaptureTest, EightBitBandsTakeTheDevicePaletteWithWhiteLast)
 {
     for (int i = 0; i < 256; ++i)
         gDevicePalette[i] = PALETTEENTRY{BYTE(i), BYTE(255 - i), BYTE(i / 2), 0};
-    for (RGBQUAD& q : d.table) q = RGBQUAD{7, 7, 7, 0x5A};
+    for (RGBQUAD& q : d.tables[0]) q = RGBQUAD{7, 7, 7, 0x5A};
     auto h = BandHeader(4, 1, 8, 4);
     ASSERT_EQ(Capture(d, h, Fill(4, 1)), S_OK);
     EXPECT_EQ(d.pdev.cPalColors, 256u);
-    const RGBQUAD e10 = d.table[10], e255 = d.table[255];
+    const RGBQUAD e10 = d.tables[0][10], e255 = d.tables[0][255];
     EXPECT_EQ((std::vector<int>{e10.rgbRed, e10.rgbGreen, e10.rgbBlue, e10.rgbReserved}),
               (std::vector<int>{10, 245, 5, 0x5A}));  // reserved bytes are left alone
     // The palette's own last entry (255, 0, 127) is replaced by white.
@@ -146,11 +146,11 @@ TEST_F(CaptureTest, EightBitBandsTakeTheDevicePaletteWithWhiteLast)
     // Colour printing takes the job's saved table.
     RasterDevice c;
     c.data.dwDocFeatures = DOC_FEATURE_COLORPRINT;
-    c.bv.prgbqSaved = c.saved;
-    c.saved[3] = RGBQUAD{1, 2, 3, 4};
+    c.bv.prgbqSaved = c.tables[1];
+    c.tables[1][3] = RGBQUAD{1, 2, 3, 4};
     auto h1 = BandHeader(8, 1, 1, 4);
     ASSERT_EQ(Capture(c, h1, Fill(4, 1)), S_OK);
-    EXPECT_EQ(std::memcmp(c.table, c.saved, sizeof(c.saved)), 0);
+    EXPECT_EQ(std::memcmp(c.tables[0], c.tables[1], sizeof(c.tables[1])), 0);
 }
 
 TEST_F(CaptureTest, MissingStructuresAndEmptyBands)
@@ -203,26 +203,13 @@ TEST_F(CaptureTest, ManyAndHugeBands)
 
 // ------------------------------------------------------------ landscape strips
 
-class LandscapeTest : public CaptureTest {
-protected:
-    void SetUp() override { d.publicDM.dmOrientation = DMORIENT_LANDSCAPE; }
-    // One strip whose bits count up from `first`; its header after the call.
-    BITMAPINFOHEADER Strip(LONG w, LONG h, WORD bits, DWORD size, char first,
-                           HRESULT expected = S_OK)
-    {
-        auto hdr = BandHeader(w, h, bits, size);
-        EXPECT_EQ(Capture(d, hdr, Fill(size, first)), expected);
-        return hdr;
-    }
-};
-
 // How strips are joined row by row (the last one cut, 24-bit rows padded):
 // the golden job graphic-strips-300. Here what no host can hand over.
-TEST_F(LandscapeTest, WideStripsAreAppendedAndUnreadableOnesStopOrDropThePage)
+TEST_F(CaptureTest, WideLandscapeStripsAreAppendedAndUnreadableOnesStopOrDropThePage)
 {
     // A strip that already spans the page (8 dots of 9) is appended.
     RasterDevice e;
-    e.publicDM.dmOrientation = DMORIENT_LANDSCAPE;
+    for (RasterDevice* r : {&d, &e}) r->publicDM.dmOrientation = DMORIENT_LANDSCAPE;
     e.publicDM.dmPaperLength = 9;
     for (char first : {0, 8}) {
         auto h = BandHeader(8, 1, 8, 8);
@@ -231,14 +218,19 @@ TEST_F(LandscapeTest, WideStripsAreAppendedAndUnreadableOnesStopOrDropThePage)
     EXPECT_EQ(e.Page(), Fill(16, 0));
     EXPECT_EQ(e.bv.bmInfoHeader.biHeight, 2);
 
+    // One strip of 8-bit rows whose bits count up from first.
+    auto strip = [&](LONG h, DWORD size, char first) {
+        auto hdr = BandHeader(8, h, 8, size);
+        return Capture(d, hdr, Fill(size, first));
+    };
     // A strip whose header claims more rows than its bits hold: the join
     // stops at the strip's end instead of reading past it.
     d.publicDM.dmPaperLength = 12;
-    Strip(8, 3, 8, 24, 0);
-    Strip(8, 5, 8, 16, 0x40);
+    EXPECT_EQ(strip(3, 24, 0), S_OK);
+    EXPECT_EQ(strip(5, 16, 0x40), S_OK);
     EXPECT_EQ(d.Page().substr(0, 24), Fill(8, 0) + Fill(4, 0x40) + Fill(8, 8) + Fill(4, 0x48));
     // A strip without rows copies nothing: the page is dropped.
-    Strip(8, 0, 8, 24, 0, E_FAIL);
+    EXPECT_EQ(strip(0, 24, 0), E_FAIL);
     EXPECT_EQ(d.bv.pBufStart, nullptr);
     EXPECT_EQ(d.pdev.iHAllocZaehler, 0);
 }

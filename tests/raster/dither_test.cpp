@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -67,31 +65,18 @@ TEST(DitherThreshold, GreyLevelAndTheThresholdAroundIt)
     ASSERT_EQ(kx::GreyLevel(244, 244, 244), 249);
     ASSERT_EQ(kx::GreyLevel(245, 245, 245), 250);
 
-    struct Case {
+    const auto rows = DataRows("threshold.txt");
+    EXPECT_EQ(rows.size(), 8u);
+    for (const std::string& row : rows) {
+        SCOPED_TRACE(row);
+        std::istringstream in(row);
         WORD mode, filter, threshold, contrast;
-        int grey;
-        bool prints;
-    } const cases[] = {
-        // Grey 128 is level 131: it prints below a threshold of 132.
-        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 132, 0, 128, true},
-        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 131, 0, 128, false},
-        // Contrast 20, threshold 112: m = max(112 / 3, 20) = 37; L 131 lies
-        // below 255 - 20 and 255 - 37 - 131 >= 20, so L' = 111.
-        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 112, 20, 128, true},
-        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 111, 20, 128, false},
-        // Black and white cuts at level 250, in either mode.
-        {kx::DRUCKMODUS_SPEED, kx::FILTER_SCHWARZWEISS, 128, 0, 244, true},
-        {kx::DRUCKMODUS_SPEED, kx::FILTER_SCHWARZWEISS, 128, 0, 245, false},
-        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWARZWEISS, 128, 0, 244, true},
-        {kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWARZWEISS, 128, 0, 245, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.mode << " " << c.filter << " " << c.threshold << " "
-                                        << c.contrast << " " << c.grey);
+        int grey, prints;
+        ASSERT_TRUE(in >> mode >> filter >> threshold >> contrast >> grey >> prints);
         BitmapDevice d;
-        d.Mode(c.mode, c.filter, c.threshold);
-        d.devmode.wBrightnessContrast = c.contrast;
-        EXPECT_EQ(PrintsAlone(d, Grey(c.grey)), c.prints);
+        d.Mode(mode, filter, threshold);
+        d.devmode.wBrightnessContrast = contrast;
+        EXPECT_EQ(PrintsAlone(d, Grey(grey)), prints != 0);
     }
 }
 
@@ -146,30 +131,24 @@ TEST(DitherOneBit, ExactMatchOnly)
 
 TEST(DitherTone, ContrastBrightnessAndCurveByHand)
 {
-    BitmapDevice d;
-    d.devmode.wEmpfindlichkeit = 112;
-    d.devmode.wBrightnessContrast = 20;  // m = 37, 255 - m = 218
-    EXPECT_EQ(ToneOf(d, {131, 210, 222, 230, 250, 12}),
-              (std::vector<int>{111, 200, 242, 255, 255, 0}));
-
-    d.devmode.wBrightnessContrast = 0;
-    d.devmode.dwBrightnessAll = DWORD(-10);  // at least -10 + 249 becomes white
-    EXPECT_EQ(ToneOf(d, {100, 245, 248, 250, 261}), (std::vector<int>{90, 235, 238, 255, 255}));
-    d.devmode.dwBrightnessAll = 10;  // at most 10 + 4 becomes black
-    EXPECT_EQ(ToneOf(d, {4, 5, 100, 240}), (std::vector<int>{0, 15, 110, 255}));
-    d.devmode.dwBrightnessAll = 60;  // out of range: no brightness at all
-    EXPECT_EQ(ToneOf(d, {7, 100, 248}), (std::vector<int>{0, 100, 255}));
-
-    d.devmode.dwBrightnessAll = 0;
-    d.devmode.wEmpfindlichkeit = 128;
-    d.devmode.dwBrightnessCurve = 10;  // + trunc(10 v / 128)
-    EXPECT_EQ(ToneOf(d, {100, 200}), (std::vector<int>{107, 204}));
-    d.devmode.dwBrightnessCurve = DWORD(-10);  // truncated toward zero
-    EXPECT_EQ(ToneOf(d, {100, 200}), (std::vector<int>{93, 196}));
-    d.devmode.wEmpfindlichkeit = 0;  // the threshold counts as 1
-    EXPECT_EQ(ToneOf(d, {100, 1}), (std::vector<int>{0, 0}));
-    d.devmode.dwBrightnessCurve = 10;
-    EXPECT_EQ(ToneOf(d, {100}), (std::vector<int>{255}));
+    const auto rows = DataRows("tone.txt");
+    EXPECT_EQ(rows.size(), 8u);
+    for (const std::string& row : rows) {
+        SCOPED_TRACE(row);
+        std::istringstream in(row);
+        int threshold, contrast, brightness, curve;
+        std::string bar;
+        ASSERT_TRUE(in >> threshold >> contrast >> brightness >> curve >> bar);
+        std::vector<int> levels, values;
+        for (std::string v; in >> v && v != "|";) levels.push_back(std::stoi(v));
+        for (int v; in >> v;) values.push_back(v);
+        BitmapDevice d;
+        d.devmode.wEmpfindlichkeit = WORD(threshold);
+        d.devmode.wBrightnessContrast = WORD(contrast);
+        d.devmode.dwBrightnessAll = DWORD(brightness);
+        d.devmode.dwBrightnessCurve = DWORD(curve);
+        EXPECT_EQ(ToneOf(d, levels), values);
+    }
 }
 
 TEST(DitherTone, FlatPageIsNotDithered)
@@ -288,18 +267,13 @@ constexpr int K = 0, o = 255;  // a printed dot, paper
 // it with one less, for an error of either sign.
 TEST(DitherDiffusion, EveryShareOfEveryKernel)
 {
-    std::ifstream table(std::filesystem::path(__FILE__).parent_path() / "data" /
-                        "diffusion-shares.txt");
-    ASSERT_TRUE(table.good());
-    int rows = 0;
-    for (std::string line; std::getline(table, line);) {
+    const auto rows = DataRows("diffusion-shares.txt");
+    EXPECT_EQ(rows.size(), 71u);
+    for (const std::string& line : rows) {
         std::istringstream in(line);
         int filter, W, H, sx, sy, rx, ry, share;
-        if (line.empty() || line[0] == '#' ||
-            !(in >> filter >> W >> H >> sx >> sy >> rx >> ry >> share))
-            continue;
+        ASSERT_TRUE(in >> filter >> W >> H >> sx >> sy >> rx >> ry >> share);
         SCOPED_TRACE(line);
-        ++rows;
         // A seed of 127 on paper hands on +share, one of 128 on black
         // -share (truncated toward zero as well); the background clamps it.
         for (int sign : {1, -1}) {
@@ -313,7 +287,6 @@ TEST(DitherDiffusion, EveryShareOfEveryKernel)
             }
         }
     }
-    EXPECT_EQ(rows, 71);
 }
 
 TEST(DitherDiffusion, FloydSpreadsNothingFromTheLastRow)
@@ -346,121 +319,72 @@ TEST(DitherDiffusion, VectorAndPlainMiddleStretchAgree)
 
 namespace {
 
-constexpr DWORD kRed = 0x3641EF;  // ribbon 1, (239, 65, 54)
-
-struct ColourRun {
-    std::unique_ptr<Bitmap> page;
-    std::unique_ptr<Bitmap> colour;
-    DWORD result = 0;
-    BOOL found = TRUE;
-};
-
-// ConvertToXBit(8) of a colour page with a colour plane, both then reduced
-// to one bit as page end does.
-void RunColour(BitmapDevice& d, ColourRun& run)
+// The pixel letters of data/colour-planes.txt; anything else is white.
+DWORD PixelOf(char c)
 {
-    run.colour->SetPalette(d.tables[2]);
-    run.result = run.page->ConvertToXBit(8, run.colour.get(), 0, d.dev(), &run.found);
-    run.page->ConvertToXBit(1, nullptr, 0, d.dev(), nullptr);
-    run.colour->ConvertToXBit(1, nullptr, 1, d.dev(), nullptr);
-}
-
-ColourRun MakeRun(BitmapDevice& d, const std::vector<std::vector<DWORD>>& rows)
-{
-    return ColourRun{Page24(d, rows),
-                     std::make_unique<Bitmap>(d.oem(), int(rows[0].size()), int(rows.size()), 8)};
-}
-
-// One picture row as seen in the two planes: 'K' black, 'R' ribbon, '.' none.
-std::string Planes(const ColourRun& r, int y)
-{
-    std::string s;
-    for (int x = 0; x < r.page->Width; ++x) {
-        const bool k = Printed(*r.page, x, y), c = Printed(*r.colour, x, y);
-        s += k && c ? '!' : k ? 'K' : c ? 'R' : '.';
-    }
-    return s;
+    const std::string letters = "RnfmK";
+    const DWORD colours[] = {0x3641EF, RGBColour(199, 85, 74), RGBColour(159, 65, 114),
+                             RGBColour(200, 120, 110), 0};
+    const std::size_t i = letters.find(c);
+    return i == std::string::npos ? 0xFFFFFFu : colours[i];
 }
 
 }  // namespace
 
-TEST(DitherColour, RibbonPixelsGoToTheColourPlane)
+// ConvertToXBit(8) of a colour page with a colour plane, both then reduced
+// to one bit as page end does: the rows of data/colour-planes.txt.
+TEST(DitherColour, RibbonPixelsAndFringeCorrection)
 {
-    BitmapDevice d;
-    d.ColourPrint(true);
-    d.Mode(kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 128);
-    d.devmode.wFarbband = 1;
-    const DWORD nearRed = RGBColour(239 - 40, 65 + 20, 54 + 20);  // distance 49
-    const DWORD farRed = RGBColour(239 - 80, 65, 54 + 60);        // distance 100
-    ColourRun run = MakeRun(d, {{0xFFFFFF, 0xFFFFFF}, {kRed, 0}, {nearRed, farRed}});
-    RunColour(d, run);
-    EXPECT_TRUE(run.found);
-    EXPECT_EQ(d.page.dwFarbpixel, 2u);
-    EXPECT_EQ(run.result, 1u);  // one blank row at the top, none at the bottom
-    EXPECT_EQ(Planes(run, 0), "..");
-    EXPECT_EQ(Planes(run, 1), "RK");
-    EXPECT_EQ(Planes(run, 2), "RK");  // far red is dark enough for the threshold
-
-    // Tolerances above 999 count by their square root: 8100 -> 90.
-    d.devmode.dwColorTolerance = 8100;
-    ColourRun sq = MakeRun(d, {{nearRed, farRed}});
-    RunColour(d, sq);
-    EXPECT_EQ(Planes(sq, 0), "RK");
-    d.devmode.dwColorTolerance = 40;
-    ColourRun tight = MakeRun(d, {{nearRed, kRed}});
-    RunColour(d, tight);
-    EXPECT_EQ(Planes(tight, 0), "KR");
-
-    // No ribbon colour on the page.
-    ColourRun none = MakeRun(d, {{0, 0xFFFFFF}});
-    RunColour(d, none);
-    EXPECT_FALSE(none.found);
-    EXPECT_EQ(d.page.dwFarbpixel, 0u);
-    EXPECT_EQ(Planes(none, 0), "K.");
-}
-
-TEST(DitherColour, FringeCorrectionModes)
-{
-    BitmapDevice d;
-    d.ColourPrint(true);
-    d.Mode(kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 160);
-    d.devmode.wFarbband = 1;
-    d.devmode.dwColorTolerance = 30;
-    // A mixture of red and paper (grey level 144): prints black at this
-    // threshold, lies above the dark limit (115 / 2) and below 221.
-    const DWORD mix = RGBColour(200, 120, 110);
     ASSERT_EQ(kx::GreyLevel(200, 120, 110), 144);
-    const DWORD W = 0xFFFFFF;
-    auto run = [&](WORD correction, WORD seam, const std::vector<std::vector<DWORD>>& rows) {
+    const auto rows = DataRows("colour-planes.txt");
+    EXPECT_EQ(rows.size(), 13u);
+    for (const std::string& row : rows) {
+        SCOPED_TRACE(row);
+        std::istringstream in(row);
+        WORD threshold, correction, seam, gap, noOptimisation;
+        DWORD tolerance;
+        std::string ribbon, blank, pixels, expected;
+        ASSERT_TRUE(in >> threshold >> tolerance >> correction >> seam >> gap >> noOptimisation >>
+                    ribbon >> blank >> pixels >> expected);
+        BitmapDevice d;
+        d.ColourPrint(true);
+        d.Mode(kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, threshold);
+        d.devmode.wFarbband = 1;
+        d.devmode.dwColorTolerance = tolerance;
         d.devmode.wColorChannel = correction;
         d.devmode.wColorSeam = seam;
-        ColourRun r = MakeRun(d, rows);
-        RunColour(d, r);
-        std::vector<std::string> out;
-        for (int y = 0; y < r.page->Height; ++y) out.push_back(Planes(r, y));
-        return out;
-    };
-    using Rows = std::vector<std::string>;
-    // Without any correction black and red keep their classes.
-    EXPECT_EQ(run(0, 0, {{kRed, mix, 0, kRed, W}}), (Rows{"RKKR."}));
-    // Horizontal: the mixture between two red pixels is below 221: black.
-    // Extended: a two-pixel white gap closes.
-    EXPECT_EQ(run(1, 0, {{kRed, mix, W, kRed, W, W, kRed}}), (Rows{"RK.R..R"}));
-    EXPECT_EQ(run(4, 0, {{kRed, mix, W, W, kRed, W, W, kRed}}), (Rows{"RK..RRRR"}));
-    d.devmode.wHorizontalCorrGap = 1;  // the gap of two is beyond the capture range
-    EXPECT_EQ(run(4, 0, {{kRed, W, W, kRed}}), (Rows{"R..R"}));
-    d.devmode.wHorizontalCorrGap = 50;
-    // Vertical: a mixture right below red becomes red; extended also
-    // diagonally and through a mixture above.
-    EXPECT_EQ(run(2, 0, {{kRed, W, W}, {mix, mix, W}}), (Rows{"R..", "RK."}));
-    EXPECT_EQ(run(3, 0, {{kRed, W, W}, {mix, mix, W}, {mix, W, W}}), (Rows{"R..", "RR.", "R.."}));
-    // Fringe 1 takes the mixture next to red away, with colour optimisation on only.
-    EXPECT_EQ(run(0, 1, {{W, mix, kRed, mix, W, mix}}), (Rows{"..R..K"}));
-    d.devmode.wNoColorOptimization = 1;
-    EXPECT_EQ(run(0, 1, {{W, mix, kRed, mix, W, mix}}), (Rows{".KRK.K"}));
-    // Fringe 2 also removes lone red pixels: black next to something dark->
-    EXPECT_EQ(run(0, 2, {{W, kRed, W, 0, kRed, W, kRed, kRed}}), (Rows{"...KK.RR"}));
-    d.devmode.wNoColorOptimization = 0;
+        d.devmode.wHorizontalCorrGap = gap;
+        d.devmode.wNoColorOptimization = noOptimisation;
+        std::vector<std::vector<DWORD>> image(1);
+        for (char c : pixels)
+            if (c == '/')
+                image.emplace_back();
+            else
+                image.back().push_back(PixelOf(c));
+        auto page = Page24(d, image);
+        Bitmap colour(d.oem(), page->Width, page->Height, 8);
+        colour.SetPalette(d.tables[2]);
+        BOOL found = TRUE;
+        const DWORD result = page->ConvertToXBit(8, &colour, 0, d.dev(), &found);
+        page->ConvertToXBit(1, nullptr, 0, d.dev(), nullptr);
+        colour.ConvertToXBit(1, nullptr, 1, d.dev(), nullptr);
+        std::string planes;
+        for (int y = 0; y < page->Height; ++y) {
+            if (y) planes += '/';
+            for (int x = 0; x < page->Width; ++x) {
+                const bool k = Printed(*page, x, y), c = Printed(colour, x, y);
+                planes += k && c ? '!' : k ? 'K' : c ? 'R' : '.';
+            }
+        }
+        EXPECT_EQ(planes, expected);
+        if (ribbon != "-") {
+            EXPECT_EQ(d.page.dwFarbpixel, std::stoul(ribbon));
+            EXPECT_EQ(found != 0, ribbon != "0");
+        }
+        if (blank != "-") {
+            EXPECT_EQ(result, std::stoul(blank));
+        }
+    }
 }
 
 // ---- conversions that reuse the page's own block
@@ -478,49 +402,47 @@ TEST(DitherInPlace, EveryDepthGivesTheSameDots)
         std::vector<int> grey(std::size_t(w) * h);
         for (int& g : grey) g = int(10 + rnd() % 225);
         grey[0] = 0;  // some content in any case
+        // The grey page at a depth (8 bits: indexes into the grey table).
+        auto page = [&](int bpp) {
+            auto b = std::make_unique<Bitmap>(d.oem(), w, h, bpp);
+            if (bpp == 8) b->SetPalette(d.tables[0]);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const int g = grey[std::size_t(y) * w + x];
+                    if (bpp == 8)
+                        b->SetPixelIndex(x, y, g);
+                    else
+                        b->SetPixelColor(x, y, Grey(g));
+                }
+            return b;
+        };
+        auto dots = [&](int bpp) {
+            auto b = page(bpp);
+            EXPECT_TRUE(b->Dithering(d.dev())) << bpp;
+            return std::vector<BYTE>(b->Data, b->Data + b->DataSize);
+        };
         for (WORD mode : {kx::DRUCKMODUS_PHOTO, kx::DRUCKMODUS_GRAFIK}) {
             d.Mode(mode, kx::FILTER_BAYER4);
             d.devmode.wPhotoFilter = kx::PHOTO_STUCKI;
-            std::vector<std::vector<BYTE>> dots;
-            for (int bpp : {8, 24, 32}) {
-                Bitmap page(d.oem(), w, h, bpp);
-                if (bpp == 8) page.SetPalette(d.tables[0]);
-                for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < w; ++x) {
-                        const int g = grey[std::size_t(y) * w + x];
-                        if (bpp == 8)
-                            page.SetPixelIndex(x, y, g);
-                        else
-                            page.SetPixelColor(x, y, Grey(g));
-                    }
-                ASSERT_TRUE(page.Dithering(d.dev())) << bpp;
-                dots.emplace_back(page.Data, page.Data + page.DataSize);
-            }
-            EXPECT_EQ(dots[0], dots[1]);
-            EXPECT_EQ(dots[1], dots[2]);
+            const auto dots24 = dots(24);
+            EXPECT_EQ(dots(8), dots24);
+            EXPECT_EQ(dots(32), dots24);
             if (mode == kx::DRUCKMODUS_PHOTO) {  // an unknown kernel diffuses as Stucki
                 d.devmode.wPhotoFilter = 6;
-                Bitmap page(d.oem(), w, h, 24);
-                for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < w; ++x)
-                        page.SetPixelColor(x, y, Grey(grey[std::size_t(y) * w + x]));
-                ASSERT_TRUE(page.Dithering(d.dev()));
-                EXPECT_EQ(std::vector<BYTE>(page.Data, page.Data + page.DataSize), dots[1]);
+                EXPECT_EQ(dots(24), dots24);
             }
         }
         d.Mode(kx::DRUCKMODUS_GRAFIK, kx::FILTER_SCHWELLE, 128);
-        Bitmap page(d.oem(), w, h, 24);
+        auto b = page(24);
+        b->ConvertToXBit(8, nullptr, 0, d.dev(), nullptr);
+        b->ConvertToXBit(1, nullptr, 0, d.dev(), nullptr);
+        const Bitmap& page1 = *b;
+        ASSERT_EQ(page1.Bpp, 1);
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                page.SetPixelColor(x, y, Grey(grey[std::size_t(y) * w + x]));
-        page.ConvertToXBit(8, nullptr, 0, d.dev(), nullptr);
-        page.ConvertToXBit(1, nullptr, 0, d.dev(), nullptr);
-        ASSERT_EQ(page.Bpp, 1);
-        for (int y = 0; y < h; ++y)
-            for (std::size_t i = (std::size_t(w) + 7) / 8; i < page.ScanLineSize; ++i)
-                ASSERT_EQ(page.Data[y * page.ScanLineSize + i], 0xFF);
+            for (std::size_t i = (std::size_t(w) + 7) / 8; i < page1.ScanLineSize; ++i)
+                ASSERT_EQ(page1.Data[y * page1.ScanLineSize + i], 0xFF);
         if (w % 8) {
-            ASSERT_EQ(page.Data[(w - 1) / 8] & (0xFF >> (w % 8)), 0xFF >> (w % 8));
+            ASSERT_EQ(page1.Data[(w - 1) / 8] & (0xFF >> (w % 8)), 0xFF >> (w % 8));
         }
     }
 }

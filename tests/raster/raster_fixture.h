@@ -1,19 +1,21 @@
 // The raster tests' device: a test device with the raster members of a job
 // (the page image record with its colour tables, the band parts, the page
-// heap, the line buffer), helpers for band headers and test pictures, and a
-// reader for the netpbm files the independent decoders write.
+// heap, the line buffer), helpers for band headers and test pictures, and
+// the independent decoders' images.
 #pragma once
 
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
+#include "host/image.h"
 #include "raster/bandcapture.h"
 #include "raster/bitmap.h"
 #include "raster/dither.h"
@@ -23,29 +25,18 @@
 namespace kxtest {
 
 struct RasterDevice : TestDevice {
-    Bildverarbeitung bv{};
-    Bildanteile ba{};
-    RGBQUAD table[256]{};
-    RGBQUAD saved[256]{};
-    BYTE graphBuf[GRAPHBUF_SIZE]{};
+    Bildverarbeitung& page = bv;
 
     RasterDevice()
     {
-        op.pBildverarbeitung = &bv;
-        op.pBildanteile = &ba;
-        op.hBufferHeap = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x1000));
-        op.pGraphBuf = graphBuf;
-        bv.prgbq = table;
         // 254 dots per inch: one dot is a tenth of a millimetre, so sizes in
         // the records can be read off directly.
-        devmode.FixedData.wMasterUnit = 254;
-        devmode.FixedData.lMaxSizeX = 1000;
-        devmode.FixedData.lMaxSizeY = 2000;
+        WithRaster(254, 1000, 2000);
         devmode.FixedData.wPrintHeadWidth = 1040;
         devmode.FixedData.dwHeadWidthByte = 130;
     }
-    ~RasterDevice() { kx::vFreeBuffer(&pdev); }
 
+    OEM_PDEV* oem() { return &pdev; }
     std::string Page() const
     {
         return bv.pBufStart ? std::string(reinterpret_cast<const char*>(bv.pBufStart), bv.dwBufSize)
@@ -76,12 +67,8 @@ inline std::string Bytes(std::initializer_list<int> bytes)
 // page image record (grey, colour printing, ribbon colour) and the colour
 // settings' defaults.
 struct BitmapDevice : RasterDevice {
-    RGBQUAD tables[3][256]{};
-    Bildverarbeitung& page = bv;
-
     BitmapDevice()
     {
-        page.prgbq = tables[0];
         page.prgbqSaved = tables[1];
         page.prgbqColour = tables[2];
         kx::FillGreyPalette(tables[0]);
@@ -91,7 +78,6 @@ struct BitmapDevice : RasterDevice {
         devmode.wHorizontalCorrGap = 50;
     }
 
-    OEM_PDEV* oem() { return &pdev; }
     void ColourPrint(bool on)
     {
         if (on)
@@ -148,6 +134,17 @@ struct Lcg {
     }
 };
 
+// The rows of a table in tests/raster/data: its lines that are neither empty
+// nor comments.
+inline std::vector<std::string> DataRows(const char* name)
+{
+    std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "data" / name);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') rows.push_back(line);
+    return rows;
+}
+
 // ---- independent decoders (netpbm, ImageMagick, libjpeg's djpeg)
 
 inline bool HaveTool(const char* path)
@@ -168,65 +165,12 @@ inline std::string RunTool(const std::string& command)
     return out;
 }
 
-// A decoded PBM, PGM or PPM: samples row by row from the top, channels per
-// pixel (a PBM reads as one channel, 0 black and 1 white).
-struct Pnm {
-    bool ok = false;
-    int width = 0, height = 0, maxval = 0, channels = 0;
-    std::vector<int> samples;
-    int At(int x, int y, int c = 0) const
-    {
-        return samples[(std::size_t(y) * width + x) * channels + c];
-    }
-};
-
-inline Pnm ParsePnm(const std::string& s)
+// The image a decoder writes to its standard output (netpbm formats), read
+// by the host tool's image reader.
+inline kxhost::Image Decode(const std::string& command)
 {
-    Pnm p;
-    std::size_t i = 0;
-    auto token = [&]() -> long {
-        while (i < s.size() && (std::isspace(static_cast<unsigned char>(s[i])) || s[i] == '#')) {
-            if (s[i] == '#')
-                while (i < s.size() && s[i] != '\n') ++i;
-            else
-                ++i;
-        }
-        long v = 0;
-        bool any = false;
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
-            v = v * 10 + (s[i++] - '0');
-            any = true;
-        }
-        return any ? v : -1;
-    };
-    if (s.size() < 2 || s[0] != 'P') return p;
-    const char kind = s[1];
-    i = 2;
-    p.width = int(token());
-    p.height = int(token());
-    if (p.width <= 0 || p.height <= 0) return p;
-    p.maxval = kind == '4' ? 1 : int(token());
-    if (p.maxval <= 0 || p.maxval > 255) return p;
-    ++i;  // the single white space after the header
-    p.channels = kind == '6' ? 3 : 1;
-    const std::size_t n = std::size_t(p.width) * p.height * p.channels;
-    if (kind == '4') {
-        const std::size_t rowBytes = (std::size_t(p.width) + 7) / 8;
-        if (s.size() < i + rowBytes * p.height) return p;
-        for (int y = 0; y < p.height; ++y)
-            for (int x = 0; x < p.width; ++x) {
-                const unsigned char b = static_cast<unsigned char>(s[i + y * rowBytes + x / 8]);
-                p.samples.push_back(((b >> (7 - x % 8)) & 1) ? 0 : 1);
-            }
-    } else if (kind == '5' || kind == '6') {
-        if (s.size() < i + n) return p;
-        for (std::size_t k = 0; k < n; ++k)
-            p.samples.push_back(static_cast<unsigned char>(s[i + k]));
-    } else {
-        return p;
-    }
-    p.ok = true;
-    return p;
+    const std::string out = RunTool(command);
+    return kxhost::DecodeImage(std::vector<std::uint8_t>(out.begin(), out.end()));
 }
 
 }  // namespace kxtest
