@@ -38,8 +38,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/records.h"
 #include "host/image.h"
+#include "host/records.h"
 #include "host_fixture.h"
 #include "platform/platform.h"
 #include "platform/sim.h"
@@ -49,16 +49,6 @@ namespace kxhosttest {
 namespace {
 
 using nlohmann::json;
-
-const fs::path kGoldenDir = kSourceDir / "tests" / "host" / "golden";
-
-std::string ReadFile(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::string Quote(const std::string& s)
 {
@@ -228,22 +218,6 @@ void ExpectPcxDecodesTo(const std::string& stream, const fs::path& pagePath, con
     }
 }
 
-std::vector<std::string> GoldenJobs()
-{
-    std::vector<std::string> names;
-    for (const char* folder : {"", "registry/", "stand-in/"}) {
-        std::error_code ec;
-        for (const auto& entry : fs::directory_iterator(kGoldenDir / folder, ec)) {
-            const std::string file = entry.path().filename().string();
-            const std::string suffix = ".expect.json";
-            if (file.ends_with(suffix))
-                names.push_back(folder + file.substr(0, file.size() - suffix.size()));
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class Golden : public HostTest, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(Golden, Job)
@@ -319,12 +293,9 @@ TEST_P(Golden, Job)
     if (expect.contains("registry")) CheckRegistry(expect["registry"], dir_ / "state");
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, Golden, ::testing::ValuesIn(GoldenJobs()), [](const auto& info) {
-    std::string name = info.param;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Jobs, Golden,
+                         ::testing::ValuesIn(GoldenJobs({"", "registry/", "stand-in/"})),
+                         GoldenTestName);
 
 class CommandLine : public HostTest {};
 
