@@ -2,9 +2,51 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <sstream>
 
 namespace kxhosttest {
+
+std::string ReadFile(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> GoldenJobs(std::initializer_list<const char*> folders)
+{
+    std::vector<std::string> names;
+    const std::string suffix = ".expect.json";
+    for (const char* folder : folders) {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(kGoldenDir / folder, ec)) {
+            const std::string file = entry.path().filename().string();
+            if (file.ends_with(suffix))
+                names.push_back(folder + file.substr(0, file.size() - suffix.size()));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string GoldenTestName(const ::testing::TestParamInfo<std::string>& info)
+{
+    std::string name = info.param;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+kxhost::RunOptions RealModule(const fs::path& state)
+{
+    kxhost::RunOptions options;
+    options.plugin = KX_PLUGIN_FILE;
+    options.env.state = state;
+    return options;
+}
 
 void HostTest::SetUp()
 {
@@ -58,9 +100,7 @@ kxhost::Job HostTest::Parse(const nlohmann::json& job)
 
 kxhost::RunReport HostTest::RunReal(const nlohmann::json& job)
 {
-    kxhost::RunOptions options;
-    options.plugin = KX_PLUGIN_FILE;
-    options.env.state = dir_ / "state";
+    kxhost::RunOptions options = RealModule(dir_ / "state");
     options.env.root = dir_ / "root";
     return kxhost::RunJob(Parse(job), options);
 }

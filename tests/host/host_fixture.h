@@ -20,6 +20,17 @@ namespace fs = std::filesystem;
 
 inline const fs::path kSourceDir = KX_SOURCE_DIR;
 inline const fs::path kExamples = kSourceDir / "examples";
+inline const fs::path kGoldenDir = kSourceDir / "tests" / "host" / "golden";
+
+// A file's bytes ("" when it cannot be read).
+std::string ReadFile(const fs::path& p);
+// The golden jobs of these folders below kGoldenDir ("" for the top), each
+// named by its expectation file without ".expect.json", sorted.
+std::vector<std::string> GoldenJobs(std::initializer_list<const char*> folders = {""});
+// A test name of a golden job's name.
+std::string GoldenTestName(const ::testing::TestParamInfo<std::string>& info);
+// Runs on the real plug-in module with its state (and drives) in state.
+kxhost::RunOptions RealModule(const fs::path& state);
 
 class HostTest : public ::testing::Test {
 protected:

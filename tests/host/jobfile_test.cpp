@@ -101,10 +101,7 @@ TEST_F(JobFile, EveryMistakeNamesItsPlace)
         try {
             kxhost::Job parsed = kxhost::ParseJob(text, hostDir / "job.json", hostDir);
             if (c.value("run", false)) {
-                kxhost::RunOptions options;
-                options.plugin = KX_PLUGIN_FILE;
-                options.env.state = dir_ / "state";
-                const kxhost::RunReport r = kxhost::RunJob(parsed, options);
+                const kxhost::RunReport r = kxhost::RunJob(parsed, RealModule(dir_ / "state"));
                 if (r.exitCode != kxhost::kExitOk) got = AllErrors(r);
                 if (c["error"].is_null()) {
                     EXPECT_NE(r.exitCode, kxhost::kExitJobFile) << got;
@@ -123,20 +120,14 @@ TEST_F(JobFile, EveryMistakeNamesItsPlace)
 
 TEST_F(JobFile, TheDocumentedExampleRuns)
 {
-    std::ifstream in(kSourceDir / "docs" / "job-format.md");
-    std::stringstream doc;
-    doc << in.rdbuf();
-    const std::string text = doc.str();
+    const std::string text = ReadFile(kSourceDir / "docs" / "job-format.md");
     std::size_t from = text.find("```json\n");
     ASSERT_NE(from, std::string::npos);
     from += 8;
     std::string example = text.substr(from, text.find("```", from) - from);
     kxhost::Job job = kxhost::ParseJob(example, kExamples / "example.json", kExamples);
     EXPECT_EQ(job.pages.size(), 1u);
-    kxhost::RunOptions options;
-    options.plugin = KX_PLUGIN_FILE;
-    options.env.state = dir_ / "state";
-    kxhost::RunReport r = kxhost::RunJob(job, options);
+    kxhost::RunReport r = kxhost::RunJob(job, RealModule(dir_ / "state"));
     EXPECT_EQ(r.exitCode, kxhost::kExitOk) << AllErrors(r);
     EXPECT_EQ(r.texts, 3u);
 }

@@ -22,16 +22,6 @@ namespace {
 
 using nlohmann::json;
 
-const fs::path kGolden = kSourceDir / "tests" / "host" / "golden";
-
-std::string ReadFile(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 // The print file's name part of a printer: after its last backslash, with
 // "/" and ":" as "_".
 std::string FileNameOf(std::string printer)
@@ -48,15 +38,12 @@ protected:
     // Runs a job file of the golden folder on the state folder of this test.
     kxhost::RunReport RunFile(const fs::path& jobFile, const json& job)
     {
-        kxhost::RunOptions options;
-        options.plugin = KX_PLUGIN_FILE;
-        options.env.state = dir_ / "state";
         return kxhost::RunJob(kxhost::ParseJob(job.dump(), jobFile, jobFile.parent_path()),
-                              options);
+                              RealModule(dir_ / "state"));
     }
     kxhost::RunReport RunFile(const std::string& name)
     {
-        fs::path file = kGolden / name;
+        fs::path file = kGoldenDir / name;
         return RunFile(file, json::parse(ReadFile(file)));
     }
     fs::path Drive(const std::string& rel) const { return dir_ / "state" / "drives" / "c" / rel; }
@@ -66,8 +53,8 @@ class EveryGoldenJob : public JobStream, public ::testing::WithParamInterface<st
 
 TEST_P(EveryGoldenJob, PrintFileAndCounters)
 {
-    const json expect = json::parse(ReadFile(kGolden / (GetParam() + ".expect.json")));
-    const fs::path jobFile = (kGolden / expect.at("job").get<std::string>()).lexically_normal();
+    const json expect = json::parse(ReadFile(kGoldenDir / (GetParam() + ".expect.json")));
+    const fs::path jobFile = (kGoldenDir / expect.at("job").get<std::string>()).lexically_normal();
     json job = json::parse(ReadFile(jobFile));
     json& iface = job["interface"];
     // (A settings file may switch the comments on; the job's own value wins.)
@@ -80,8 +67,8 @@ TEST_P(EveryGoldenJob, PrintFileAndCounters)
     job["files"]["C:\\kxcheck\\"] = "";
     const kxhost::RunReport r = RunFile(jobFile, job);
     if (expect.contains("output")) {
-        EXPECT_TRUE(
-            kxtest::BytesEqual(ReadFile(kGolden / expect["output"].get<std::string>()), r.output));
+        EXPECT_TRUE(kxtest::BytesEqual(ReadFile(kGoldenDir / expect["output"].get<std::string>()),
+                                       r.output));
     }
 
     const std::string base = "kxcheck/" + FileNameOf(job["printer"]["name"].get<std::string>());
@@ -135,33 +122,14 @@ TEST_P(EveryGoldenJob, PrintFileAndCounters)
     EXPECT_EQ(endUni[2], start[2]);
 }
 
-std::vector<std::string> GoldenJobs()
-{
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(kGolden, ec)) {
-        const std::string file = entry.path().filename().string();
-        const std::string suffix = ".expect.json";
-        if (file.ends_with(suffix)) names.push_back(file.substr(0, file.size() - suffix.size()));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-INSTANTIATE_TEST_SUITE_P(Golden, EveryGoldenJob, ::testing::ValuesIn(GoldenJobs()),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Golden, EveryGoldenJob, ::testing::ValuesIn(GoldenJobs()), GoldenTestName);
 
 TEST_F(JobStream, CollatedCopiesAreResentTwice)
 {
     const kxhost::RunReport r = RunFile("stream-collate.json");
     EXPECT_EQ(r.exitCode, kxhost::kExitOk);
     const std::string print = ReadFile(Drive("out/Desk 203.prn"));
-    EXPECT_TRUE(kxtest::BytesEqual(ReadFile(kGolden / "stream-collate.prn"), print));
+    EXPECT_TRUE(kxtest::BytesEqual(ReadFile(kGoldenDir / "stream-collate.prn"), print));
     EXPECT_TRUE(
         kxtest::BytesEqual(print + print, ReadFile(dir_ / "state" / "spool" / "Desk 203.spl")));
 }
@@ -170,7 +138,7 @@ TEST_F(JobStream, BrokenJobIsContinuedByTheNextRun)
 {
     const kxhost::RunReport first = RunFile("stream-broken-1.json");
     EXPECT_EQ(first.exitCode, kxhost::kExitOk);
-    EXPECT_TRUE(kxtest::BytesEqual(ReadFile(kGolden / "stream-broken-1.kxpl"), first.output));
+    EXPECT_TRUE(kxtest::BytesEqual(ReadFile(kGoldenDir / "stream-broken-1.kxpl"), first.output));
     const kxhost::RunReport next = RunFile("stream-broken-2.json");
     EXPECT_EQ(next.exitCode, kxhost::kExitOk);
     EXPECT_TRUE(

@@ -17,24 +17,11 @@
 namespace kxhosttest {
 namespace {
 
-const fs::path kGoldenDir = kSourceDir / "tests" / "host" / "golden";
-
 struct Fault {
     std::uint32_t error;
     const char* name;
 };
 constexpr Fault kFaults[] = {{63, "cancelled"}, {31, "device failure"}};
-
-std::vector<std::string> GoldenJobs()
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(kGoldenDir)) {
-        std::string file = entry.path().filename().string();
-        if (file.ends_with(".expect.json")) names.push_back(file.substr(0, file.size() - 12));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 class SpoolFailure : public HostTest, public ::testing::WithParamInterface<std::string> {
 protected:
@@ -47,21 +34,16 @@ protected:
             job.faults = {*fault};
             job.continueOnError = true;
         }
-        kxhost::RunOptions options;
-        options.plugin = KX_PLUGIN_FILE;
-        options.env.state = state;
-        options.env.root = state / "drives";
-        return kxhost::RunJob(job, options);
+        return kxhost::RunJob(job, RealModule(state));
     }
 };
 
 TEST_P(SpoolFailure, EveryWriteMayFail)
 {
-    std::ifstream in(kGoldenDir / (GetParam() + ".expect.json"));
-    std::stringstream text;
-    text << in.rdbuf();
     const fs::path jobFile =
-        (kGoldenDir / nlohmann::json::parse(text.str()).at("job").get<std::string>())
+        (kGoldenDir / nlohmann::json::parse(ReadFile(kGoldenDir / (GetParam() + ".expect.json")))
+                          .at("job")
+                          .get<std::string>())
             .lexically_normal();
     job_ = kxhost::LoadJob(jobFile);
     bool ownFaults = !job_.faults.empty();
@@ -100,13 +82,7 @@ TEST_P(SpoolFailure, EveryWriteMayFail)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Golden, SpoolFailure, ::testing::ValuesIn(GoldenJobs()),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Golden, SpoolFailure, ::testing::ValuesIn(GoldenJobs()), GoldenTestName);
 
 }  // namespace
 }  // namespace kxhosttest

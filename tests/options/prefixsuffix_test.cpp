@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "core/format.h"
 #include "core/output.h"
 #include "options/prefixsuffix.h"
@@ -19,60 +21,35 @@ using kxtest::SimSandbox;
 using kxtest::TestDevice;
 using Lines = std::vector<std::string>;
 
+// A text of data/prefixsuffix.json: a string, or pieces of which [text, n]
+// stands for n copies.
+std::string Text(const nlohmann::json& v)
+{
+    if (v.is_string()) return v.get<std::string>();
+    std::string all;
+    for (const nlohmann::json& piece : v) {
+        if (piece.is_string()) {
+            all += piece.get<std::string>();
+        } else {
+            for (int i = 0; i < piece[1].get<int>(); ++i) all += piece[0].get<std::string>();
+        }
+    }
+    return all;
+}
+
 TEST(PrefixSuffixParse, SectionRules)
 {
-    const std::string file =
-        "; commands of the line\r\n"
-        "[POST_DEVICE]\r\n"
-        "FCDL--r0-------\r\n"
-        "[POST_DATA]\r\n"
-        "FBE---rA\r\n"
-        "FBE---rB\r\n"
-        "\r\n"
-        "FBE---rnot sent\r\n"
-        "[PRE_PRINTSTART]\n"
-        "[POST_PRINTSTART]\n"
-        "X\n"
-        "last line without line feed";
-    using std::string;
-    const struct {
-        string text;
-        int section;
+    const auto data = nlohmann::json::parse(std::ifstream(
+        std::filesystem::path(__FILE__).parent_path() / "data" / "prefixsuffix.json"));
+    const std::string file = data.at("file");
+    for (const nlohmann::json& c : data.at("cases")) {
+        SCOPED_TRACE(c.dump().substr(0, 120));
+        const std::string text = c["text"] == "file" ? file : Text(c["text"]);
+        auto r = ParsePrefixSuffix(text, c["section"].get<int>());
         Lines lines;
-        bool found;
-    } cases[] = {
-        // A section ends before a short line, another section's keyword or the end.
-        {file, kx::PS_POST_DEVICE, {"FCDL--r0-------"}, true},
-        {file, kx::PS_POST_DATA, {"FBE---rA", "FBE---rB"}, true},
-        {file, kx::PS_PRE_PRINTSTART, {}, true},
-        {file, kx::PS_POST_PRINTSTART, {"X", "last line without line feed"}, true},
-        {file, kx::PS_POST_DOCUMENT, {}, false},
-        // Text mode: a last line of one character is too short; a lone CR is text.
-        {"POST_DATA\nAB\nC", 3, {"AB"}, true},
-        {"POST_DATA\na\rb\r\n", 3, {"a\rb"}, true},
-        // The own keyword again is a command; a percent sign is text.
-        {"[POST_DATA]\n[POST_DATA]\n100%d\n", 3, {"[POST_DATA]", "100%d"}, true},
-        // Ctrl-Z ends the file; a NUL ends the text of its line.
-        {"POST_DATA\nAB\x1A"
-         "CD\n",
-         3,
-         {"AB"},
-         true},
-        {string("POST_DATA\nAB\0CD\nEF\n", 19), 3, {"AB", "EF"}, true},
-        {string("POST_DATA\n\0CD\nEF\n", 17), 3, {}, true},
-        // A line of 300 characters arrives as 259 and 41.
-        {"POST_DATA\n" + string(300, 'x') + "\n", 3, {string(259, 'x'), string(41, 'x')}, true},
-        // The keyword split across two pieces of a long line is not found.
-        {string(255, ' ') + "POST_DATA\nA1\n", 3, {}, false},
-        // Section numbers outside 1..5.
-        {"POST_DATA\nA1\n", 0, {}, false},
-        {"POST_DATA\nA1\n", 6, {}, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text.substr(0, 40) + " / " + std::to_string(c.section));
-        auto r = ParsePrefixSuffix(c.text, c.section);
-        EXPECT_EQ(r.lines, c.lines);
-        EXPECT_EQ(r.bFound, c.found);
+        for (const nlohmann::json& line : c["lines"]) lines.push_back(Text(line));
+        EXPECT_EQ(r.lines, lines);
+        EXPECT_EQ(r.bFound, c["found"].get<bool>());
     }
     EXPECT_EQ(ParsePrefixSuffix(file, kx::PS_POST_DOCUMENT).iKeywordLine, 12);  // lines searched
     EXPECT_TRUE(ParsePrefixSuffix("", 3).bEmptyFile);

@@ -136,22 +136,21 @@ TEST_F(RegistryTest, OddNamesAndDataSurviveTheFileByteForByte)
 
 TEST_F(RegistryTest, ConcurrentWritersLoseNothing)
 {
-    auto writer = [](int id) {
-        for (int i = 0; i < 25; ++i) {
-            std::u16string name = u"w" + std::u16string(1, static_cast<char16_t>(u'0' + id)) +
-                                  u"_" + std::u16string(1, static_cast<char16_t>(u'A' + i));
-            RegSetDword(Hive::CurrentUser, kKey, name, static_cast<std::uint32_t>(i));
-        }
+    auto name = [](int id, int i) {
+        return u"w" + std::u16string(1, static_cast<char16_t>(u'0' + id)) + u"_" +
+               std::u16string(1, static_cast<char16_t>(u'A' + i));
+    };
+    auto writer = [&](int id) {
+        for (int i = 0; i < 25; ++i)
+            RegSetDword(Hive::CurrentUser, kKey, name(id, i), static_cast<std::uint32_t>(i));
     };
     std::thread a(writer, 1), b(writer, 2);
     a.join();
     b.join();
     for (int id = 1; id <= 2; ++id) {
         for (int i = 0; i < 25; ++i) {
-            std::u16string name = u"w" + std::u16string(1, static_cast<char16_t>(u'0' + id)) +
-                                  u"_" + std::u16string(1, static_cast<char16_t>(u'A' + i));
             std::uint32_t v = 0;
-            EXPECT_TRUE(RegGetDword(Hive::CurrentUser, kKey, name, &v));
+            EXPECT_TRUE(RegGetDword(Hive::CurrentUser, kKey, name(id, i), &v));
             EXPECT_EQ(static_cast<std::uint32_t>(i), v);
         }
     }

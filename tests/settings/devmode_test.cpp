@@ -87,6 +87,12 @@ protected:
         kx::ReadDevmodeSettings(hPrinter, &out, nullptr);
         return out.lXOffset;
     }
+    void DropDevModes2()
+    {
+        ASSERT_EQ(
+            kx::plat::RegDeleteValue(kx::plat::Hive::CurrentUser, kx::reg::kDevModes2Key, kPrinter),
+            0u);
+    }
     void WriteGpd()  // 104 bytes of head at 203 dpi
     {
         std::string text = "*MaxSize: PAIR(832, 20000)\r\n*OEMCustomData: \"104 203\"\r\n";
@@ -154,9 +160,7 @@ TEST_F(ReadDevmodeTest, OlderLayoutSizesAtTheEnd)
         EXPECT_EQ(Tag(), 2) << size;
     }
     // DevModePerUser knows only the current size.
-    ASSERT_EQ(
-        kx::plat::RegDeleteValue(kx::plat::Hive::CurrentUser, kx::reg::kDevModes2Key, kPrinter),
-        0u);
+    DropDevModes2();
     Bytes record = ToBytes(SavedRecord(1));
     record.resize(2216);
     SetValue(kx::plat::Hive::CurrentUser, kx::reg::kDevModePerUserKey, kPrinter,
@@ -171,9 +175,7 @@ TEST_F(ReadDevmodeTest, TheByteScanCoversStarts1001To1200)
         SetDevModes2(blob);
         EXPECT_EQ(Tag(), start >= 1001 && start <= 1200 ? 1 : 2) << start;
         // DevModePerUser is only looked at the end.
-        ASSERT_EQ(
-            kx::plat::RegDeleteValue(kx::plat::Hive::CurrentUser, kx::reg::kDevModes2Key, kPrinter),
-            0u);
+        DropDevModes2();
         SetValue(kx::plat::Hive::CurrentUser, kx::reg::kDevModePerUserKey, kPrinter, blob);
         EXPECT_EQ(Tag(), 2) << start;
     }
@@ -213,9 +215,7 @@ TEST_F(ReadDevmodeTest, TruncatedOversizedAndMissingBlobs)
     Bytes expected = ToBytes(SavedRecord(1));
     std::fill(expected.end() - 10, expected.end(), 0);
     EXPECT_EQ(ToBytes(out), expected);
-    ASSERT_EQ(
-        kx::plat::RegDeleteValue(kx::plat::Hive::CurrentUser, kx::reg::kDevModes2Key, kPrinter),
-        0u);
+    DropDevModes2();
 
     Bytes longer = ToBytes(SavedRecord(3));  // a longer printer record: one record of it
     longer.resize(6000, 0xEE);
