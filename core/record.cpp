@@ -50,35 +50,33 @@ HRESULT RecordWriter::Fail(HRESULT hr)
     return hr;
 }
 
-HRESULT RecordWriter::Joined(const char* comment, std::size_t cch, const char* fmt, FmtArgs args,
-                             BOOL bNoFile)
+HRESULT RecordWriter::SendRecord(const char* who, std::size_t cch, const char* fmt, FmtArgs args,
+                                 const char* tail, BOOL bNoFile)
 {
-    if (!Ok()) return Result();
     char buf[512];
     if (cch > sizeof(buf)) cch = sizeof(buf);
     HRESULT hr = VFormat(buf, cch, fmt, args);
-    if (SUCCEEDED(hr)) hr = Cat(buf, cch, m_comments && comment ? comment : "\r\n");
+    if (SUCCEEDED(hr) && tail) hr = Cat(buf, cch, tail);
     if (FAILED(hr)) {
-        TraceA("ERROR UNI(CC-Klassen):  Joined() Puffer zu klein fuer |%s| \r\n", fmt);
+        TraceA("ERROR UNI(CC-Klassen):  %s() Puffer zu klein fuer |%s| \r\n", who, fmt);
         return Fail(hr);
     }
     return Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch)),
                          m_bPrintData, FALSE, bNoFile));
 }
 
+HRESULT RecordWriter::Joined(const char* comment, std::size_t cch, const char* fmt, FmtArgs args,
+                             BOOL bNoFile)
+{
+    if (!Ok()) return Result();
+    return SendRecord("Joined", cch, fmt, args, m_comments && comment ? comment : "\r\n", bNoFile);
+}
+
 HRESULT RecordWriter::Separate(const char* comment, const char* valueFmt, FmtArgs valueArgs,
                                std::size_t cch, const char* fmt, FmtArgs args, BOOL bNoFile)
 {
     if (!Ok()) return Result();
-    char buf[512];
-    if (cch > sizeof(buf)) cch = sizeof(buf);
-    HRESULT hr = VFormat(buf, cch, fmt, args);
-    if (FAILED(hr)) {
-        TraceA("ERROR UNI(CC-Klassen):  Separate() Puffer zu klein fuer |%s| \r\n", fmt);
-        return Fail(hr);
-    }
-    hr = Fail(SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch)),
-                       m_bPrintData, FALSE, bNoFile));
+    HRESULT hr = SendRecord("Separate", cch, fmt, args, nullptr, bNoFile);
     if (FAILED(hr)) return hr;
     if (!m_comments || !comment) return Fail(SendeKommentar(m_pdevobj, m_pUniDrv, ""));
     char value[100];
@@ -90,15 +88,7 @@ HRESULT RecordWriter::Separate(const char* comment, const char* valueFmt, FmtArg
 HRESULT RecordWriter::Bare(std::size_t cch, const char* fmt, FmtArgs args)
 {
     if (!Ok()) return Result();
-    char buf[512];
-    if (cch > sizeof(buf)) cch = sizeof(buf);
-    HRESULT hr = VFormat(buf, cch, fmt, args);
-    if (FAILED(hr)) {
-        TraceA("ERROR UNI(CC-Klassen):  Bare() Puffer zu klein fuer |%s| \r\n", fmt);
-        return Fail(hr);
-    }
-    return Fail(
-        SendData(m_pdevobj, m_pUniDrv, buf, static_cast<DWORD>(Length(buf, cch)), m_bPrintData));
+    return SendRecord("Bare", cch, fmt, args, nullptr, FALSE);
 }
 
 HRESULT RecordWriter::LineEnd()

@@ -80,6 +80,11 @@ public:
 
 private:
     HRESULT Fail(HRESULT hr);
+    // Formats one record into a buffer of cch characters (512 at most), adds
+    // tail when one is given and sends it as the writer's data. who names the
+    // caller in the trace line of a record that does not fit.
+    HRESULT SendRecord(const char* who, std::size_t cch, const char* fmt, FmtArgs args,
+                       const char* tail, BOOL bNoFile);
 
     void TakeJob(const JobContext& ctx);
 
