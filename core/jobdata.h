@@ -25,6 +25,7 @@ constexpr DWORD RGBBUFFER_SIZE = 3072;
 constexpr DWORD GRAPHBUF_SIZE = 768;
 constexpr DWORD KVBBBUFFER_SIZE = 2096;       // the text module's KVBBBuffer must fit
 constexpr DWORD BILDVERARBEITUNG_SIZE = 128;  // the page image record must fit
+constexpr DWORD DOCDATEN_SIZE = 52;
 
 // Names, registry keys, print files and the log.
 struct TreiberPfadDatei {
@@ -141,18 +142,39 @@ struct DruckDaten {
     // no bellmark parameters are sent.
     DWORD bKeineGerParam;
     DWORD bKeineBellmarkParam;
+    // Text: vector fonts are looked up for TrueType faces (set at job start
+    // with bUseInternalTTF: the settings' TrueType switch is the job's
+    // vector-font switch), a recall text was met on the page (its fields go
+    // out bare), and the counter of scan fields.
+    DWORD bVektorSchrift;
+    DWORD bRecallText;
+    DWORD dwScanZaehler;
 };
 
 // Document data.
 struct DocDaten {
-    DWORD dwRotation;
+    // The public devmode's paper width, length (tenths of a millimetre) and
+    // orientation (1 portrait, 2 landscape), copied by every text call.
+    SHORT dmPaperWidth;
+    SHORT dmPaperLength;
+    SHORT dmOrientation;
+    WORD wReserved;
+    DWORD dwRotate;  // quarter turns added to the next field; 1 also rotates the document
     DWORD bInvers;
     DWORD dwNo_FBC;       // no print start is sent
     DWORD bSingleCut;     // single-cut request of the page end
     DWORD bFormFeed;      // form-feed request of the page end
     DWORD bDirectOutput;  // direct-output (recall) job
-    DWORD dwReserved[7];
+    // One-shot values of the next field and the direct-output switches of
+    // the text: dwFusspunkt is appended to the next field, dwInvers prints
+    // the next vector text inverse, dwDirectWO_AM_BM sends text without
+    // field records, bRecallSchalter marks that a recall text switched it on.
+    DWORD dwFusspunkt;
+    DWORD dwInvers;
+    DWORD dwDirectWO_AM_BM;
+    DWORD bRecallSchalter;
 };
+static_assert(sizeof(DocDaten) <= DOCDATEN_SIZE);
 
 // The band parts, the page image record and the pending text collections
 // are laid out by the raster and text modules that own them.

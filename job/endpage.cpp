@@ -135,7 +135,7 @@ void OpenPageEnd(const JobContext& ctx, RecordWriter& w)
         JobLog(ctx.Device(),
                "\r\n [END_PAGE] Achtung, Probleme mit Devmode-Struktur. Bitte ein Treiber-Reset "
                "druchführen.");
-    if (ctx.Doc()->dwRotation == 1)
+    if (ctx.Doc()->dwRotate == 1)
         w.Joined("\t// !rotate \r\n \r\n", "%cFCDN--r1-------%c", {w.cStart(), w.cEnd()});
 }
 

@@ -53,6 +53,7 @@
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "job/labellayout.h"
+#include "objects/kvbb.h"
 #include "options/deviceparam.h"
 #include "platform/platform.h"
 #include "raster/bandcapture.h"
@@ -536,6 +537,10 @@ void Switches(JobContext& ctx, Findings& found)
     }
     if (d->dwDocFeatures & DOC_FEATURE_UTF8) d->bUTF8 = 1;
     t->bUseInternalTTF = pKX->wTTFverwenden == 0 ? 1 : 0;
+    // The settings' TrueType switch is also the job's vector-font switch, and
+    // the model's UTF-8 feature the text's UTF-8 switch.
+    d->bVektorSchrift = t->bUseInternalTTF;
+    t->bSH3 = d->bUTF8;
     d->bEndCut =
         (d->dwAusstattung & P_OPTIONS_CUTTER) &&
         (pKX->cutter_dwMode == 6 || (pKX->cutter_dwMode == 4 && pKX->cutter_wControlMode == 0));
@@ -839,12 +844,22 @@ void RasterPreparation(JobContext& ctx)
     }
 }
 
-// The character buffer of the text collections and the vector-font limits.
+// The character buffer of the text collections, the colour state of the
+// text hook and the vector-font limits.
 void TextPreparation(JobContext& ctx)
 {
-    // The text module hands the areas of this buffer to its collections
-    // when it lays out pKVBBBuffer.
     ctx.Job()->pZeichenBuffer = NewMember<BYTE>(ctx, ZEICHENBUFFER_SIZE, u"pZeichenBuffer");
+    if (KVBBBuffer* kv = ctx.Job()->pKVBBBuffer) {
+        AttachTextAreas(kv, ctx.Job()->pZeichenBuffer);
+        // The text hook matches text colours against the ribbon colours of
+        // the ribbon-colour bitmap's table.
+        if (const Bildverarbeitung* bv = ctx.Job()->pBildverarbeitung) {
+            kv->dwFarbmodus = bv->dwFarbmodus;
+            if (ctx.Data() && (ctx.Data()->dwDocFeatures & DOC_FEATURE_QUALITY))
+                kv->pRibbonPalette = bv->prgbqColour;
+            kv->dwPaletteColours = ctx.Device()->cPalColors;
+        }
+    }
     Treiberstrukturen* t = ctx.Settings();
     if (!t || ctx.Devmode()->wAnzahlFonts == 0) return;
     for (auto [name, target] : {std::pair{reg::kVectorFontMin, &t->dwVectorFontMin},
@@ -860,7 +875,7 @@ void TextPreparation(JobContext& ctx)
 void CreateJobBlocks(JobContext& ctx)
 {
     KX_POP* op = ctx.Job();
-    op->pDocDaten = NewMember<DocDaten>(ctx, sizeof(DocDaten), u"pDocDaten");
+    op->pDocDaten = NewMember<DocDaten>(ctx, DOCDATEN_SIZE, u"pDocDaten");
     op->pBildanteile = NewMember<Bildanteile>(ctx, BILDANTEILE_SIZE, u"pBildanteile");
     op->pKVBBBuffer = NewMember<KVBBBuffer>(ctx, KVBBBUFFER_SIZE, u"pKVBBBuffer");
     // The language setting 9 means a printer that gets no print start.

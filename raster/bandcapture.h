@@ -30,20 +30,9 @@
 #pragma once
 
 #include "core/oempdev.h"
+#include "core/pageparts.h"
 #include "raster/pageimage.h"
 #include "settings/models.h"
-
-// The band parts of the page (pOp->pBildanteile): how many bands are stored
-// and, per band, the page height reached after it and the page width at it.
-// Entries are recorded at index wBildTeile after the band is counted, so the
-// first band of a page lands at index 1.
-constexpr int kMaxBildTeile = 150;
-struct Bildanteile {
-    WORD wBildTeile;
-    DWORD iBildTeilePosY[kMaxBildTeile];
-    DWORD iBildTeilePosX[kMaxBildTeile];
-};
-static_assert(sizeof(Bildanteile) <= BILDANTEILE_SIZE);
 
 namespace kx {
 

@@ -21,7 +21,7 @@ TEST_F(JobTest, RotateRecordAndLinePathEnd)
     ASSERT_EQ(StartJob(), S_OK);
     StartDoc();
     EXPECT_EQ(Cmd(kx::CMDID_START_PAGE), S_OK);
-    op().pDocDaten->dwRotation = 1;
+    op().pDocDaten->dwRotate = 1;
     EXPECT_EQ(Cmd(kx::CMDID_END_PAGE), S_OK);
     EndJob();
     EXPECT_TRUE(BytesEqual(std::string(kStart) + "^FBBA--r00001---_"
