@@ -13,4 +13,8 @@ namespace kx {
 // records. Nothing is collected yet: it sends nothing and returns S_OK.
 HRESULT SendCommands(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv);
 
+// Finishes the command collected last. Nothing is collected yet: it does
+// nothing.
+void CheckKommandoBuffer(OEM_PDEV* pOemPDev, KX_DEVMODE* pKX_Devmode);
+
 }  // namespace kx

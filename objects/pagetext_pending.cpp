@@ -19,7 +19,7 @@ void DeletePrnObject(OEM_PDEV*) {}
 
 void CheckBarcodeBuffer(OEM_PDEV*, KX_DEVMODE*) {}
 
-void CheckBuffer_VectorBitmap(OEM_PDEV*, KX_DEVMODE*, int) {}
+void CheckKommandoBuffer(OEM_PDEV*, KX_DEVMODE*) {}
 
 HRESULT SendCommands(PDEVOBJ, IPrintOemDriverUni*)
 {

@@ -1,17 +1,19 @@
-// Variable fields and placeholders: not built yet. Printer-resident and
-// vector-font text with placeholders (date, time, serial numbers, user and
-// computer names, linked fields) is not collected today; it goes back to the
-// driver host and prints in the raster. The page end's call below finds
-// nothing and sends nothing (objects/pagetext_pending.cpp). Variable fields
-// come with later work.
+// Variable fields: text drawn in printer fonts or vector fonts that starts a
+// field (a printer function "=..." or a placeholder) is collected across its
+// runs and finished here, when a line jump, another font class or the page
+// end ends the collection.
+//
+// Finishing creates the field from the collected text as it stands, at the
+// position and with the description of its first run. Placeholders are not
+// replaced yet: the printer receives them as drawn.
 #pragma once
 
 #include "core/oempdev.h"
 
 namespace kx {
 
-// Page end: finishes one collection (1 the bitmap-font buffer, 0 the vector
-// buffer). Both are always empty yet, so it does nothing.
+// Finishes one collection (1 the bitmap-font collection, 0 the vector
+// collection) and empties it. Nothing when it holds no text.
 void CheckBuffer_VectorBitmap(OEM_PDEV* pOemPDev, KX_DEVMODE* pKX_Devmode, int iSelector);
 
 }  // namespace kx
