@@ -9,9 +9,9 @@
 
 namespace kx {
 
-// Device code pages 1 to 7 (KX_DEVMODE::wCodepage): the byte in the ANSI code
-// page that the printer's character set puts at each position. Null for 0
-// and for values above 7.
+// Device code pages 1 to 7 (KX_DEVMODE::wCodepage): 256 bytes that take each
+// byte of the ANSI code page (Windows-1252) to the byte of the same character
+// in the printer's character set. Null for 0 and for values above 7.
 const unsigned char* CodePageTable(WORD wCodepage);
 
 // Each UTF-16 unit of text becomes one to three UTF-8 bytes (surrogate
