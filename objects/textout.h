@@ -10,6 +10,8 @@
 // text lines of the information log.
 #pragma once
 
+#include <string>
+
 #include "core/oempdev.h"
 #include "platform/unidrv.h"
 
