@@ -149,6 +149,11 @@ struct DruckDaten {
     DWORD bVektorSchrift;
     DWORD bRecallText;
     DWORD dwScanZaehler;
+    // Several rows of labels (the devmode's wMehrereReihen): the object list
+    // output counts every row copy it sends and numbers the copies' fields
+    // with a running counter of its own. Both run on over the job.
+    DWORD dwReihenKopien;
+    DWORD dwReihenFeldNr;
 };
 
 // Document data.
