@@ -130,11 +130,58 @@ Colour ColourValue(const Node& n)
     return (b << 16) | (g << 8) | r;
 }
 
-TextItem ReadText(const Node& n)
+// A rectangle [left, top, right, bottom] in dots.
+std::array<std::int32_t, 4> RectValue(const Node& n)
 {
-    n.ExpectObject({"text", "font", "device_font", "x", "y", "height", "width", "advance",
-                    "positions", "direction", "bold", "italic", "weight", "colour", "color",
-                    "opaque", "enum_batch"});
+    std::vector<Node> r = n.Items();
+    if (r.size() != 4) n.Fail("must be [left, top, right, bottom]");
+    std::array<std::int32_t, 4> rect{};
+    for (int i = 0; i < 4; ++i) rect[i] = static_cast<std::int32_t>(r[i].Int(-100000, 100000));
+    return rect;
+}
+
+// The direction flags of the string object: "none", or one name or a list
+// of "horizontal", "vertical", "reversed".
+std::uint32_t AccelValue(const Node& n)
+{
+    std::vector<Node> names;
+    if (n.IsString())
+        names.push_back(n);
+    else
+        names = n.Items();
+    std::uint32_t flags = 0;
+    for (const Node& item : names) {
+        std::string s = item.Str();
+        if (s == "none" && names.size() == 1) return 0;
+        std::uint32_t bit = s == "horizontal" ? kAccelHorizontal
+                            : s == "vertical" ? kAccelVertical
+                            : s == "reversed" ? kAccelReversed
+                                              : 0;
+        if (!bit)
+            item.Fail(
+                "must be \"horizontal\", \"vertical\" or \"reversed\" (or \"none\" "
+                "alone; got " +
+                item.Show() + ")");
+        flags |= bit;
+    }
+    return flags;
+}
+
+TextItem ReadText(const Node& n, bool inPage)
+{
+    // A replayed call has no bands to follow: after_band belongs to pages.
+    if (inPage)
+        n.ExpectObject({"text",         "font",        "device_font", "x",          "y",
+                        "height",       "width",       "advance",     "positions",  "direction",
+                        "bold",         "italic",      "weight",      "colour",     "color",
+                        "solid_colour", "solid_color", "opaque",      "background", "accel",
+                        "enum_batch",   "after_band"});
+    else
+        n.ExpectObject({"text",         "font",        "device_font", "x",          "y",
+                        "height",       "width",       "advance",     "positions",  "direction",
+                        "bold",         "italic",      "weight",      "colour",     "color",
+                        "solid_colour", "solid_color", "opaque",      "background", "accel",
+                        "enum_batch"});
     TextItem t;
     t.where = n.where();
     t.text = n.Need("text").WStr();
@@ -171,14 +218,19 @@ TextItem ReadText(const Node& n)
     if (auto w = n.Get("weight")) t.weight = static_cast<std::int32_t>(w->Int(1, 1000));
     if (auto c = n.Get("colour")) t.colour = ColourValue(*c);
     if (auto c = n.Get("color")) t.colour = ColourValue(*c);
-    if (auto o = n.Get("opaque")) {
-        std::vector<Node> r = o->Items();
-        if (r.size() != 4) o->Fail("must be [left, top, right, bottom]");
-        t.opaque = std::array<std::int32_t, 4>{};
-        for (int i = 0; i < 4; ++i)
-            (*t.opaque)[i] = static_cast<std::int32_t>(r[i].Int(-100000, 100000));
+    for (const char* key : {"solid_colour", "solid_color"}) {
+        auto c = n.Get(key);
+        if (!c) continue;
+        if (n.Get("colour") || n.Get("color"))
+            c->Fail("give either a colour or the brush's solid colour, not both");
+        t.solidColour = static_cast<std::uint32_t>(c->Int(0, UINT32_MAX));
     }
+    if (auto o = n.Get("opaque")) t.opaque = RectValue(*o);
+    if (auto b = n.Get("background")) t.background = RectValue(*b);
+    if (auto a = n.Get("accel")) t.accel = AccelValue(*a);
     if (auto e = n.Get("enum_batch")) t.enumBatch = static_cast<std::uint32_t>(e->Int(1, 4096));
+    if (auto b = n.Get("after_band"))
+        t.afterBand = static_cast<std::uint32_t>(b->Int(0, 150));  // a page's most bands
     return t;
 }
 
@@ -200,7 +252,11 @@ JobPage ReadPage(const Node& n, const fs::path& dir)
     }
     ReadRaster(n, &p.raster);
     if (auto t = n.Get("text"))
-        for (const Node& item : t->Items()) p.text.push_back(ReadText(item));
+        for (const Node& item : t->Items()) {
+            p.text.push_back(ReadText(item, true));
+            if (p.text.back().afterBand && p.image.empty())
+                item.Need("after_band").Fail("needs the page's \"image\": it follows its bands");
+        }
     if (p.image.empty() && p.text.empty()) n.Fail("a page needs an \"image\" or \"text\"");
     return p;
 }
@@ -288,7 +344,7 @@ JobEvent ReadEvent(const Node& n, const fs::path& dir)
         std::optional<std::int32_t> want;
         if (auto x = n.Get("expect")) want = static_cast<std::int32_t>(x->Bool());
         item.erase("expect");
-        e.text = ReadText(Node(item, n.where()));
+        e.text = ReadText(Node(item, n.where()), false);
         e.expect = want;
     } else if (call == "Escape") {
         n.ExpectObject({"call", "escape", "expect"});

@@ -57,9 +57,23 @@ struct TextItem {
     bool italic = false;         // simulated italic
     std::int32_t weight = 400;   // weight of the face itself
     Colour colour = 0;
-    std::optional<std::array<std::int32_t, 4>> opaque;  // opaque rectangle l, t, r, b
+    std::optional<std::uint32_t> solidColour;  // the brush's iSolidColor as given, unconverted
+    std::optional<std::array<std::int32_t, 4>> opaque;      // opaque rectangle l, t, r, b
+    std::optional<std::array<std::int32_t, 4>> background;  // STROBJ rclBkGround l, t, r, b
+    // The string object's direction flags (SO_HORIZONTAL, SO_VERTICAL,
+    // SO_REVERSED) in place of those that follow from the direction; 0: none.
+    std::optional<std::uint32_t> accel;
     std::uint32_t enumBatch = 0;  // glyphs per STROBJ_bEnumPositionsOnly batch (0: all)
+    // Pages only: the call comes after this many bands of the page's image
+    // (0: before the first), with positions taken relative to the next band;
+    // absent: after the whole image, in page positions.
+    std::optional<std::uint32_t> afterBand;
 };
+
+// The string object's direction flags.
+constexpr std::uint32_t kAccelHorizontal = 0x400;  // SO_HORIZONTAL
+constexpr std::uint32_t kAccelVertical = 0x800;    // SO_VERTICAL
+constexpr std::uint32_t kAccelReversed = 0x1000;   // SO_REVERSED
 
 enum class RasterPath { Auto, Image, Lines };
 

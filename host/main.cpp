@@ -82,6 +82,7 @@ void PrintSummary(const Args& args, const RunReport& r, bool wroteOutput)
         std::cerr << "  fields    " << r.textsTaken << " of " << Plural(r.texts, "text", "texts")
                   << " taken as printer fields, " << r.textsHandedBack
                   << " handed back to the host\n";
+        for (const std::string& t : r.taken) std::cerr << "            taken: " << t << "\n";
         for (const std::string& t : r.handedBack) std::cerr << "            back: " << t << "\n";
     }
     if (wroteOutput) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -92,13 +93,18 @@ private:
     bool CommandCallback(std::uint32_t id, std::vector<DWORD> params, const std::string& where,
                          std::optional<HRESULT> expect = {});
     bool StartDoc(DWORD jobId, const std::u16string& document, std::optional<HRESULT> expect = {});
+    // afterBand runs after each band with the number of bands handed over
+    // so far and the rows (columns) they reach; false stops the bands.
+    using AfterBand = std::function<bool(unsigned bands, int reached)>;
     bool Bands(const Image& img, int bits, int bandHeight, bool blankBands, bool landscape,
                const std::string& where, std::optional<std::pair<int, int>> only = {},
-               std::optional<HRESULT> expect = {});
+               std::optional<HRESULT> expect = {}, const AfterBand& afterBand = {});
     bool Lines(const Image& img, const std::string& where, std::optional<HRESULT> expect = {});
     bool FilterGraphics(std::vector<std::uint8_t> line, const std::string& where,
                         std::optional<HRESULT> expect = {});
-    bool Text(const TextItem& item, std::optional<BOOL> expect = {});
+    bool Text(const TextItem& item, std::optional<BOOL> expect = {}, POINTL origin = {0, 0});
+    std::string FontOf(const TextItem& item) const;
+    std::string HandedBackReason(const TextItem& item) const;
     bool DisableDevice(const std::string& where, std::optional<HRESULT> expect = {});
 
     void RunPages();
@@ -137,6 +143,7 @@ private:
     DEVINFO devInfo_{};
     Surface surface_;
     bool deviceEnabled_ = false;
+    bool jobOpen_ = false;  // between a START_JOB that succeeded and END_JOB
     std::string disabledAt_;
     ULONG fontUniq_ = 1;
     bool stopped_ = false;
@@ -205,6 +212,10 @@ void Session::CheckImages()
         if (p.image.empty()) continue;
         const Image& img = ImageOf(p.image);
         if (!settings_.model.imagePath) {
+            for (const TextItem& t : p.text)
+                if (t.afterBand)
+                    throw JobError(t.where +
+                                   ".after_band: the page goes the line path, which has no bands");
             if (p.raster.bits && p.raster.bits != 1)
                 throw JobError(p.where + ".bits: the line path delivers one-bit lines only");
             if ((img.width + 7) / 8 > static_cast<int>(kMaxLineBytes))
@@ -222,6 +233,11 @@ void Session::CheckImages()
                            std::to_string(band) + (landscape ? " columns" : " rows") +
                            " are more than the " + std::to_string(kMaxBandsPerPage) +
                            " a page can have; raise band_height");
+        for (const TextItem& t : p.text)
+            if (t.afterBand && *t.afterBand > static_cast<std::uint32_t>(count))
+                throw JobError(t.where + ".after_band: the page has " + std::to_string(count) +
+                               (count == 1 ? " band" : " bands") + " (got " +
+                               std::to_string(*t.afterBand) + ")");
     }
     if (job_.events)
         for (const JobEvent& e : *job_.events) check(e.image, e.where);
@@ -478,6 +494,8 @@ bool Session::CommandCallback(std::uint32_t id, std::vector<DWORD> params, const
     if (!where.empty()) what = where + ": " + what;
     HRESULT hr = uni_->CommandCallback(&devobj_, id, static_cast<DWORD>(params.size()),
                                        params.empty() ? nullptr : params.data(), &result);
+    if (id == 1 && SUCCEEDED(hr)) jobOpen_ = true;
+    if (id == 6) jobOpen_ = false;
     if (id == 3 && SUCCEEDED(hr)) ++r_.pagesStarted;
     if (id == 4 && SUCCEEDED(hr)) ++r_.pagesEnded;
     return Check(what, hr, expect);
@@ -500,8 +518,9 @@ bool Session::StartDoc(DWORD jobId, const std::u16string& document, std::optiona
 
 bool Session::Bands(const Image& img, int bits, int bandHeight, bool blankBands, bool landscape,
                     const std::string& where, std::optional<std::pair<int, int>> only,
-                    std::optional<HRESULT> expect)
+                    std::optional<HRESULT> expect, const AfterBand& afterBand)
 {
+    unsigned handed = 0;
     const int span = landscape ? img.width : img.height;
     const int dpi = settings_.model.dpi;
     // The band's colour table as the driver host passes it.
@@ -547,6 +566,7 @@ bool Session::Bands(const Image& img, int bits, int bandHeight, bool blankBands,
         if (!Check(what, hr, expect)) return false;
         if (SUCCEEDED(hr) && !result)
             r_.warnings.push_back(what + " handed the band back to the host");
+        if (afterBand && !afterBand(++handed, at + size)) return false;
     }
     return true;
 }
@@ -589,22 +609,57 @@ bool Session::Lines(const Image& img, const std::string& where, std::optional<HR
     return true;
 }
 
-bool Session::Text(const TextItem& item, std::optional<BOOL> expect)
+// The font of a text item as the summary names it.
+std::string Session::FontOf(const TextItem& item) const
 {
-    TextCall call(item, surface_, fontUniq_++);
+    if (item.deviceFont)
+        return "device font " + std::to_string(item.deviceFont) +
+               (item.face.empty() ? "" : " \"" + Utf8(item.face) + "\"");
+    return "TrueType face \"" + Utf8(item.face) + "\"";
+}
+
+// Why a text came back, as far as the host can tell: the plug-in does not
+// say, so the reason is read from the item's font and the devmode switches
+// that send a whole font class to the raster.
+std::string Session::HandedBackReason(const TextItem& item) const
+{
+    // Outside a job the plug-in has no per-job records and hands back all.
+    if (!jobOpen_) return "outside a job";
+    KX_DEVMODE dm{};
+    std::memcpy(&dm, privateOut_.data(), std::min(privateOut_.size(), sizeof(dm)));
+    if (item.deviceFont) {
+        if (dm.wBMPverwenden)
+            return "device fonts are drawn as graphics (wBMPverwenden " +
+                   std::to_string(dm.wBMPverwenden) + ")";
+        return "not taken as a printer font field";
+    }
+    if (!HasValidMarker(dm)) return "the devmode has no valid marker";
+    if (dm.wTTFverwenden)
+        return "vector fonts are off (wTTFverwenden " + std::to_string(dm.wTTFverwenden) +
+               ") and it is no barcode font";
+    return "not taken as a vector or barcode font";
+}
+
+bool Session::Text(const TextItem& item, std::optional<BOOL> expect, POINTL origin)
+{
+    TextCall call(item, surface_, fontUniq_++, origin);
     gdi_.currentText = item.where;
     std::size_t before = gdi_.handedBack.size();
     BOOL ok = call.Draw(textOut_);
     gdi_.currentText.clear();
     ++r_.texts;
     bool handedBack = gdi_.handedBack.size() > before;
+    std::string named = item.where + ": \"" + Utf8(item.text) + "\" (" + FontOf(item);
     if (handedBack) {
         ++r_.textsHandedBack;
-        r_.handedBack.push_back(item.where + ": \"" + Utf8(item.text) + "\"");
+        r_.handedBack.push_back(named + ": " + HandedBackReason(item) + ")");
     } else if (ok) {
         ++r_.textsTaken;
+        r_.taken.push_back(named + ")");
     }
     std::string what = item.where + ": TextOut \"" + Utf8(item.text) + "\"";
+    if (origin.x || origin.y)
+        what += " (band origin " + std::to_string(origin.x) + "," + std::to_string(origin.y) + ")";
     Log(what + " -> " + (ok ? "TRUE" : "FALSE") + (handedBack ? " (handed back)" : ""));
     if (expect) {
         if ((ok ? 1 : 0) == *expect) return true;
@@ -618,6 +673,7 @@ bool Session::Text(const TextItem& item, std::optional<BOOL> expect)
 bool Session::DisableDevice(const std::string& where, std::optional<HRESULT> expect)
 {
     deviceEnabled_ = false;
+    jobOpen_ = false;
     disabledAt_ = where;
     HRESULT hr = uni_->DisablePDEV(&devobj_);
     return Check(where, hr, expect);
@@ -645,17 +701,26 @@ void Session::RunPages()
         return;
     for (const JobPage& page : job_.pages) {
         if (!go(CommandCallback(3, {}, page.where))) return;
+        // Texts placed between the bands go as the driver host draws into a
+        // band: after the bands before it, relative to where the band begins.
+        auto textsAfter = [&](unsigned bands, int reached) {
+            POINTL origin = landscape ? POINTL{reached, 0} : POINTL{0, reached};
+            for (const TextItem& t : page.text)
+                if (t.afterBand == bands && !go(Text(t, {}, origin))) return false;
+            return true;
+        };
+        if (!textsAfter(0, 0)) return;
         if (!page.image.empty()) {
             const Image& img = ImageOf(page.image);
             bool ok = settings_.model.imagePath
                           ? Bands(img, page.raster.bits ? page.raster.bits : r_.surfaceBits,
                                   BandHeight(page.raster.bandHeight), page.raster.blankBands,
-                                  landscape, page.where)
+                                  landscape, page.where, {}, {}, textsAfter)
                           : Lines(img, page.where);
-            if (!go(ok)) return;
+            if (!go(ok) || stopped_) return;
         }
         for (const TextItem& t : page.text)
-            if (!go(Text(t))) return;
+            if (!t.afterBand && !go(Text(t))) return;
         if (!go(CommandCallback(4, {}, page.where))) return;
     }
     if (!go(CommandCallback(5, {}, ""))) return;

@@ -60,8 +60,10 @@ struct RunReport {
     unsigned pagesStarted = 0, pagesEnded = 0, pagesInJob = 0;
     unsigned bands = 0, blankBands = 0, lines = 0;
     unsigned texts = 0, textsTaken = 0, textsHandedBack = 0;
-    std::vector<std::string> handedBack;  // "pages[0].text[1]: \"text\""
-    std::vector<WrittenFile> files;       // print files, logs, backups on the drives
+    // "pages[0].text[1]: \"text\" (TrueType face \"Arial\": why it came back)"
+    std::vector<std::string> handedBack;
+    std::vector<std::string> taken;  // "pages[0].text[0]: \"text\" (device font 3 \"Swiss\")"
+    std::vector<WrittenFile> files;  // print files, logs, backups on the drives
 };
 
 RunReport RunJob(const Job& job, const RunOptions& options);

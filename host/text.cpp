@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/gdi.h"
+#include "host/image.h"
 #include "host/jsonnode.h"
 
 namespace kxhost {
@@ -13,9 +14,9 @@ namespace {
 
 // STROBJ accelerator flags and IFIMETRICS constants of the engine.
 constexpr FLONG SO_FLAG_DEFAULT_PLACEMENT = 0x1;
-constexpr FLONG SO_HORIZONTAL = 0x400;
-constexpr FLONG SO_VERTICAL = 0x800;
-constexpr FLONG SO_REVERSED = 0x1000;
+constexpr FLONG SO_HORIZONTAL = kAccelHorizontal;
+constexpr FLONG SO_VERTICAL = kAccelVertical;
+constexpr FLONG SO_REVERSED = kAccelReversed;
 constexpr ULONG FM_INFO_TECH_TRUETYPE = 0x4;
 constexpr ULONG FM_INFO_TECH_OUTLINE_NOT_TRUETYPE = 0x40000;
 constexpr USHORT FM_SEL_REGULAR = 0x0040;
@@ -30,11 +31,27 @@ FWORD Fw(std::int32_t v)
     return static_cast<FWORD>(std::clamp(v, -32768, 32767));
 }
 
+RECTL Rect(const std::array<std::int32_t, 4>& r, POINTL origin)
+{
+    return {r[0] - origin.x, r[1] - origin.y, r[2] - origin.x, r[3] - origin.y};
+}
+
 }  // namespace
 
-TextCall::TextCall(const TextItem& item, Surface& surface, ULONG uniq)
+ULONG SolidColour(Colour colour, int surfaceBits)
+{
+    const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(colour & 0xFF),
+                                 static_cast<std::uint8_t>((colour >> 8) & 0xFF),
+                                 static_cast<std::uint8_t>((colour >> 16) & 0xFF)};
+    if (surfaceBits == 1) return Grey(rgb) < 128 ? 0 : 1;
+    if (surfaceBits == 8) return static_cast<ULONG>(Grey(rgb));
+    return (ULONG{rgb[0]} << 16) | (ULONG{rgb[1]} << 8) | rgb[2];
+}
+
+TextCall::TextCall(const TextItem& item, Surface& surface, ULONG uniq, POINTL origin)
     : surface_(surface), text_(item.text)
 {
+    const std::int32_t x0 = item.x - origin.x, y0 = item.y - origin.y;
     const std::int32_t height = item.height;
     const std::int32_t width = item.width ? item.width : std::max(1, height / 2);
     const std::int32_t advance = item.advance ? *item.advance : width;
@@ -48,22 +65,22 @@ TextCall::TextCall(const TextItem& item, Surface& surface, ULONG uniq)
         g.hg = text_[i];
         g.pgdf = nullptr;
         if (!item.positions.empty()) {
-            g.ptl = {item.positions[i].first, item.positions[i].second};
+            g.ptl = {item.positions[i].first - origin.x, item.positions[i].second - origin.y};
             continue;
         }
         auto step = static_cast<std::int32_t>(i) * advance;
         switch (item.direction) {
             case 90:
-                g.ptl = {item.x, item.y - step};
+                g.ptl = {x0, y0 - step};
                 break;
             case 180:
-                g.ptl = {item.x - step, item.y};
+                g.ptl = {x0 - step, y0};
                 break;
             case 270:
-                g.ptl = {item.x, item.y + step};
+                g.ptl = {x0, y0 + step};
                 break;
             default:
-                g.ptl = {item.x + step, item.y};
+                g.ptl = {x0 + step, y0};
                 break;
         }
     }
@@ -95,11 +112,16 @@ TextCall::TextCall(const TextItem& item, Surface& surface, ULONG uniq)
     }
 
     string_.cGlyphs = static_cast<ULONG>(glyphs_.size());
-    string_.flAccel = (item.direction == 0 || item.direction == 180) ? SO_HORIZONTAL : SO_VERTICAL;
-    if (item.direction == 180 || item.direction == 90) string_.flAccel |= SO_REVERSED;
+    if (item.accel) {
+        string_.flAccel = *item.accel;
+    } else {
+        string_.flAccel =
+            (item.direction == 0 || item.direction == 180) ? SO_HORIZONTAL : SO_VERTICAL;
+        if (item.direction == 180 || item.direction == 90) string_.flAccel |= SO_REVERSED;
+    }
     if (item.positions.empty()) string_.flAccel |= SO_FLAG_DEFAULT_PLACEMENT;
     string_.ulCharInc = item.advance && item.positions.empty() ? static_cast<ULONG>(a) : 0;
-    string_.rclBkGround = box;
+    string_.rclBkGround = item.background ? Rect(*item.background, origin) : box;
     // With a batch size the positions are only available by enumeration.
     string_.pgp = item.enumBatch ? nullptr : glyphs_.data();
     string_.pwszOrg = text_.data();
@@ -171,13 +193,15 @@ TextCall::TextCall(const TextItem& item, Surface& surface, ULONG uniq)
     GdiHost::Get().AddFont(&font_, reinterpret_cast<IFIMETRICS*>(base));
 
     clip_.iUniq = 0;
-    clip_.rclBounds = surface.page;
+    clip_.rclBounds = {surface.page.left - origin.x, surface.page.top - origin.y,
+                       surface.page.right - origin.x, surface.page.bottom - origin.y};
     clip_.iDComplexity = DC_TRIVIAL;
-    fore_.iSolidColor = item.colour;
-    back_.iSolidColor = 0x00FFFFFF;
+    fore_.iSolidColor =
+        item.solidColour ? *item.solidColour : SolidColour(item.colour, surface.bits);
+    back_.iSolidColor = SolidColour(0x00FFFFFF, surface.bits);
     if (item.opaque) {
         hasOpaque_ = true;
-        opaque_ = {(*item.opaque)[0], (*item.opaque)[1], (*item.opaque)[2], (*item.opaque)[3]};
+        opaque_ = Rect(*item.opaque, origin);
     }
 }
 

@@ -23,9 +23,19 @@ struct Surface {
     RECTL page{};  // the printable page in dots
 };
 
+// The brush's iSolidColor for a colour on this surface: on the 24-bit
+// surface the colour itself in the PAL_BGR layout of its palette (blue in
+// the low byte: 0x00RRGGBB); on the 8-bit surface the index of the nearest
+// grey of the device's grey palette (the grey level); on the 1-bit surface
+// 0 (black) below grey level 128, else 1 (white), the band's two-colour
+// table.
+ULONG SolidColour(Colour colour, int surfaceBits);
+
 class TextCall {
 public:
-    TextCall(const TextItem& item, Surface& surface, ULONG uniq);
+    // origin: where the band being drawn begins on the page; every position
+    // and rectangle of the item is handed over relative to it.
+    TextCall(const TextItem& item, Surface& surface, ULONG uniq, POINTL origin = {0, 0});
     ~TextCall();
     TextCall(const TextCall&) = delete;
     TextCall& operator=(const TextCall&) = delete;

@@ -78,7 +78,7 @@ TEST_F(RealPlugin, ValueCallbacksOutsideAJobWriteNothing)
     // engine calls, and the module lets go of everything.
     EXPECT_TRUE(r.warnings.empty()) << r.warnings[0];
     ASSERT_EQ(r.handedBack.size(), 1u);
-    EXPECT_EQ(r.handedBack[0], "events[8]: \"back\"");
+    EXPECT_EQ(r.handedBack[0], "events[8]: \"back\" (TrueType face \"Arial\": outside a job)");
     EXPECT_TRUE(r.files.empty());
 }
 

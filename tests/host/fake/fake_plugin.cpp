@@ -10,9 +10,9 @@
 #include <cstring>
 #include <string>
 
+#include "core/devmode.h"
 #include "platform/platform.h"
 #include "platform/unidrv.h"
-#include "core/devmode.h"
 
 namespace {
 
@@ -99,8 +99,8 @@ BOOL KX_STDCALL FakeTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* 
     const auto* base = reinterpret_cast<const BYTE*>(ifi);
     const auto* face = reinterpret_cast<const WCHAR*>(base + ifi->dpwszFaceName);
     char hex[64];
-    std::snprintf(hex, sizeof(hex), " type=0x%X fore=0x%06X",
-                  static_cast<unsigned>(pfo->flFontType),
+    std::snprintf(hex, sizeof(hex), " type=0x%X accel=0x%X fore=0x%06X",
+                  static_cast<unsigned>(pfo->flFontType), static_cast<unsigned>(pstro->flAccel),
                   static_cast<unsigned>(pboFore->iSolidColor));
     line += " batches=" + batches + " at" + positions + " face=" + Utf8(face, 32) +
             " iFace=" + Num(pfo->iFace) + hex + " em=" + Num(ifi->fwdUnitsPerEm) +
