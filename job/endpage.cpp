@@ -490,6 +490,9 @@ void EndLabel(const JobContext& ctx)
     d->wSeitennummer = 0;
     d->wPagesSincePrintStart = 0;
     d->dwFields = 0;
+    // Row copies number their fields from 1 again after each print start.
+    d->dwReihenKopien = 0;
+    d->dwReihenFeldNr = 0;
 }
 
 // A page under a common print start: an empty page is skipped (the printer

@@ -519,7 +519,9 @@ PrnObject* CreatePrnObject(OEM_PDEV* pOemPDev, const char* pszText, POINTL pt,
         return nullptr;
     }
     obj->pszSendData = out.Release();
-    ++pOemPDev->iNewZaehler;
+    // Every block of the object is counted: the deletion lowers the count
+    // once for the object and once for its text.
+    pOemPDev->iNewZaehler += obj->pszSendData ? 2 : 1;
     // Text sent directly is no field: DrawGlyphs counts every object, so
     // the count is taken back here.
     if (bDirect) --counter;
