@@ -703,10 +703,12 @@ void Session::RunPages()
         if (!go(CommandCallback(3, {}, page.where))) return;
         // Texts placed between the bands go as the driver host draws into a
         // band: after the bands before it, relative to where the band begins.
+        // A text without a place goes before the first band, in page
+        // coordinates, as on a page the host renders in one piece.
         auto textsAfter = [&](unsigned bands, int reached) {
             POINTL origin = landscape ? POINTL{reached, 0} : POINTL{0, reached};
             for (const TextItem& t : page.text)
-                if (t.afterBand == bands && !go(Text(t, {}, origin))) return false;
+                if (t.afterBand.value_or(0) == bands && !go(Text(t, {}, origin))) return false;
             return true;
         };
         if (!textsAfter(0, 0)) return;
@@ -719,8 +721,6 @@ void Session::RunPages()
                           : Lines(img, page.where);
             if (!go(ok) || stopped_) return;
         }
-        for (const TextItem& t : page.text)
-            if (!t.afterBand && !go(Text(t))) return;
         if (!go(CommandCallback(4, {}, page.where))) return;
     }
     if (!go(CommandCallback(5, {}, ""))) return;
