@@ -293,6 +293,9 @@ void Run(Reader& in)
         kx::plat::CreateDirectory(u"C:\\out");
         return new kxtest::JobPrinter(u"Fuzz label.txt", 1);
     }();
+    // The text log is appended to by every job that keeps one; a fresh one
+    // each time keeps the runs alike and the disk small.
+    kx::plat::DeleteFile(u"C:\\out\\KX Test Printer.log");
     kxhost::GdiHost& gdi = kxhost::GdiHost::Get();
     gdi.ResetRecords();
     const int uniBlocks = kx::iHAllocZaehlerUNI;
