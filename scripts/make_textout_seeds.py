@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs of fuzz_textout into corpus/textout/.
+"""Writes the seed inputs of fuzz_textout into tests/fuzz/corpus/textout/.
 
 The layout follows the byte reader of tests/fuzz/textout_fuzz.cpp; the
 indexes below are those of its face (FACE) and text (TEXT) tables. Run it
@@ -172,7 +172,7 @@ SEEDS = {
 }
 
 if __name__ == "__main__":
-    out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "textout")
+    out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "fuzz", "corpus", "textout")
     os.makedirs(out, exist_ok=True)
     for name, data in SEEDS.items():
         with open(os.path.join(out, name), "wb") as f:
