@@ -87,8 +87,10 @@ bool StartsField(const std::string& run, const KVBBBuffer& kv, const KX_DEVMODE&
 {
     if (dm.wTTFDesegm && kv.bitmap.dwSize == 0) return true;
     if (!run.empty() && run[0] == '=') return true;
-    const std::string sign = plat::WideToMultiByte(plat::kCpAcp, std::u16string_view(dm.szIdentSign, 1));
-    return !run.empty() && run[0] == '<' && !sign.empty() && run.find("<" + sign) != std::string::npos;
+    const std::string sign =
+        plat::WideToMultiByte(plat::kCpAcp, std::u16string_view(dm.szIdentSign, 1));
+    return !run.empty() && run[0] == '<' && !sign.empty() &&
+           run.find("<" + sign) != std::string::npos;
 }
 
 // Finishes the bitmap-font collection and empties it.
@@ -176,7 +178,9 @@ BOOL DeviceTextOut(OEM_PDEV* pOemPDev, STROBJ* pstro, ULONG iFont, KX_DEVMODE* p
         const int rot = GetFontParam(pstro, pgp, c, d.bLandscape_CC, nullptr, nullptr);
         POINTL pt = pgp[0].ptl;
         if (pt.x < 0 || pt.y < 0) {
-            Trace(u"UNI(ddiTextOutUni):  DeviceTextOut() --- Glyphposition außerhalb des Etikettes ---\r\n");
+            Trace(
+                u"UNI(ddiTextOutUni):  DeviceTextOut() --- Glyphposition außerhalb des Etikettes "
+                u"---\r\n");
             return TRUE;
         }
         if (ba.lGlyphPosY_Old >= 1 && ba.lGlyphPosY_Old < pt.y && !d.bLandscape_CC) {
@@ -217,9 +221,11 @@ BOOL DrawDeviceGlyphs(OEM_PDEV* pOemPDev, ULONG cGlyphs, const WCHAR* pwszText, 
 
     // A function typed in lower case still reaches the printer in capitals.
     if (coll.pText && coll.dwSize > 3 && coll.pText[0] == '=') {
-        Trace(u"UNI(ddiTextOutUni):  DrawDeviceGlyphs() erste beiden Zeichen in Großbuchstaben \r\n");
+        Trace(
+            u"UNI(ddiTextOutUni):  DrawDeviceGlyphs() erste beiden Zeichen in Großbuchstaben \r\n");
         for (int i = 1; i <= 2; ++i)
-            coll.pText[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(coll.pText[i])));
+            coll.pText[i] =
+                static_cast<char>(std::toupper(static_cast<unsigned char>(coll.pText[i])));
     }
     if (coll.dwSize > 0 && (kv.dwCurrentFont != kCurrentPrinterFont || coll.iIndex != desc.wId))
         SendCollected(pOemPDev, kv, pKX_Devmode);

@@ -72,6 +72,9 @@ struct TextCollection {
     FieldDescription desc;
 };
 
+// Colour mode of KVBBBuffer::dwFarbmodus that prints with several ribbons.
+constexpr DWORD kFarbmodusMehrfarbig = 2;
+
 struct KVBBBuffer {
     TextCollection kommando;  // dwKommandoSize is kommando.dwSize, and so on
     TextCollection vektor;

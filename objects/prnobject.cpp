@@ -1,5 +1,7 @@
 #include "objects/prnobject.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -11,15 +13,12 @@
 #include "core/units.h"
 #include "objects/textconv.h"
 #include "platform/platform.h"
+#include "settings/models.h"
 
 namespace kx {
 
 namespace {
 
-// Document feature of a job that prints with the colour ribbon.
-constexpr DWORD kDocFeatureColourFields = 0x800;
-// Colour mode of KVBBBuffer::dwFarbmodus: several ribbons.
-constexpr DWORD kFarbmodusMultiColour = 2;
 constexpr ULONG kTextColourWhite = 0xffffff;
 
 // Texts longer than this go into the standard-protocol B record, and into
@@ -38,6 +37,20 @@ constexpr std::size_t kMaxNameChars = 19;
 // text itself appears once. The buffer is twice text plus allowance.
 constexpr std::size_t kRecordAllowance = 512;
 
+// Positions come from any application: arithmetic on them is done wide
+// and brought back into the 32-bit range, never overflowing.
+LONG Clamp32(long long v)
+{
+    return static_cast<LONG>(std::clamp<long long>(v, INT32_MIN + 1, INT32_MAX));
+}
+LONG Scaled(LONG v, double factor)
+{
+    const double r = static_cast<double>(v) * factor;
+    if (!(r == r)) return 0;  // not a number
+    return static_cast<LONG>(
+        std::clamp(r, static_cast<double>(INT32_MIN + 1), static_cast<double>(INT32_MAX)));
+}
+
 DWORD OrDefaultMasterUnit(DWORD dwMasterUnit, const char16_t* who)
 {
     if (dwMasterUnit != 0) return dwMasterUnit;
@@ -54,7 +67,7 @@ bool IsExtended(const KX_POP& op)
 // ribbon colour form one of the pairs that print in colour.
 bool IsColourField(const KVBBBuffer& kv, const DruckDaten& d, const KX_DEVMODE& dm, BOOL bPrevColor)
 {
-    if (kv.dwFarbmodus != kFarbmodusMultiColour || !(d.dwDocFeatures & kDocFeatureColourFields))
+    if (kv.dwFarbmodus != kFarbmodusMehrfarbig || !(d.dwDocFeatures & DOC_FEATURE_COLORPRINT))
         return false;
     const ULONG c = bPrevColor ? kv.ulPrevTextColor : kv.ulTextColor;
     const WORD f = dm.wFarbband;
@@ -280,22 +293,23 @@ Placement Place(const DruckDaten& d, DocDaten& doc, const KX_DEVMODE& dm,
     const LONG lm = static_cast<LONG>(static_cast<long long>(d.dwLabelLength) * 2540 / mu);
     const LONG x = pos.x;
     const LONG y = pos.y;
+    auto dist = [](LONG a, LONG b) { return std::abs(Clamp32(static_cast<long long>(a) - b)); };
     // An angle outside the four quarter turns moves nothing.
     Placement p{0, y, x};
     if (!d.bLandscape_CC) {
         rot += d.dwRotation_CC;
-        if (angle == 90) p = {0, std::abs(wm - x), y};
-        if (angle == 180) p = {0, std::abs(lm - y), std::abs(wm - x)};
-        if (angle == 270) p = {0, x, std::abs(lm - y)};
+        if (angle == 90) p = {0, dist(wm, x), y};
+        if (angle == 180) p = {0, dist(lm, y), dist(wm, x)};
+        if (angle == 270) p = {0, x, dist(lm, y)};
     } else {
         const bool bTurned = (dm.dwFlags & PDMFLAG_DREHEN) && dm.dwWinkel != 0;
-        if (angle == 0 || (angle == 90 && bTurned)) p = {0, x, std::abs(lm - y)};
-        if (angle == 180) p = {0, std::abs(wm - x), y};
-        if (angle == 270) p = {0, std::abs(lm - y), std::abs(wm - x)};
+        if (angle == 0 || (angle == 90 && bTurned)) p = {0, x, dist(lm, y)};
+        if (angle == 180) p = {0, dist(wm, x), y};
+        if (angle == 270) p = {0, dist(lm, y), dist(wm, x)};
     }
     rot += doc.dwRotate;
     doc.dwRotate = 0;
-    while (rot > 3) rot -= 4;
+    rot %= 4;
     p.dwRotation = rot;
 
     // Pages side by side on one label: each page's fields move by its place.
@@ -305,7 +319,11 @@ Placement Place(const DruckDaten& d, DocDaten& doc, const KX_DEVMODE& dm,
         const LONG w = bLength ? lm : wm;
         const int k = dm.wMehrereSeitenAusrichtung ? d.wSeitennummer - 1
                                                    : dm.wMehrereSeiten - d.wSeitennummer + 1;
-        if (k >= 0) p.f2 += k * w + k * dm.wMehrereSeitenAbstand * 10;
+        if (k >= 0) {
+            const long long shift = static_cast<long long>(k) * w +
+                                    static_cast<long long>(k) * dm.wMehrereSeitenAbstand * 10;
+            p.f2 = static_cast<LONG>(std::clamp<long long>(p.f2 + shift, INT32_MIN, INT32_MAX));
+        }
     }
     return p;
 }
@@ -356,8 +374,8 @@ void GetPrintObjectPos(OEM_PDEV* pOemPDev, POINTL pt, POINTL* pOut, KX_DEVMODE* 
     LONG x = pt.x;
     LONG y = pt.y;
     if (d.bSkalierung) {
-        x = static_cast<LONG>(x * d.dSkalierung);
-        y = static_cast<LONG>(y * d.dSkalierungH);
+        x = Scaled(x, d.dSkalierung);
+        y = Scaled(y, d.dSkalierungH);
     }
     const LONG headDots = static_cast<LONG>(pKX_Devmode->FixedData.dwHeadWidthByte * 8);
     const LONG headMm10 = static_cast<LONG>(static_cast<long long>(headDots) * 254 /
@@ -374,14 +392,19 @@ void GetPrintObjectPos(OEM_PDEV* pOemPDev, POINTL pt, POINTL* pOut, KX_DEVMODE* 
     LONG yOut;
     if (!d.bLandscape_CC) {
         yOut = conv(y);
-        xOut = conv(d.bCorrectXPos ? headDots : labelWidth - d.nRightMargin) - conv(x);
+        xOut = Clamp32(
+            static_cast<long long>(conv(
+                d.bCorrectXPos ? headDots
+                               : Clamp32(static_cast<long long>(labelWidth) - d.nRightMargin))) -
+            conv(x));
     } else {
         yOut = conv(x);
         xOut = conv(y);
-        if (d.bCorrectXPos) xOut += conv(headDots) - conv(labelWidth);
+        if (d.bCorrectXPos)
+            xOut = Clamp32(static_cast<long long>(xOut) + conv(headDots) - conv(labelWidth));
     }
-    pOut->x = std::abs(xOut);
-    pOut->y = std::abs(yOut);
+    pOut->x = std::abs(Clamp32(xOut));
+    pOut->y = std::abs(Clamp32(yOut));
 }
 
 void AddPrnObject(PrnObject** ppHead, PrnObject* pObject)
@@ -443,14 +466,17 @@ PrnObject* CreatePrnObject(OEM_PDEV* pOemPDev, const char* pszText, POINTL pt,
             pos = kv.ptlLastCommandPos;
             if (d.bSkalierung) {
                 if (d.bLandscape_CC)
-                    pos.x = static_cast<LONG>(pos.x * d.dSkalierung);
+                    pos.x = Scaled(pos.x, d.dSkalierung);
                 else
-                    pos.y = static_cast<LONG>(pos.y * d.dSkalierungH);
+                    pos.y = Scaled(pos.y, d.dSkalierungH);
             }
         }
         if (bColour) {
-            pos.x += static_cast<LONG>(dm.dwColorField1) * 10;
-            pos.y += static_cast<LONG>(dm.dwColorField2) * 10;
+            // The offsets are signed tenths of a millimetre.
+            pos.x =
+                Clamp32(pos.x + static_cast<long long>(static_cast<LONG>(dm.dwColorField1)) * 10);
+            pos.y =
+                Clamp32(pos.y + static_cast<long long>(static_cast<LONG>(dm.dwColorField2)) * 10);
         }
         const WORD wType = GetPrnObjectType(&desc, &doc.dwInvers);
         const Placement p = Place(d, doc, dm, desc, pos);
@@ -503,8 +529,8 @@ PrnObject* CreatePrnObject(OEM_PDEV* pOemPDev, const char* pszText, POINTL pt,
             out.Add("BM[]", "%c", {E});
             // Two heads: the head that does not hold the field's ribbon by
             // default is asked for.
-            if (kv.dwFarbmodus == kFarbmodusMultiColour &&
-                (d.dwDocFeatures & kDocFeatureColourFields) &&
+            if (kv.dwFarbmodus == kFarbmodusMehrfarbig &&
+                (d.dwDocFeatures & DOC_FEATURE_COLORPRINT) &&
                 (bColour ? dm.wChangeColorRibbon == 0 : dm.wChangeColorRibbon == 1))
                 out.Add("AC[]", "\r\n%cAC[%u]PH=2%c", {S, n, E});
             if ((bPrevColor ? kv.ulPrevTextColor : kv.ulTextColor) == kTextColourWhite)

@@ -24,6 +24,7 @@
 #include "objects/varfields.h"
 #include "platform/engine.h"
 #include "platform/platform.h"
+#include "settings/models.h"
 
 namespace kx {
 
@@ -83,7 +84,8 @@ private:
 bool Contains(const STROBJ* pstro, std::u16string_view what)
 {
     if (!pstro->pwszOrg) return false;
-    return std::u16string_view(pstro->pwszOrg, pstro->cGlyphs).find(what) != std::u16string_view::npos;
+    return std::u16string_view(pstro->pwszOrg, pstro->cGlyphs).find(what) !=
+           std::u16string_view::npos;
 }
 
 void LogLine(const OEM_PDEV* p, const std::string& line)
@@ -99,8 +101,9 @@ void TextToLogfile(const OEM_PDEV* p, const STROBJ* pstro, int iTrueTypeIndex, W
     if (op->pTreiberstrukturen->bLogFileEnable != 1 || !pstro->pwszOrg) return;
     const std::u16string_view text(pstro->pwszOrg, pstro->cGlyphs);
     if (iTrueTypeIndex == kLogCommandFont && text == u" ") return;
-    const std::string name = !face ? std::string() : face->empty() ? std::string("ungültig")
-                                                                    : plat::WideToMultiByte(plat::kCpAcp, *face);
+    const std::string name = !face           ? std::string()
+                             : face->empty() ? std::string("ungültig")
+                                             : plat::WideToMultiByte(plat::kCpAcp, *face);
     if (iTrueTypeIndex >= 31 && op->pTreiberstrukturen->bSH3 && wCodepage == 16) {
         std::string utf8(text.size() * 3 + 1, '\0');
         int n = static_cast<int>(text.size());
@@ -111,7 +114,7 @@ void TextToLogfile(const OEM_PDEV* p, const STROBJ* pstro, int iTrueTypeIndex, W
     }
     const KVBBBuffer& kv = *op->pKVBBBuffer;
     std::string colour;
-    if (kv.dwFarbmodus == 2 && kv.dwPaletteColours == 256)
+    if (kv.dwFarbmodus == kFarbmodusMehrfarbig && kv.dwPaletteColours == 256)
         if (const char* c = ColourName(kv.ulTextColor)) colour = std::string(" (") + c + ")";
     if (colour.empty() && bItalic) colour = " (i)";
     LogLine(p, name + colour + ": " + plat::WideToMultiByte(plat::kCpAcp, text));
@@ -124,10 +127,11 @@ void TakeTextColour(const BRUSHOBJ* pboFore, const DruckDaten& d, KVBBBuffer& kv
 {
     if (!pboFore) return;
     const ULONG c = pboFore->iSolidColor;
-    if (c > 10 && (d.dwDocFeatures & 0x800)) {
+    if (c > 10 && (d.dwDocFeatures & DOC_FEATURE_COLORPRINT)) {
         const DWORD swapped = (c & 0xFF00FF00u) | ((c & 0xFF) << 16) | ((c >> 16) & 0xFF);
         if (kv.pRibbonPalette)
-            kv.ulTextColor = RibbonColourIndex(swapped, kv.pRibbonPalette, dm.wFarbband, dm.dwColorTolerance);
+            kv.ulTextColor =
+                RibbonColourIndex(swapped, kv.pRibbonPalette, dm.wFarbband, dm.dwColorTolerance);
     } else {
         kv.ulTextColor = c;
     }
@@ -140,9 +144,10 @@ std::u16string FaceName(FONTOBJ* pfo)
     const IFIMETRICS* ifi = pfo ? engine::FONTOBJ_pifi(pfo) : nullptr;
     if (!ifi || ifi->dpwszFaceName <= 0 || static_cast<ULONG>(ifi->dpwszFaceName) >= ifi->cjThis)
         return {};
-    const auto* name = reinterpret_cast<const char16_t*>(reinterpret_cast<const BYTE*>(ifi) +
-                                                         ifi->dpwszFaceName);
-    const std::size_t room = (ifi->cjThis - static_cast<ULONG>(ifi->dpwszFaceName)) / sizeof(char16_t);
+    const auto* name =
+        reinterpret_cast<const char16_t*>(reinterpret_cast<const BYTE*>(ifi) + ifi->dpwszFaceName);
+    const std::size_t room =
+        (ifi->cjThis - static_cast<ULONG>(ifi->dpwszFaceName)) / sizeof(char16_t);
     std::size_t n = 0;
     while (n < room && n < kFaceNameChars - 1 && name[n]) ++n;
     return std::u16string(name, n);
@@ -203,7 +208,8 @@ TextOutResult InterceptTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOB
         taken = worker->Device(pstro, pfo->iFace, dm) != FALSE;
         decided = true;
     } else if (!HasValidMarker(*dm)) {
-        const std::u16string pw(dm->szPassword, std::find(dm->szPassword, std::end(dm->szPassword), 0));
+        const std::u16string pw(dm->szPassword,
+                                std::find(dm->szPassword, std::end(dm->szPassword), 0));
         Trace(u"UNI(ddiTextOutUni):  TextOut(ERROR) szPassword: %s falsch \r\n", pw.c_str());
         delete worker;
         return TextOutResult::HandBack;
@@ -211,7 +217,8 @@ TextOutResult InterceptTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOB
         // Command-font text: the collections of the other classes end here.
         // Its interpreter does not exist yet, so the text prints as graphics.
         worker->Flush({TextOutput::Bitmap, TextOutput::Vector, TextOutput::Barcode}, dm);
-        if (dm->wCrystalActive && pstro->pwszOrg) ConvertCrystalString(pstro->pwszOrg, pstro->cGlyphs);
+        if (dm->wCrystalActive && pstro->pwszOrg)
+            ConvertCrystalString(pstro->pwszOrg, pstro->cGlyphs);
         TextToLogfile(p, pstro, kLogCommandFont, dm->wCodepage, &face, false);
         if (!kv.kommando.pText) kv.kommando.dwSize = 0;
         decided = true;
@@ -221,7 +228,8 @@ TextOutResult InterceptTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOB
         // Vector and barcode text is not drawn by the printer yet: like any
         // other text that no class takes, it goes back to the host after
         // the pending collections have been finished.
-        const bool pending = kv.bitmap.dwSize || kv.vektor.dwSize || kv.barcode.dwSize || kv.kommando.dwSize;
+        const bool pending =
+            kv.bitmap.dwSize || kv.vektor.dwSize || kv.barcode.dwSize || kv.kommando.dwSize;
         if (pstro->cGlyphs > 0 && pending) {
             if (kv.bitmap.dwSize) worker->Flush({TextOutput::Bitmap}, dm);
             if (kv.vektor.dwSize) worker->Flush({TextOutput::Vector}, dm);
@@ -234,7 +242,7 @@ TextOutResult InterceptTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOB
         delete worker;
         return TextOutResult::HandBack;
     }
-    if (kv.dwFarbmodus == 2 && pboFore) kv.ulPrevTextColor = kv.ulTextColor;
+    if (kv.dwFarbmodus == kFarbmodusMehrfarbig && pboFore) kv.ulPrevTextColor = kv.ulTextColor;
     Trace(u"UNI(ddiTextOutUni):  TextOut() Ende \r\n");
     delete worker;
     return TextOutResult::Taken;
