@@ -231,8 +231,9 @@ void WriteRecallLines(const KX_POP& op, const DruckDaten& d, DWORD dwField, cons
 {
     const TreiberPfadDatei* files = op.pTreiberPfadDatei;
     if (!files || !IsValidHandle(files->hRecallFile)) return;
-    const std::string_view text =
-        nt.text.size() >= static_cast<std::size_t>(kShortTextChars) ? "" : nt.text;
+    const std::string_view text = nt.text.size() >= static_cast<std::size_t>(kShortTextChars)
+                                      ? std::string_view()
+                                      : std::string_view(nt.text);
     std::string lines;
     if (!nt.name.empty()) {
         lines = FormatString("%cBV[%s]%s%c\t// use BV ... \r\n", {d.cStart, nt.name, text, d.cEnd});
