@@ -637,7 +637,8 @@ std::string Session::HandedBackReason(const TextItem& item) const
     if (dm.wTTFverwenden)
         return "vector fonts are off (wTTFverwenden " + std::to_string(dm.wTTFverwenden) +
                ") and it is no barcode font";
-    return "not taken as a vector or barcode font";
+    if (item.face == u"KXPL Command LP") return "the command font is not interpreted yet";
+    return "a Windows face, or a vector or barcode font (those are not printer fields yet)";
 }
 
 bool Session::Text(const TextItem& item, std::optional<BOOL> expect, POINTL origin)
