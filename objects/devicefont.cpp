@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -41,13 +42,21 @@ constexpr FLONG SO_HORIZONTAL = 0x400;
 constexpr FLONG SO_VERTICAL = 0x800;
 constexpr FLONG SO_REVERSED = 0x1000;
 
+// Positions and band sizes come from the host: sums of them are taken wide
+// and held to 32 bits.
+LONG Clamp32(long long v)
+{
+    return static_cast<LONG>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+}
+
 // The image part a run arrives in, and its offset on the page (dots).
 POINTL ImagePartOffset(const Bildanteile& ba, const DocDaten& doc)
 {
     const WORD n = std::min<WORD>(ba.wBildTeile, kMaxBildTeile - 1);
     if (n == 0) return {0, 0};
-    if (doc.dmOrientation == 2) return {static_cast<LONG>(n * ba.iBildTeilePosX[1]), 0};
-    return {0, static_cast<LONG>(ba.iBildTeilePosY[n])};
+    if (doc.dmOrientation == 2)
+        return {Clamp32(static_cast<long long>(n) * ba.iBildTeilePosX[1]), 0};
+    return {0, Clamp32(ba.iBildTeilePosY[n])};
 }
 
 // Notes a run's position in the text table entry the next field takes.
@@ -56,9 +65,9 @@ void RecordRun(Bildanteile& ba, const DocDaten& doc, POINTL pt, WORD wId)
     const int i = std::clamp(ba.iAnzahlAMSaetze, 0, kMaxAMSaetze - 1);
     const POINTL off = ImagePartOffset(ba, doc);
     ba.lAMSatzTextYPos[i] = pt.y;
-    ba.lAMSatzTextYPosKorr[i] = pt.y + off.y;
+    ba.lAMSatzTextYPosKorr[i] = Clamp32(static_cast<long long>(pt.y) + off.y);
     ba.lAMSatzTextXPos[i] = pt.x;
-    ba.lAMSatzTextXPosKorr[i] = pt.x + off.x;
+    ba.lAMSatzTextXPosKorr[i] = Clamp32(static_cast<long long>(pt.x) + off.x);
     ba.wAMSatzBildTeil[i] = ba.wBildTeile;
     ba.lAMSatzTextFontID[i] = wId;
     ba.lAMSatzExtra[i] = 0;
@@ -126,14 +135,20 @@ int GetFontParam(const STROBJ* pstro, const GLYPHPOS* pgp, ULONG cGlyphs, BOOL b
             rot = pgp[0].ptl.y > pgp[1].ptl.y ? 1 : 3;
     } else if (cGlyphs == 1 && pgp) {
         // One glyph: where it sits in its background box tells the direction.
-        if (pgp[0].ptl.x == bk.right - 1)
+        if (static_cast<long long>(pgp[0].ptl.x) == static_cast<long long>(bk.right) - 1)
             rot = 2;
-        else if (pgp[0].ptl.y == bk.bottom - 1)
+        else if (static_cast<long long>(pgp[0].ptl.y) == static_cast<long long>(bk.bottom) - 1)
             rot = 1;
         else if (pgp[0].ptl.y == bk.top)
             rot = 3;
     }
-    const LONG height = bk.bottom - bk.top, width = bk.right - bk.left;
+    // The rectangle comes from the application's drawing: its extents are
+    // taken wide and held to 32 bits.
+    auto extent = [](LONG a, LONG b) {
+        return static_cast<LONG>(
+            std::clamp<long long>(static_cast<long long>(b) - a, INT32_MIN, INT32_MAX));
+    };
+    const LONG height = extent(bk.top, bk.bottom), width = extent(bk.left, bk.right);
     LONG across = 0, along = 0;
     if (rot == 0 || rot == 2) {
         across = height;
@@ -188,7 +203,7 @@ BOOL DeviceTextOut(OEM_PDEV* pOemPDev, STROBJ* pstro, ULONG iFont, KX_DEVMODE* p
             CheckBuffer_VectorBitmap(pOemPDev, pKX_Devmode, 1);
         }
         if (!pKX_Devmode->wTTFDesegm) RecordRun(ba, doc, pt, wId);
-        pt.x += ImagePartOffset(ba, doc).x;
+        pt.x = Clamp32(static_cast<long long>(pt.x) + ImagePartOffset(ba, doc).x);
         if (!DrawDeviceGlyphs(pOemPDev, c, text.data() + done, pt, rot, iFont, pKX_Devmode))
             return FALSE;
         if (pKX_Devmode->wTTFDesegm) RecordRun(ba, doc, pgp[0].ptl, wId);
