@@ -1,15 +1,13 @@
-// Device state and the GDI hooks: what EnablePDEV sets up, how the hooks pass
-// calls on to the driver host, and how DisablePDEV treats an open job.
+// Device state and the GDI hooks: what EnablePDEV sets up and how the hooks pass
+// calls on to the driver host. (DisablePDEV with an open job: the host's
+// JobStream.BrokenJobIsContinuedByTheNextRun and the allocation-failure job.)
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "job/jobstream.h"
-#include "platform/platform.h"
 #include "plugin/devstate.h"
 #include "plugin/intrface.h"
 #include "support/device.h"
-#include "support/jobsetup.h"
 
 // The engine calls, served from this test program's exports as the host
 // program serves them.
@@ -37,7 +35,6 @@ extern "C" __attribute__((visibility("default"))) BOOL EngDeletePalette(HPALETTE
 
 namespace {
 
-using kxtest::SimSandbox;
 using kxtest::TestDevice;
 
 // The host's own entries, recorded.
@@ -146,25 +143,6 @@ TEST(EnablePDEV, OtherSurfacesAndShortDevinfo)
     }
 }
 
-TEST(EnablePDEV, InterfaceMethodHandsTheStateOver)
-{
-    kx::IKXDriverUni* uni = new kx::IKXDriverUni;
-    TestDevice d(false);
-    Surface s;
-    s.gdi.ulNumColors = 2;
-    PDEVOEM state = nullptr;
-    EXPECT_EQ(uni->EnablePDEV(d.dev(), nullptr, 0, nullptr, sizeof(GDIINFO), &s.gdi,
-                              sizeof(DEVINFO), &s.devinfo, &s.host.ded, &state),
-              S_OK);
-    ASSERT_NE(state, nullptr);
-    d.devobj.pdevOEM = state;
-    EXPECT_EQ(uni->DisablePDEV(d.dev()), S_OK);
-    EXPECT_EQ(d.devobj.pdevOEM, nullptr);
-    // Disabling a device without state is harmless.
-    EXPECT_EQ(uni->DisablePDEV(d.dev()), S_OK);
-    uni->Release();
-}
-
 TEST(Hooks, StartDocRemembersTheLastJobId)
 {
     TestDevice d(false);
@@ -213,27 +191,6 @@ TEST(Hooks, EscapeGoesToTheHost)
     EXPECT_EQ(kx::OEMEscape(&so, 41, 0, nullptr, 0, nullptr), 0u);  // no host entry
     d.pdev.pfnUnidrvEscape = &HostEscape;
     EXPECT_EQ(kx::OEMEscape(&so, 41, 0, nullptr, 0, nullptr), 42u);
-}
-
-TEST(DisablePDEV, OpenJobIsEndedMarkedAndFreed)
-{
-    SimSandbox sandbox;
-    kxtest::JobPrinter printer;
-    printer.SetInterface(kxtest::QuietInterface());
-    TestDevice d(false);
-    kxtest::PrepareForJob(d, printer);
-    OEM_PDEV* p = new OEM_PDEV{};
-    p->dwJobId = kxtest::kJobId;
-    d.devobj.pdevOEM = p;
-    ASSERT_EQ(kx::StartJob(d.dev(), &d.uni), S_OK);
-    ASSERT_NE(p->pOp, nullptr);
-    EXPECT_EQ(kx::OEMDisablePDEV(d.dev(), &d.uni), S_OK);
-    DWORD value = 0;
-    EXPECT_TRUE(kx::plat::RegGetDword(kx::plat::Hive::CurrentUser, kxtest::kJobRegKey, u"DAAbbruch",
-                                      &value));
-    EXPECT_EQ(value, 1u);
-    // The job end freed the job, so the device state went as well.
-    EXPECT_EQ(d.devobj.pdevOEM, nullptr);
 }
 
 }  // namespace
