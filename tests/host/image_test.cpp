@@ -1,7 +1,5 @@
-// Page images: the formats kxrender reads and the files it refuses. (The
-// bytes of the bands and lines it cuts from them reach the plug-in in every
-// golden job: 1-bit lines in line-label-203, 1-, 8- and 24-bit bands in the
-// graphic-* and preview jobs.)
+// Page images: the formats kxrender reads, the files it refuses, and the
+// bytes of the bands and lines it cuts from them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -64,6 +62,29 @@ TEST(Images, DecodedOrRefused)
                 << e.what();
         }
     }
+}
+
+TEST(Images, BandsAreDibRowsTopFirstWithWhitePadding)
+{
+    Image img = DecodeImage(Of("P1 10 2\n1000000001\n0100000000\n"));
+    // 1 bit: black is 0, rows of 4 bytes, padding bits and bytes white.
+    EXPECT_EQ(kxhost::DibBand(img, 0, 0, 10, 2, 1),
+              (Bytes{0x7F, 0xBF, 0xFF, 0xFF, 0xBF, 0xFF, 0xFF, 0xFF}));
+    // 8 bits: grey levels.
+    EXPECT_EQ(kxhost::DibBand(img, 0, 1, 3, 1, 8), (Bytes{0xFF, 0x00, 0xFF, 0xFF}));
+    // 24 bits: blue, green, red; a band reaching past the image is white there.
+    Image colour = DecodeImage(Of("P6 1 1 255\n\x01\x02\x03"));
+    EXPECT_EQ(kxhost::DibBand(colour, 0, 0, 2, 1, 24), (Bytes{3, 2, 1, 255, 255, 255, 255, 255}));
+    EXPECT_TRUE(kxhost::IsBlankBand(kxhost::DibBand(img, 2, 0, 6, 2, 1)));
+    EXPECT_FALSE(kxhost::IsBlankBand(kxhost::DibBand(img, 0, 0, 2, 1, 1)));
+    EXPECT_EQ(kxhost::DibRowBytes(33, 1), 8u);
+    EXPECT_EQ(kxhost::DibRowBytes(3, 24), 12u);
+}
+
+TEST(Images, PrinterLinesMarkBlackWithOnes)
+{
+    Image img = DecodeImage(Of("P1 10 1\n1000000001\n"));
+    EXPECT_EQ(kxhost::PrinterLine(img, 0), (Bytes{0x80, 0x40}));
 }
 
 }  // namespace
