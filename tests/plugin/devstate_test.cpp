@@ -1,13 +1,14 @@
-// Device state and the GDI hooks: what EnablePDEV sets up and how the hooks pass
-// calls on to the driver host. (DisablePDEV with an open job: the host's
-// JobStream.BrokenJobIsContinuedByTheNextRun and the allocation-failure job.)
+// Device state and the GDI hooks: what EnablePDEV sets up, how the hooks pass
+// calls on to the driver host, and how DisablePDEV treats an open job.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "job/jobstream.h"
 #include "plugin/devstate.h"
 #include "plugin/intrface.h"
 #include "support/device.h"
+#include "support/jobsetup.h"
 
 // The engine calls, served from this test program's exports as the host
 // program serves them.
@@ -35,6 +36,7 @@ extern "C" __attribute__((visibility("default"))) BOOL EngDeletePalette(HPALETTE
 
 namespace {
 
+using kxtest::SimSandbox;
 using kxtest::TestDevice;
 
 // The host's own entries, recorded.
@@ -191,6 +193,25 @@ TEST(Hooks, EscapeGoesToTheHost)
     EXPECT_EQ(kx::OEMEscape(&so, 41, 0, nullptr, 0, nullptr), 0u);  // no host entry
     d.pdev.pfnUnidrvEscape = &HostEscape;
     EXPECT_EQ(kx::OEMEscape(&so, 41, 0, nullptr, 0, nullptr), 42u);
+}
+
+TEST(DisablePDEV, OpenJobIsEndedAndFreed)
+{
+    SimSandbox sandbox;
+    kxtest::JobPrinter printer;
+    printer.SetInterface(kxtest::QuietInterface());
+    TestDevice d(false);
+    kxtest::PrepareForJob(d, printer);
+    OEM_PDEV* p = new OEM_PDEV{};
+    p->dwJobId = kxtest::kJobId;
+    d.devobj.pdevOEM = p;
+    ASSERT_EQ(kx::StartJob(d.dev(), &d.uni), S_OK);
+    ASSERT_NE(p->pOp, nullptr);
+    EXPECT_EQ(kx::OEMDisablePDEV(d.dev(), &d.uni), S_OK);
+    // (Its marker for the next job: the host's
+    // JobStream.BrokenJobIsContinuedByTheNextRun.) The job end freed the
+    // job, so the device state went as well.
+    EXPECT_EQ(d.devobj.pdevOEM, nullptr);
 }
 
 }  // namespace
