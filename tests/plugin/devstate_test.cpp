@@ -212,6 +212,7 @@ TEST(DisablePDEV, OpenJobIsEndedAndFreed)
     // JobStream.BrokenJobIsContinuedByTheNextRun.) The job end freed the
     // job, so the device state went as well.
     EXPECT_EQ(d.devobj.pdevOEM, nullptr);
+    EXPECT_EQ(kx::OEMDisablePDEV(d.dev(), &d.uni), S_OK);  // no state left: nothing to do
 }
 
 }  // namespace
