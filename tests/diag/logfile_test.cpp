@@ -162,6 +162,9 @@ TEST_F(LogFile, WholeJobMatchesTheExpectedLog)
     plat::sim::DriverSetup driver;
     driver.name = u"KX4-203";
     driver.driverPath = u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\KXDRVUNI-266.dll";
+    driver.dataFile = u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\KX4-203.GPD";
+    driver.configFile = u"D:\\elsewhere\\KXDRVUI-266.DLL";  // outside the driver directory
+    driver.mfgName = u"Orvane Labels";
     driver.provider = u"Orvane";
     driver.driverVersion = 0x0002004200000000ull;
     plat::sim::AddDriver(driver);
@@ -169,6 +172,8 @@ TEST_F(LogFile, WholeJobMatchesTheExpectedLog)
     printer.name = u"\\\\srv\\KX 4-203";
     printer.driverName = driver.name;
     printer.portName = u"USB001";
+    printer.comment = u"Shipping";
+    printer.location = u"Hall 2";
     plat::sim::AddPrinter(printer);
     plat::RegSetDword(plat::Hive::LocalMachine,
                       u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\,,srv,KX 4-203",
@@ -179,7 +184,7 @@ TEST_F(LogFile, WholeJobMatchesTheExpectedLog)
                           driver.name,
                       u"PrinterDriverAttributes", 0x5);
     HANDLE hPrinter = nullptr;
-    ASSERT_EQ(plat::OpenPrinter(printer.name, &hPrinter), 0u);
+    ASSERT_EQ(plat::OpenPrinter(u"\\\\SRV\\kx 4-203", &hPrinter), 0u);  // names without case
 
     KX_DEVMODE& dm = dev.devmode;
     kx::SetDevmodeDefaults(&dm);

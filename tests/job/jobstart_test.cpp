@@ -54,36 +54,6 @@ TEST_F(JobTest, NoPrintFileWithoutCommentsBackupOrCollation)
     EXPECT_FALSE(kx::plat::FindFiles(u"C:\\out\\*", &files));
 }
 
-// Collated copies are made by sending the print file again: the print file
-// is written without comments, and the data transfer start stays out of it.
-TEST_F(JobTest, CollationByResendingTheCommentFreePrintFile)
-{
-    d.publicDM.dmCollate = 1;
-    d.publicDM.dmCopies = 3;
-    ASSERT_EQ(StartJob(), S_OK);
-    EXPECT_EQ(UserDword(kx::reg::kDAGesPages), 1u);
-    EXPECT_EQ(Cmd(kx::CMDID_COPIES, {3}), S_OK);
-    StartDoc();
-    Page();
-    EndJob();
-    EXPECT_TRUE(
-        BytesEqual("^FJDTS-r--------_\r\n"
-                   "^FBBA--r00001---_"
-                   "^FBA---r00------_"
-                   "^FBC---r--------_",
-                   Spool()));
-    const std::string print = PrintFile();
-    EXPECT_TRUE(
-        BytesEqual("^FBBA--r00001---_\r\n\r\n"
-                   "^FBA---r00------_\r\n\r\n"
-                   "^FBC---r--------_",
-                   print));
-    // Two more copies as documents of their own.
-    const std::string spl =
-        kxtest::SimSandbox::ReadHostFile(sandbox.dir() + "/state/spool/KX Test Printer.spl");
-    EXPECT_TRUE(BytesEqual(print + print, spl));
-}
-
 TEST_F(JobTest, DevmodeWithoutMarkerTakesTheSavedRecordButKeepsItsHeader)
 {
     KX_DEVMODE saved = d.devmode;

@@ -10,7 +10,6 @@
 namespace {
 
 using kxtest::BytesEqual;
-using kxtest::SimSandbox;
 using kxtest::TestDevice;
 
 TEST(CommandChars, ChosenByTheInterfaceSetting)
@@ -32,22 +31,9 @@ TEST(CommandChars, ChosenByTheInterfaceSetting)
     EXPECT_EQ(std::string({s, e}), "^_");
 }
 
-class Records : public ::testing::Test {
+class Records : public kxtest::PrintFileTest {
 protected:
-    SimSandbox sandbox;
-    TestDevice device;
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(kx::plat::CreateDirectory(u"C:\\out"));
-        device.SetPrnFileName(u"C:\\out\\job");
-        ASSERT_TRUE(kx::OpenPrnFile(0, &device.pdev, FALSE));
-    }
-    std::string PrintFile()
-    {
-        device.CloseFiles();
-        return SimSandbox::ReadHostFile(sandbox.HostPath(u"C:\\out\\job.prn"));
-    }
+    void SetUp() override { OpenPrintFile(); }
 };
 
 TEST_F(Records, SeparateRecordsWithCommentsAndBackup)
@@ -59,8 +45,8 @@ TEST_F(Records, SeparateRecordsWithCommentsAndBackup)
                "%cFCCL--r%07u-%c", {w.cStart(), 1200u, w.cEnd()});
     w.Comment("\r\n\t// START_PAGE ");
     EXPECT_TRUE(BytesEqual("^FCCL--r0001200-_", device.uni.spool));
-    EXPECT_TRUE(BytesEqual("^FCCL--r0001200-_\t// Label Length 101.7 mm\r\n\r\n\t// START_PAGE \r\n",
-                           PrintFile()));
+    EXPECT_TRUE(BytesEqual(
+        "^FCCL--r0001200-_\t// Label Length 101.7 mm\r\n\r\n\t// START_PAGE \r\n", PrintFile()));
 }
 
 TEST_F(Records, FirstFailureStopsTheStep)

@@ -13,18 +13,14 @@
 
 namespace kxtest {
 
-class StreamTest : public ::testing::Test {
+class StreamTest : public PrintFileTest {
 protected:
-    SimSandbox sandbox;
-    TestDevice device;
     Bildverarbeitung bild{};
     Bildanteile baender{};
 
     void SetUp() override
     {
-        ASSERT_TRUE(kx::plat::CreateDirectory(u"C:\\out"));
-        device.SetPrnFileName(u"C:\\out\\job");
-        ASSERT_TRUE(kx::OpenPrnFile(0, &device.pdev, FALSE));
+        OpenPrintFile();
         device.op.pBildverarbeitung = &bild;
         device.op.pBildanteile = &baender;
         // A 300 dpi model with a 104 mm head; a label of 100 x 50 mm.
@@ -40,11 +36,6 @@ protected:
     void CommentsOff() { device.iface().dwPrnFileComment = 2; }
 
     std::string Spool() const { return device.uni.spool; }
-    std::string PrintFile()
-    {
-        device.CloseFiles();
-        return SimSandbox::ReadHostFile(sandbox.HostPath(u"C:\\out\\job.prn"));
-    }
 };
 
 }  // namespace kxtest

@@ -24,10 +24,8 @@ namespace plat = kx::plat;
 
 constexpr char16_t kPrinter[] = u"KX Test Printer";
 
-class InterfaceParam : public ::testing::Test {
+class InterfaceParam : public kxtest::PrintFileTest {
 protected:
-    SimSandbox sandbox;
-    TestDevice device;
     HANDLE hPrinter = nullptr;
     std::u16string userKey = kx::UserRegKey(kPrinter);
 
@@ -42,9 +40,7 @@ protected:
         kx::BuildRegistryKeys(kPrinter, device.files.szRegKey, device.files.szHLMRegKey);
         kx::Copy(device.files.szPlugInVersion, sizeof(device.files.szPlugInVersion),
                  "2.66.0.0 - 0612.2026.0514");
-        ASSERT_TRUE(plat::CreateDirectory(u"C:\\out"));
-        device.SetPrnFileName(u"C:\\out\\job");
-        ASSERT_TRUE(kx::OpenPrnFile(0, &device.pdev, FALSE));
+        OpenPrintFile();
         device.iface().dwPrnFileComment = 2;
     }
     void TearDown() override { plat::ClosePrinter(hPrinter); }
@@ -72,11 +68,6 @@ protected:
     {
         PutUser(u"DriverVersion", version, static_cast<DWORD>((kx::Length(version) + 1) * 2),
                 plat::kRegSz);
-    }
-    std::string File()
-    {
-        device.CloseFiles();
-        return SimSandbox::ReadHostFile(sandbox.HostPath(u"C:\\out\\job.prn"));
     }
 };
 
@@ -183,7 +174,7 @@ TEST_F(InterfaceParam, MultiPageAndLeftToThePrinter)
     device.iface().dwClearPrintMemory = 1;
     EXPECT_EQ(kx::SendParam(device.dev(), &device.uni, &device.devmode), S_OK);
     EXPECT_EQ(device.uni.spool, "^FBF---r_");
-    EXPECT_EQ(File(), "^FBF---r_\t\t\t\t // MultiPage (manuell)\r\n");
+    EXPECT_EQ(PrintFile(), "^FBF---r_\t\t\t\t // MultiPage (manuell)\r\n");
     EXPECT_STREQ(device.data.szJobName, "labels");
 
     // A broken job being continued sends no multi-page command; the device

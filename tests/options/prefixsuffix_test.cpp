@@ -58,16 +58,11 @@ TEST(PrefixSuffixParse, SectionRules)
     EXPECT_STREQ(kx::PrefixSuffixKeyword(4), "PRE_PRINTSTART");
 }
 
-class PrefixSuffixFile : public ::testing::Test {
+class PrefixSuffixFile : public kxtest::PrintFileTest {
 protected:
-    SimSandbox sandbox;
-    TestDevice device;
-
     void SetUp() override
     {
-        ASSERT_TRUE(kx::plat::CreateDirectory(u"C:\\out"));
-        device.SetPrnFileName(u"C:\\out\\job");
-        ASSERT_TRUE(kx::OpenPrnFile(0, &device.pdev, FALSE));
+        OpenPrintFile();
         device.iface().dwPrefixSuffix = 1;
         device.iface().dwPrnFileComment = 2;
         kx::Copy(device.iface().wcPreSufFilePath, PRN_PATH_CHARS, u"C:\\ps\\label.txt");
@@ -77,11 +72,6 @@ protected:
         const std::string path = sandbox.HostPath(u"C:\\ps\\label.txt");
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         std::ofstream(path, std::ios::binary) << text;
-    }
-    std::string File()
-    {
-        device.CloseFiles();
-        return SimSandbox::ReadHostFile(sandbox.HostPath(u"C:\\out\\job.prn"));
     }
 };
 
@@ -96,7 +86,7 @@ TEST_F(PrefixSuffixFile, RecordsOfASection)
     EXPECT_EQ(kx::ReadPrefixSuffix(device.dev(), &device.uni, kx::PS_POST_DATA), S_OK);
     const std::string records = "^FBE---r%s_^FBBA--r00002---_";
     EXPECT_TRUE(BytesEqual(records, device.uni.spool));
-    EXPECT_TRUE(BytesEqual(records, File()));
+    EXPECT_TRUE(BytesEqual(records, PrintFile()));
     EXPECT_EQ(device.uni.writeCalls, 2);
 
     device.uni.spool.clear();
@@ -110,7 +100,7 @@ TEST_F(PrefixSuffixFile, RecordsOfASection)
         "\x01"
         "FCDD--r1-------\x17\t// PS POST_PRINTSTART \n";
     EXPECT_TRUE(BytesEqual(record, device.uni.spool));
-    EXPECT_TRUE(BytesEqual(record, File()));
+    EXPECT_TRUE(BytesEqual(record, PrintFile()));
 }
 
 TEST_F(PrefixSuffixFile, NothingToSend)
@@ -127,7 +117,7 @@ TEST_F(PrefixSuffixFile, NothingToSend)
         EXPECT_EQ(kx::ReadPrefixSuffix(device.dev(), &device.uni, kx::PS_POST_DOCUMENT), S_OK);
     }
     EXPECT_EQ(device.uni.writeCalls, 0);
-    EXPECT_EQ(File(), "");
+    EXPECT_EQ(PrintFile(), "");
 }
 
 TEST_F(PrefixSuffixFile, FailuresAndMissingStructures)

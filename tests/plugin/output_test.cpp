@@ -11,29 +11,11 @@ using kxtest::BytesEqual;
 using kxtest::SimSandbox;
 using kxtest::TestDevice;
 
-class Channel : public ::testing::Test {
-protected:
-    SimSandbox sandbox;
-    TestDevice device;
-
-    // Opens the print file(s) C:\out\job.prn (or _bw/_col in split mode).
-    void OpenFiles(DWORD split)
-    {
-        ASSERT_TRUE(kx::plat::CreateDirectory(u"C:\\out"));
-        device.SetPrnFileName(u"C:\\out\\job");
-        device.devmode.wSplitPrnFile = static_cast<WORD>(split);
-        ASSERT_TRUE(kx::OpenPrnFile(split, &device.pdev, FALSE));
-    }
-    std::string File(const char16_t* name)
-    {
-        device.CloseFiles();
-        return SimSandbox::ReadHostFile(sandbox.HostPath(name));
-    }
-};
+using Channel = kxtest::PrintFileTest;
 
 TEST_F(Channel, WritesSpoolerAndPrintFile)
 {
-    OpenFiles(0);
+    OpenPrintFile();
     // Nothing to send is success and writes nothing.
     EXPECT_EQ(kx::SendData(device.dev(), &device.uni, "x", 0), S_OK);
     EXPECT_EQ(device.uni.writeCalls, 0);
@@ -47,7 +29,7 @@ TEST_F(Channel, WritesSpoolerAndPrintFile)
     kx::SendData(kx::kChannelCommandCallback, device.dev(), &device.uni, "b", 1);
     device.devobj.pOEMDM = nullptr;
     EXPECT_EQ(kx::SendData(device.dev(), &device.uni, "c", 1), S_OK);
-    EXPECT_TRUE(BytesEqual("^FE----r--------_CDab", File(u"C:\\out\\job.prn")));
+    EXPECT_TRUE(BytesEqual("^FE----r--------_CDab", PrintFile()));
 }
 
 TEST_F(Channel, RefusesWithoutDeviceHelperOrJob)
@@ -65,40 +47,39 @@ TEST_F(Channel, RefusesWithoutDeviceHelperOrJob)
 
 TEST_F(Channel, MemoryCardModeWritesTheFileOnly)
 {
-    OpenFiles(0);
+    OpenPrintFile();
     device.data.bMemCard = 1;
     EXPECT_EQ(kx::SendData(device.dev(), &device.uni, "^FBC---r1-------_", 17), S_OK);
     EXPECT_EQ(device.uni.writeCalls, 0);
-    EXPECT_TRUE(BytesEqual("^FBC---r1-------_", File(u"C:\\out\\job.prn")));
+    EXPECT_TRUE(BytesEqual("^FBC---r1-------_", PrintFile()));
 }
 
 TEST_F(Channel, CommentLinesReachThePrintFileOnly)
 {
-    OpenFiles(0);
+    OpenPrintFile();
     EXPECT_EQ(kx::SendeKommentar(device.dev(), &device.uni, "\t// Label Length ", "100.0 mm"),
               S_OK);
     EXPECT_EQ(device.uni.spool, "");
     // The callback's comment goes both ways.
     EXPECT_EQ(kx::SendeKommentarCC(device.dev(), &device.uni, "\t// FormFeed "), S_OK);
     EXPECT_TRUE(BytesEqual("\t// FormFeed \r\n", device.uni.spool));
-    EXPECT_TRUE(
-        BytesEqual("\t// Label Length 100.0 mm\r\n\t// FormFeed \r\n", File(u"C:\\out\\job.prn")));
+    EXPECT_TRUE(BytesEqual("\t// Label Length 100.0 mm\r\n\t// FormFeed \r\n", PrintFile()));
 }
 
 TEST_F(Channel, CommentThatDoesNotFitIsNotWritten)
 {
-    OpenFiles(0);
+    OpenPrintFile();
     std::string text(97, 'x');  // 97 + "\r\n" + terminator = 100: fits exactly
     EXPECT_EQ(kx::SendeKommentar(device.dev(), &device.uni, text.c_str()), S_OK);
     std::string longer(98, 'y');
     EXPECT_EQ(kx::SendeKommentar(device.dev(), &device.uni, longer.c_str()),
               STRSAFE_E_INSUFFICIENT_BUFFER);
-    EXPECT_TRUE(BytesEqual(text + "\r\n", File(u"C:\\out\\job.prn")));
+    EXPECT_TRUE(BytesEqual(text + "\r\n", PrintFile()));
 }
 
 TEST_F(Channel, SplitModeRoutesByPrintDataFlag)
 {
-    OpenFiles(1);
+    OpenPrintFile(1);
     kx::SendData(device.dev(), &device.uni, "black", 5, FALSE);
     kx::SendData(device.dev(), &device.uni, "colour", 6, TRUE);
     // The callback channel counts every byte as print data.
@@ -110,8 +91,8 @@ TEST_F(Channel, SplitModeRoutesByPrintDataFlag)
     kx::SendData(kx::kChannelGraphics, device.dev(), &device.uni, "gg", 2, FALSE, FALSE, FALSE,
                  TRUE);
     EXPECT_TRUE(BytesEqual("blackcolourccr1r2gg", device.uni.spool));
-    EXPECT_TRUE(BytesEqual("colourccgg", File(u"C:\\out\\job_col.prn")));
-    EXPECT_TRUE(BytesEqual("blackr1gg", File(u"C:\\out\\job_bw.prn")));
+    EXPECT_TRUE(BytesEqual("colourccgg", PrintFile(u"C:\\out\\job_col.prn")));
+    EXPECT_TRUE(BytesEqual("blackr1gg", PrintFile(u"C:\\out\\job_bw.prn")));
     EXPECT_FALSE(SimSandbox::HostFileExists(sandbox.HostPath(u"C:\\out\\job.prn")));
 }
 
@@ -153,15 +134,15 @@ TEST_F(Channel, GraphicsChannelNotesACancelledJob)
 
 TEST_F(Channel, OpenPrnFileAppendsAndRefusesBadNames)
 {
-    OpenFiles(0);
+    OpenPrintFile();
     kx::SendData(device.dev(), &device.uni, "one", 3);
     ASSERT_TRUE(kx::OpenPrnFile(0, &device.pdev, TRUE));
     kx::SendData(device.dev(), &device.uni, "two", 3);
-    EXPECT_EQ(File(u"C:\\out\\job.prn"), "onetwo");
+    EXPECT_EQ(PrintFile(), "onetwo");
 
     ASSERT_TRUE(kx::OpenPrnFile(0, &device.pdev, FALSE));  // truncates
     kx::SendData(device.dev(), &device.uni, "3", 1);
-    EXPECT_EQ(File(u"C:\\out\\job.prn"), "3");
+    EXPECT_EQ(PrintFile(), "3");
 
     // Appending to a file that is not there fails and leaves no handle.
     device.SetPrnFileName(u"C:\\out\\missing");

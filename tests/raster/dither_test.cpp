@@ -170,45 +170,32 @@ TEST(DitherTone, FlatPageIsNotDithered)
     EXPECT_FALSE(white->Dithering(d.dev()));
 }
 
+// The rows of data/ordered.txt, and the filters that do not exist.
 TEST(DitherOrdered, MatricesAndTheirOrientation)
 {
-    // Grey sources of 8 x 8 pixels (24-bit rows of 24 bytes).
-    auto dither = [](WORD filter, int g) {
+    const auto rows = DataRows("ordered.txt");
+    EXPECT_EQ(rows.size(), 7u);
+    for (const std::string& row : rows) {
+        SCOPED_TRACE(row);
+        std::istringstream in(row);
+        int filter, g, count;
+        std::string dots;
+        ASSERT_TRUE(in >> filter >> g >> dots);
         std::vector<BYTE> src(24 * 8, BYTE(g)), dst(8 * 8, 0x55);
-        EXPECT_TRUE(kx::ProcessClusteredDither(filter, src.data(), dst.data(), 8, 8, 24));
-        return dst;
-    };
-    // Clustered x4, g = 128: black where 32 < A4[x][y].
-    auto c4 = dither(kx::FILTER_CLUSTERED4, 128);
-    const char* c4Expected[4] = {"###.", "##..", "##..", "#..."};  // storage row y, column x
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            EXPECT_EQ(c4[y * 8 + x], c4Expected[y % 4][x % 4] == '#' ? 0 : 255) << x << "," << y;
-    // Clustered x8 is indexed [x][y] too: A8[0][4] = 29, A8[4][0] = 26.
-    auto c8 = dither(kx::FILTER_CLUSTERED8, 108);  // 108 / 4 = 27
-    EXPECT_EQ(c8[4 * 8 + 0], 0);
-    EXPECT_EQ(c8[0 * 8 + 4], 255);
-    // Clustered x16 is indexed [y][x]. At 128 the first row prints where
-    // its entries 192 240 204 252 lie (odd columns), the second row where
-    // 176 140 188 lie (columns 2, 4, 6); its first entry 128 does not.
-    auto c16 = dither(kx::FILTER_CLUSTERED16, 128);
-    for (int x = 0; x < 8; ++x) {
-        EXPECT_EQ(c16[0 * 8 + x], x % 2 ? 0 : 255) << x;
-        EXPECT_EQ(c16[1 * 8 + x], x % 2 == 0 && x > 0 ? 0 : 255) << x;
+        ASSERT_TRUE(kx::ProcessClusteredDither(WORD(filter), src.data(), dst.data(), 8, 8, 24));
+        if (dots == "count" && in >> count) {
+            EXPECT_EQ(std::count(dst.begin(), dst.end(), 0), count);
+            continue;
+        }
+        std::vector<std::string> tile;
+        std::istringstream parts(dots);
+        for (std::string t; std::getline(parts, t, '/');) tile.push_back(t);
+        for (std::size_t y = 0; y < 8; ++y)
+            for (std::size_t x = 0; x < 8; ++x)
+                if (const char c = tile[y % tile.size()][x % tile[0].size()]; c != '?') {
+                    EXPECT_EQ(dst[y * 8 + x], c == '#' ? 0 : 255) << x << "," << y;
+                }
     }
-    for (BYTE v : dither(kx::FILTER_CLUSTERED16, 0)) EXPECT_EQ(v, 0);
-    for (BYTE v : dither(kx::FILTER_CLUSTERED16, 255)) EXPECT_EQ(v, 255);
-    // Bayer x4 compares g itself: B4[0][1] = 208 prints 128, B4[1][0] = 144 too, B4[0][0] = 16 not.
-    auto b4 = dither(kx::FILTER_BAYER4, 128);
-    EXPECT_EQ(b4[1 * 8 + 0], 0);
-    EXPECT_EQ(b4[0 * 8 + 1], 0);
-    EXPECT_EQ(b4[0], 255);
-    EXPECT_EQ(b4[2 * 8 + 1], 0);    // B4[1][2] = 192
-    EXPECT_EQ(b4[3 * 8 + 1], 255);  // B4[1][3] = 128: not below
-    // Bayer x8 compares g / 4: 31 of 64 entries exceed 32.
-    auto b8 = dither(kx::FILTER_BAYER8, 128);
-    EXPECT_EQ(std::count(b8.begin(), b8.end(), 0), 31);
-
     std::vector<BYTE> src(24), dst(4);
     EXPECT_FALSE(kx::ProcessClusteredDither(7, src.data(), dst.data(), 1, 1, 24));
     EXPECT_FALSE(kx::ProcessClusteredDither(2, nullptr, dst.data(), 1, 1, 24));

@@ -57,30 +57,13 @@ double Psnr(const kxhost::Image& p, const std::vector<BYTE>& bgr)
     return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
-unsigned U16BE(const std::vector<BYTE>& v, std::size_t i)
-{
-    return (v[i] << 8) | v[i + 1];
-}
-
 }  // namespace
 
-// The file's markers and fixed tables byte for byte: the golden job
-// preview-jpeg-300 (its JPEG file). Here the bounds and the byte stuffing.
-TEST(JpegLayout, StuffingBoundsAndRefusals)
+// The file's markers, fixed tables and byte stuffing byte for byte: the
+// golden job preview-jpeg-300 (its JPEG file). Here the refusals.
+TEST(JpegLayout, Refusals)
 {
     const auto px = Pixels(61, 37, PhotoPixel);
-    const std::vector<BYTE> j = kx::EncodeJpeg(px.data(), 61, 37, 61 * 3);
-    ASSERT_GT(j.size(), 700u);
-    EXPECT_LE(j.size(), kx::JpegMaxSize(61, 37));
-    EXPECT_EQ(U16BE(j, j.size() - 2), 0xFFD9u);
-    // In the entropy-coded data (after the 14-byte scan header) every 0xFF is stuffed.
-    const std::size_t scan = 2 + 18 + 134 + 19 + 420 + 14;
-    ASSERT_EQ(U16BE(j, scan - 14), 0xFFDAu);
-    for (std::size_t k = scan; k + 2 < j.size(); ++k)
-        if (j[k] == 0xFF) {
-            EXPECT_EQ(j[k + 1], 0x00) << "at " << k;
-        }
-
     EXPECT_TRUE(kx::EncodeJpeg(px.data(), 0, 37, 61 * 3).empty());
     EXPECT_TRUE(kx::EncodeJpeg(nullptr, 8, 8, 24).empty());
     EXPECT_TRUE(kx::EncodeJpeg(px.data(), 70000, 1, 3).empty());

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "core/output.h"
@@ -254,62 +253,7 @@ TEST(PcxDRecord, DotsInBytes10To19WithMargin2)
     EXPECT_EQ(record(10000, row), "");                  // nor one beyond the header's field
 }
 
-// D records of a page, bottom row first, after the margin of a label
-// narrower than the head: the golden job graphic-drecords-203.
-
-// ------------------------------------------------------------ the page's road
-
-// A page made of random blocks and gaps, top row first.
-TestImage RandomPage(int w, int h, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    TestImage img(w, h);
-    for (int y = 3; y < h - 4; ++y) {
-        if (y % 50 >= 25) continue;  // blank stretches of 25 rows
-        for (int x = 0; x < w; ++x)
-            if (rng() % 3 == 0) img.Row(y)[x / 8] &= static_cast<BYTE>(~(0x80 >> (x % 8)));
-    }
-    return img;
-}
-
-// Bands as the host delivers them (top row first) are captured, the page
-// buffer becomes a Bitmap as page end builds it, and its D records rebuild
-// the page. (PCX records read back by pcxtoppm: the golden jobs
-// graphic-decoded-203, -300 and -600.)
-TEST_F(PcxSendTest, ACapturedPageComesBackFromTheDRecords)
-{
-    RasterDevice d;
-    d.data.bCompress = 1;
-    const TestImage page = RandomPage(203, 130, 99);
-    for (int y = 0; y < page.H; y += 16) {
-        const int rows = std::min(16, page.H - y);
-        std::string bits;
-        for (int r = y; r < y + rows; ++r)
-            bits.append(reinterpret_cast<const char*>(page.Row(r)), page.sl);
-        auto h = kxtest::BandHeader(page.W, rows, 1, page.sl * rows);
-        ASSERT_EQ(
-            kx::CaptureBand(d.dev(), reinterpret_cast<PBYTE>(bits.data()), &h, nullptr, 1, nullptr),
-            S_OK);
-    }
-    kx::Bitmap bmp(&d.pdev, d.bv.bmInfoHeader.biWidth, d.bv.bmInfoHeader.biHeight, 1,
-                   d.bv.pBufStart, kx::BM_FLIP);
-    ASSERT_EQ(bmp.DataSize, page.data.size());
-    RasterDevice e;
-    e.publicDM.dmPaperWidth = 1040;  // as wide as the head: no margin
-    ASSERT_EQ(bmp.SendDSatz(e.dev(), &e.uni, FALSE), 1u);
-    TestImage back(page.W, page.H);
-    const std::string& s = e.uni.spool;
-    for (std::size_t p = 0; p < s.size();) {
-        ASSERT_EQ(s.substr(p, 2), "^D");
-        const int row = std::stoi(s.substr(p + 2, 4));
-        const int offset = std::stoi(s.substr(p + 6, 3));
-        const int count = std::stoi(s.substr(p + 9, 3));
-        for (int i = 0; i < count; ++i)
-            back.Row(row)[offset + i] = static_cast<BYTE>(~static_cast<BYTE>(s[p + 12 + i]));
-        ASSERT_EQ(s.substr(p + 12 + count, 3), "_\r\n");
-        p += 15 + count;
-    }
-    EXPECT_EQ(back.data, page.data);
-}
+// D records of a captured page, bottom row first, after the margin of a
+// label narrower than the head: the golden job graphic-drecords-203.
 
 }  // namespace
