@@ -212,9 +212,10 @@ protected:
     }
 };
 
-// Disabled while the job start builds its header lines as an array of
+// Every allocation of one whole job fails in turn, once and from there on.
+// (The job start must not build its header lines as an initialised array of
 // strings: GCC 12 destroys an element twice when an allocation fails in the
-// middle of that initialisation (a double free at about allocation 4666).
+// middle of such an initialisation.)
 TEST_F(AllocationFailure, EveryAllocationOfAJobMayFail)
 {
     const std::string reference = CleanJob();
