@@ -23,6 +23,7 @@
 #include <cctype>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "core/pageparts.h"
@@ -47,32 +48,6 @@ constexpr FLONG SO_REVERSED = 0x1000;
 LONG Clamp32(long long v)
 {
     return static_cast<LONG>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
-}
-
-// The image part a run arrives in, and its offset on the page (dots).
-POINTL ImagePartOffset(const Bildanteile& ba, const DocDaten& doc)
-{
-    const WORD n = std::min<WORD>(ba.wBildTeile, kMaxBildTeile - 1);
-    if (n == 0) return {0, 0};
-    if (doc.dmOrientation == 2)
-        return {Clamp32(static_cast<long long>(n) * ba.iBildTeilePosX[1]), 0};
-    return {0, Clamp32(ba.iBildTeilePosY[n])};
-}
-
-// Notes a run's position in the text table entry the next field takes.
-void RecordRun(Bildanteile& ba, const DocDaten& doc, POINTL pt, WORD wId)
-{
-    const int i = std::clamp(ba.iAnzahlAMSaetze, 0, kMaxAMSaetze - 1);
-    const POINTL off = ImagePartOffset(ba, doc);
-    ba.lAMSatzTextYPos[i] = pt.y;
-    ba.lAMSatzTextYPosKorr[i] = Clamp32(static_cast<long long>(pt.y) + off.y);
-    ba.lAMSatzTextXPos[i] = pt.x;
-    ba.lAMSatzTextXPosKorr[i] = Clamp32(static_cast<long long>(pt.x) + off.x);
-    ba.wAMSatzBildTeil[i] = ba.wBildTeile;
-    ba.lAMSatzTextFontID[i] = wId;
-    ba.lAMSatzExtra[i] = 0;
-    ba.lGlyphPosY_Old = pt.y;
-    ba.lGlyphPosX_Old = pt.x;
 }
 
 // The run in bytes: the ANSI code page, else the symbol code page, else
@@ -117,6 +92,52 @@ WORD PrinterFontId(ULONG iFont)
 {
     static constexpr WORD kIds[] = {1, 2, 3, 4, 5, 7, 21, 22, 23, 24, 28, 29};
     return iFont >= 1 && iFont <= std::size(kIds) ? kIds[iFont - 1] : 23;
+}
+
+POINTL ImagePartOffset(const Bildanteile& ba, const DocDaten& doc, WORD wPart)
+{
+    const WORD n = std::min<WORD>(wPart, kMaxBildTeile - 1);
+    if (n == 0) return {0, 0};
+    if (doc.dmOrientation == 2)
+        return {Clamp32(static_cast<long long>(n) * ba.iBildTeilePosX[1]), 0};
+    return {0, Clamp32(ba.iBildTeilePosY[n])};
+}
+
+void RecordTextRun(Bildanteile& ba, const DocDaten& doc, POINTL pt, LONG lFontId, WORD wPart)
+{
+    const int i = std::clamp(ba.iAnzahlAMSaetze, 0, kMaxAMSaetze - 1);
+    const POINTL off = ImagePartOffset(ba, doc, wPart);
+    ba.lAMSatzTextYPos[i] = pt.y;
+    ba.lAMSatzTextYPosKorr[i] = Clamp32(static_cast<long long>(pt.y) + off.y);
+    ba.lAMSatzTextXPos[i] = pt.x;
+    ba.lAMSatzTextXPosKorr[i] = Clamp32(static_cast<long long>(pt.x) + off.x);
+    ba.wAMSatzBildTeil[i] = wPart;
+    ba.lAMSatzTextFontID[i] = lFontId;
+    ba.lAMSatzExtra[i] = 0;
+    ba.lGlyphPosY_Old = pt.y;
+    ba.lGlyphPosX_Old = pt.x;
+}
+
+void ForEachGlyphBatch(STROBJ* pstro, ULONG cText,
+                       const std::function<bool(const GLYPHPOS*, ULONG, ULONG)>& run)
+{
+    engine::STROBJ_vEnumStart(pstro);
+    ULONG done = 0;
+    bool more = true;
+    while (more && done < cText) {
+        ULONG c = 0;
+        GLYPHPOS* pgp = nullptr;
+        more = engine::STROBJ_bEnumPositionsOnly(pstro, &c, &pgp) != FALSE;
+        if ((!pgp || c == 0) && done == 0 && pstro->pgp) {
+            pgp = pstro->pgp;
+            c = pstro->cGlyphs;
+            more = false;
+        }
+        if (!pgp || c == 0) continue;
+        c = std::min<ULONG>(c, cText - done);
+        if (!run(pgp, c, done)) return;
+        done += c;
+    }
 }
 
 int GetFontParam(const STROBJ* pstro, const GLYPHPOS* pgp, ULONG cGlyphs, BOOL bLandscape,
@@ -176,40 +197,33 @@ BOOL DeviceTextOut(OEM_PDEV* pOemPDev, STROBJ* pstro, ULONG iFont, KX_DEVMODE* p
     const DruckDaten& d = *op->pDruckDaten;
     const WORD wId = PrinterFontId(iFont);
 
-    engine::STROBJ_vEnumStart(pstro);
-    ULONG done = 0;
-    bool more = true;
-    while (more && done < text.size()) {
-        ULONG c = 0;
-        GLYPHPOS* pgp = nullptr;
-        more = engine::STROBJ_bEnumPositionsOnly(pstro, &c, &pgp) != FALSE;
-        if ((!pgp || c == 0) && done == 0 && pstro->pgp) {
-            pgp = pstro->pgp;
-            c = pstro->cGlyphs;
-            more = false;
-        }
-        if (!pgp || c == 0) continue;
-        c = std::min<ULONG>(c, static_cast<ULONG>(text.size()) - done);
-        const int rot = GetFontParam(pstro, pgp, c, d.bLandscape_CC, nullptr, nullptr);
-        POINTL pt = pgp[0].ptl;
-        if (pt.x < 0 || pt.y < 0) {
-            Trace(
-                u"UNI(ddiTextOutUni):  DeviceTextOut() --- Glyphposition außerhalb des Etikettes "
-                u"---\r\n");
-            return TRUE;
-        }
-        if (ba.lGlyphPosY_Old >= 1 && ba.lGlyphPosY_Old < pt.y && !d.bLandscape_CC) {
-            Trace(u"UNI(ddiTextOutUni):  DeviceTextOut() Zeilensprung erkannt \r\n");
-            CheckBuffer_VectorBitmap(pOemPDev, pKX_Devmode, 1);
-        }
-        if (!pKX_Devmode->wTTFDesegm) RecordRun(ba, doc, pt, wId);
-        pt.x = Clamp32(static_cast<long long>(pt.x) + ImagePartOffset(ba, doc).x);
-        if (!DrawDeviceGlyphs(pOemPDev, c, text.data() + done, pt, rot, iFont, pKX_Devmode))
-            return FALSE;
-        if (pKX_Devmode->wTTFDesegm) RecordRun(ba, doc, pgp[0].ptl, wId);
-        done += c;
-    }
-    return TRUE;
+    BOOL result = TRUE;
+    ForEachGlyphBatch(
+        pstro, static_cast<ULONG>(text.size()), [&](const GLYPHPOS* pgp, ULONG c, ULONG done) {
+            const int rot = GetFontParam(pstro, pgp, c, d.bLandscape_CC, nullptr, nullptr);
+            POINTL pt = pgp[0].ptl;
+            if (pt.x < 0 || pt.y < 0) {
+                Trace(
+                    u"UNI(ddiTextOutUni):  DeviceTextOut() --- Glyphposition außerhalb des "
+                    u"Etikettes "
+                    u"---\r\n");
+                return false;
+            }
+            if (ba.lGlyphPosY_Old >= 1 && ba.lGlyphPosY_Old < pt.y && !d.bLandscape_CC) {
+                Trace(u"UNI(ddiTextOutUni):  DeviceTextOut() Zeilensprung erkannt \r\n");
+                CheckBuffer_VectorBitmap(pOemPDev, pKX_Devmode, 1);
+            }
+            if (!pKX_Devmode->wTTFDesegm) RecordTextRun(ba, doc, pt, wId, ba.wBildTeile);
+            pt.x =
+                Clamp32(static_cast<long long>(pt.x) + ImagePartOffset(ba, doc, ba.wBildTeile).x);
+            if (!DrawDeviceGlyphs(pOemPDev, c, text.data() + done, pt, rot, iFont, pKX_Devmode)) {
+                result = FALSE;
+                return false;
+            }
+            if (pKX_Devmode->wTTFDesegm) RecordTextRun(ba, doc, pgp[0].ptl, wId, ba.wBildTeile);
+            return true;
+        });
+    return result;
 }
 
 BOOL DrawDeviceGlyphs(OEM_PDEV* pOemPDev, ULONG cGlyphs, const WCHAR* pwszText, POINTL pt,

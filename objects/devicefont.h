@@ -8,7 +8,10 @@
 // line jump, another font class or the page end finishes it.
 #pragma once
 
+#include <functional>
+
 #include "core/oempdev.h"
+#include "core/pageparts.h"
 #include "objects/kvbb.h"
 
 namespace kx {
@@ -25,6 +28,23 @@ WORD PrinterFontId(ULONG iFont);
 // the background rectangle's extents across and along the run.
 int GetFontParam(const STROBJ* pstro, const GLYPHPOS* pgp, ULONG cGlyphs, BOOL bLandscape,
                  LONG* pAcross, LONG* pAlong);
+
+// The offset (dots) of image part wPart on the page: on a landscape page the
+// parts are strips side by side, each as wide as the first; on a portrait
+// page the part starts at the page height its predecessors reached.
+POINTL ImagePartOffset(const Bildanteile& ba, const DocDaten& doc, WORD wPart);
+
+// Notes a run drawn at pt in image part wPart in the text table entry the
+// next field takes, with lFontId (printer font id or vector index), and
+// keeps the position as the last run's.
+void RecordTextRun(Bildanteile& ba, const DocDaten& doc, POINTL pt, LONG lFontId, WORD wPart);
+
+// Calls run(positions, count, first) for each glyph batch of the call's
+// first cText glyphs, first being the batch's first glyph in the text; stops
+// when run answers false. When the positions cannot be enumerated, the
+// string object's own position array is taken as one batch.
+void ForEachGlyphBatch(STROBJ* pstro, ULONG cText,
+                       const std::function<bool(const GLYPHPOS*, ULONG, ULONG)>& run);
 
 // All glyph batches of one text call in device font iFont. FALSE when a
 // record is missing or a run could not be drawn; TRUE otherwise, also when

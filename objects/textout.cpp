@@ -1,10 +1,11 @@
 // Text interception.
 //
 // Decisions of this module:
-//   - Command-font, vector-font and barcode-font text is recognised (the
-//     pending collections are finished as for those classes) but handed
-//     back to the host until their handlers exist; the host prints it in
-//     the raster.
+//   - Command-font and barcode-font text is recognised (the pending
+//     collections are finished as for those classes) but handed back to the
+//     host until their handlers exist; the host prints it in the raster.
+//   - The recall identifier text is the devmode's szMemCardRecallKennung;
+//     the recall switch of the document data is bRecallSchalter.
 //   - The face name of the text log is the font's face from its metrics,
 //     also for device fonts; a font without metrics logs "ungültig".
 #include "objects/textout.h"
@@ -14,6 +15,7 @@
 #include <new>
 #include <string>
 
+#include "core/format.h"
 #include "core/trace.h"
 #include "diag/logfile.h"
 #include "objects/barcodefont.h"
@@ -22,6 +24,7 @@
 #include "objects/kvbb.h"
 #include "objects/textconv.h"
 #include "objects/varfields.h"
+#include "objects/vectorfont.h"
 #include "platform/engine.h"
 #include "platform/platform.h"
 #include "settings/models.h"
@@ -75,6 +78,25 @@ public:
     BOOL Device(STROBJ* pstro, ULONG iFace, KX_DEVMODE* dm) const
     {
         return DeviceTextOut(p_, pstro, iFace, dm);
+    }
+
+    int VectorText(STROBJ* pstro, int iTrueTypeIndex, bool bItalic, bool bBold,
+                   const std::u16string& face, KX_DEVMODE* dm) const
+    {
+        return VectorTextOut(p_, pstro, iTrueTypeIndex, bItalic, bBold, face.c_str(), dm);
+    }
+
+    // The vector index of a TrueType face (-1 when vector fonts are off or
+    // a record is missing); *pFace gets the face name.
+    int VectorIndex(FONTOBJ* pfo, const KX_DEVMODE& dm, std::u16string* pFace) const
+    {
+        const KX_POP* op = p_->pOp;
+        if (!op->pTreiberstrukturen || !op->pDocDaten || !op->pTreiberstrukturen->bUseInternalTTF ||
+            !pfo)
+            return -1;
+        *pFace = FaceName(pfo);
+        return VectorTrueTypeIndex(pFace->c_str(), (pfo->flFontType & FO_SIM_BOLD) != 0,
+                                   (pfo->flFontType & FO_SIM_ITALIC) != 0, dm);
     }
 
 private:
@@ -222,12 +244,51 @@ TextOutResult InterceptTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOB
         TextToLogfile(p, pstro, kLogCommandFont, dm->wCodepage, &face, false);
         if (!kv.kommando.pText) kv.kommando.dwSize = 0;
         decided = true;
+    } else if (pfo->flFontType & FO_TYPE_TRUETYPE) {
+        std::u16string vface = face;
+        int index = -1;
+        if (d.bRecallDirekt) {
+            // A direct recall prints in the printer's standard vector font.
+            index = 3;
+            vface = u"Swiss 721 LP";
+        } else if (d.bVektorSchrift) {
+            index = worker->VectorIndex(pfo, *dm, &vface);
+        }
+        if (index >= 0 && op->pTreiberstrukturen->bUseInternalTTF == 1) {
+            const std::u16string_view recall(
+                dm->szMemCardRecallKennung,
+                Length(dm->szMemCardRecallKennung, std::size(dm->szMemCardRecallKennung)));
+            if (!recall.empty() && Contains(pstro, recall)) {
+                Trace(u"UNI(ddiTextOutUni):  TextOut() Direktausgabe recall erkannt \r\n");
+                d.bRecallText = 1;
+                dm->wTTFDesegm = 1;
+                doc.dwDirectWO_AM_BM = 1;
+                doc.bRecallSchalter = 1;
+                d.bRecallDirekt = 0;
+            }
+            if (dm->wCrystalActive && pstro->pwszOrg)
+                ConvertCrystalString(pstro->pwszOrg, pstro->cGlyphs);
+            // User fonts keep the full UTF-16 text.
+            if (index < 31 && pstro->pwszOrg) ConvertToNormalWide(pstro->pwszOrg, pstro->cGlyphs);
+            worker->Flush({TextOutput::Bitmap, TextOutput::Command, TextOutput::Barcode}, dm);
+            if (!kv.vektor.pText) kv.vektor.dwSize = 0;
+            const bool bItalic =
+                (pfo->flFontType & FO_SIM_ITALIC) || ItalicWord(vface.c_str()) != nullptr;
+            const bool bBold = (pfo->flFontType & FO_SIM_BOLD) != 0;
+            if (pstro->cGlyphs != 0) {
+                TextToLogfile(p, pstro, index, dm->wCodepage, &vface, bItalic);
+                const int r = worker->VectorText(pstro, index, bItalic, bBold, vface, dm);
+                taken = r == kVectorDone || r == kVectorOutside;
+            }
+            kv.dwCurrentFont = kCurrentVectorFont;
+            decided = true;
+        }
     }
 
     if (!decided || !taken) {
-        // Vector and barcode text is not drawn by the printer yet: like any
-        // other text that no class takes, it goes back to the host after
-        // the pending collections have been finished.
+        // Barcode text is not drawn by the printer yet: like any other text
+        // that no class takes, it goes back to the host after the pending
+        // collections have been finished.
         const bool pending =
             kv.bitmap.dwSize || kv.vektor.dwSize || kv.barcode.dwSize || kv.kommando.dwSize;
         if (pstro->cGlyphs > 0 && pending) {

@@ -2,9 +2,10 @@
 // surface.
 //
 // Each call is classified by its font: printer-resident (device) fonts
-// become printer font fields (objects/devicefont.h); the command font,
-// vector fonts and barcode fonts are recognised here and handed back until
-// their handlers exist. Text that no class takes goes back to the driver
+// become printer font fields (objects/devicefont.h), TrueType faces mapped
+// to the printer's vector fonts become vector font fields
+// (objects/vectorfont.h); the command font and barcode fonts are recognised
+// here and handed back until their handlers exist. Text that no class takes goes back to the driver
 // host's own DrvTextOut and prints as part of the raster. The hook also
 // keeps the current text colour, the document-label heading mode and the
 // text lines of the information log.
