@@ -1,7 +1,9 @@
 // Text conversions of the text hook: the rows of data/textconv.json (font
-// recognition, UTF-8, glyph conversions, ribbon colours, device code pages).
+// recognition, UTF-8, glyph conversions, ribbon colours, device code pages,
+// vector field descriptions and the cleaning of placeholder text).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -11,6 +13,7 @@
 
 #include "core/format.h"
 #include "objects/textconv.h"
+#include "objects/vectorfont.h"
 
 namespace {
 
@@ -110,6 +113,35 @@ TEST(TextConv, CodePages)
     EXPECT_EQ(kx::CodePageTable(0), nullptr);
     EXPECT_EQ(kx::CodePageTable(8), nullptr);
     EXPECT_EQ(kx::CodePageTable(16), nullptr);
+}
+
+TEST(TextConv, VectorDescription)
+{
+    const json& v = Data().at("vector");
+    for (const json& c : v.at("cases")) {
+        SCOPED_TRACE(c.dump());
+        const std::u16string face = kx::Utf8ToUtf16(c[5].get<std::string>());
+        FieldDescription desc;
+        kx::GetVectorDescription(&desc, c[0].get<int>(), c[1].get<int>(), c[2].get<LONG>(),
+                                 c[3].get<bool>(), c[4].get<bool>(), face.c_str());
+        EXPECT_EQ(desc.wFontClass, kFontClassVector);
+        EXPECT_EQ(desc.wId, c[6].get<WORD>());
+        EXPECT_EQ(desc.dwRotation, static_cast<DWORD>(std::max(c[1].get<int>(), 0)));
+        EXPECT_EQ(desc.cy, c[7].get<DWORD>());
+        EXPECT_EQ(desc.cx, desc.cy);
+        EXPECT_EQ(desc.dwFlags | desc.dwExtra, 0u);
+        EXPECT_EQ(std::u16string(desc.szFontName), face);
+    }
+    for (const json& c : v.at("alnum")) {
+        SCOPED_TRACE(c.dump());
+        std::u16string text = Units(c[0]);
+        kx::StringALNUM(text);
+        EXPECT_EQ(text, Units(c[1]));
+    }
+    // Only the first 259 characters are looked at.
+    std::u16string text(260, u'\n');
+    EXPECT_EQ(kx::StringALNUM(text), 259);
+    EXPECT_EQ(text, std::u16string(259, u' ') + u'\n');
 }
 
 }  // namespace
