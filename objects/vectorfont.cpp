@@ -160,8 +160,8 @@ BOOL DrawVectorGlyphs(OEM_PDEV* pOemPDev, ULONG cGlyphs, const WCHAR* pwszText, 
 
     const std::u16string_view wide(pwszText, cGlyphs);
     const std::u16string wideStart = std::u16string(u"<") + dm.szIdentSign[0];
-    const std::string placeholder =
-        "<" + plat::WideToMultiByte(plat::kCpAcp, std::u16string_view(dm.szIdentSign, 1));
+    std::string placeholder(1, '<');
+    placeholder += plat::WideToMultiByte(plat::kCpAcp, std::u16string_view(dm.szIdentSign, 1));
     const bool bPlaceholder = dm.szIdentSign[0] && wide.find(wideStart) != std::u16string::npos;
     std::string run;
     if (op->pTreiberstrukturen->bSH3 == 1 && dm.wCodepage == 16 && !bPlaceholder) {
