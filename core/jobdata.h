@@ -130,10 +130,12 @@ struct DruckDaten {
     DWORD dwOptionen2;
     DWORD dwModulTyp;
     // Page end and document end.
-    DWORD dwFieldsMS;            // dwFields at the last page end
-    DWORD dwFieldsColour;        // fields of the colour part (split print file)
-    DWORD dwNumPages;            // pages ended
-    DWORD dwNumCopiesMod;        // modified copy count pending for the page end (0: none)
+    DWORD dwFieldsMS;      // dwFields at the last page end
+    DWORD dwFieldsColour;  // fields of the colour part (split print file)
+    DWORD dwNumPages;      // pages ended
+    DWORD dwNumCopiesMod;  // modified copy count pending for the page end (0: none)
+    LONG lNumStep;         // step and interval of the last numerator placeholder sent
+    LONG lNumInterval;
     DWORD bBildinhaltVorhanden;  // the page's raster has content
     DWORD dwLineAtPageEnd;       // dwLine when the last page ended (line path)
     DWORD bRecallDirekt;         // the job prints a memory-card recall directly

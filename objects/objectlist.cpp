@@ -13,6 +13,7 @@
 #include "core/trace.h"
 #include "core/units.h"
 #include "objects/prnobject.h"
+#include "objects/varfields.h"
 #include "platform/platform.h"
 
 namespace kx {
@@ -85,15 +86,6 @@ int TableEntries(const Bildanteile& ba)
 {
     const int next = std::clamp(ba.iAnzahlAMSaetze, 0, kMaxAMSaetze - 1);
     return next == kMaxAMSaetze - 1 ? kMaxAMSaetze : next;
-}
-
-// The sign of the placeholders: the first character of szIdentSign, "§"
-// when it holds "§" or is empty.
-WCHAR PlaceholderSign(const KX_DEVMODE& dm)
-{
-    const std::u16string_view sign = Bounded(dm.szIdentSign);
-    if (sign.empty() || sign.find(u'\u00A7') != std::u16string_view::npos) return u'\u00A7';
-    return sign[0];
 }
 
 // Texts the host split at an image-part boundary come back as two entries in

@@ -9,6 +9,8 @@
 //     "stderr": ["START_JOB failed: ..."],               lines stderr must hold
 //     "output": "shipping-label.kxpl",                   expected bytes (absent: none written)
 //     "output_starts": "header.kxpl",                    or only the leading bytes
+//     "output_next": ["run2.kxpl"]                       the job run again on the same state
+//                                                        (counters continue): one stream a run
 //     "files": {"C:\\x\\y.prn": "y.prn"}                 files expected on the drives
 //     "same_on_windows": ["C:\\x\\z.prn"]                files that the Windows build under
 //                                                        Wine must write as the native one does
@@ -229,28 +231,35 @@ TEST_P(Golden, Job)
     fs::path out = dir_ / "out.kxpl";
     std::string plugin;
     if (GetParam().starts_with("stand-in/")) plugin = " --plugin " + Quote(KX_FAKE_PLUGIN_FILE);
-    Result r = Kxrender(dir_, Quote(job.string()) + " -o " + Quote(out.string()) + " --state " +
-                                  Quote((dir_ / "state").string()) + plugin);
-    EXPECT_EQ(r.exit, expect.at("exit").get<int>()) << r.err;
-    const json lines = expect.value("stderr", json::array());
-    for (const auto& line : lines)
-        EXPECT_NE(r.err.find(line.get<std::string>()), std::string::npos)
-            << "stderr lacks \"" << line.get<std::string>() << "\":\n"
-            << r.err;
-    if (expect.contains("output") || expect.contains("output_starts")) {
-        ASSERT_TRUE(fs::exists(out)) << r.err;
-        const std::string actual = ReadFile(out);
-        if (expect.contains("output")) {
-            EXPECT_TRUE(
-                kxtest::BytesEqual(ReadFile(folder / expect["output"].get<std::string>()), actual));
+    json runs = expect.value("output_next", json::array());
+    runs.insert(runs.begin(), expect.value("output", json()));
+    for (const json& output : runs) {
+        SCOPED_TRACE("run with output " + output.dump());
+        if (!output.is_null()) expect["output"] = output;
+        fs::remove(out);
+        Result r = Kxrender(dir_, Quote(job.string()) + " -o " + Quote(out.string()) + " --state " +
+                                      Quote((dir_ / "state").string()) + plugin);
+        EXPECT_EQ(r.exit, expect.at("exit").get<int>()) << r.err;
+        const json lines = expect.value("stderr", json::array());
+        for (const auto& line : lines)
+            EXPECT_NE(r.err.find(line.get<std::string>()), std::string::npos)
+                << "stderr lacks \"" << line.get<std::string>() << "\":\n"
+                << r.err;
+        if (expect.contains("output") || expect.contains("output_starts")) {
+            ASSERT_TRUE(fs::exists(out)) << r.err;
+            const std::string actual = ReadFile(out);
+            if (expect.contains("output")) {
+                EXPECT_TRUE(kxtest::BytesEqual(
+                    ReadFile(folder / expect["output"].get<std::string>()), actual));
+            } else {
+                std::string head = ReadFile(folder / expect["output_starts"].get<std::string>());
+                EXPECT_TRUE(kxtest::BytesEqual(head, actual.substr(0, head.size())));
+            }
+            if (expect.contains("pcx"))
+                ExpectPcxDecodesTo(actual, kGoldenDir / expect["pcx"].get<std::string>(), dir_);
         } else {
-            std::string head = ReadFile(folder / expect["output_starts"].get<std::string>());
-            EXPECT_TRUE(kxtest::BytesEqual(head, actual.substr(0, head.size())));
+            EXPECT_FALSE(fs::exists(out));
         }
-        if (expect.contains("pcx"))
-            ExpectPcxDecodesTo(actual, kGoldenDir / expect["pcx"].get<std::string>(), dir_);
-    } else {
-        EXPECT_FALSE(fs::exists(out));
     }
     // The drives lie in STATE/drives; "C:\a\b" is c/a/b there.
     auto onDrive = [&](const std::string& windowsPath) {
