@@ -21,8 +21,10 @@ difference.
 import argparse
 import datetime
 import json
+import os
 import re
 import shutil
+import socket
 import subprocess
 import sys
 from pathlib import Path
@@ -49,6 +51,9 @@ CLOCK_FIELDS = [
     (rb"// PlugIn-Version: [0-9.]+ - (\d{4}\.\d{4}\.\d{4})", ("filetime",)),
     (rb'(?m)^"(\d\d\.\d\d\.\d{4})";"(\d\d:\d\d:\d\d)";', ("date", "time")),
     (rb"\\Backup\\(\d{4}-\d\d)\\", ("month",)),
+    # the system time and date a variable field takes from the PC
+    (rb'BM\[\d+\](\d\d:\d\d:\d\d)[^\r]{0,2}\r\n[^\r]?AC\[\d+\]NAME="SYSTIME"', ("time",)),
+    (rb'BM\[\d+\](\d\d\.\d\d\.\d{4})[^\r]{0,2}\r\n[^\r]?AC\[\d+\]NAME="SYSDATE"', ("date",)),
 ]
 
 # The operating system the simulated Windows reports when the job names none.
@@ -243,8 +248,14 @@ def main():
 
     # kxrender takes the job's relative file names from the job's folder.
     started = datetime.datetime.now()
+    # Wine answers GetUserNameW with the user of the process environment:
+    # the job's user name stands in for it, as the native run's does.
+    run_env = dict(os.environ)
+    if "user" in job.get("environment", {}):
+        for name in ("USER", "LOGNAME", "WINEUSERNAME"):
+            run_env[name] = job["environment"]["user"]
     wine_run = subprocess.run([args.wine, args.kxrender, str(job_path), "-o",
-                               str(work / "wine.kxpl")], cwd=job_path.parent,
+                               str(work / "wine.kxpl")], cwd=job_path.parent, env=run_env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     ended = datetime.datetime.now()
     err = wine_run.stderr.decode("utf-8", errors="replace")
@@ -255,8 +266,20 @@ def main():
         if line not in err:
             fail(f"stderr lacks {line!r}")
 
+    # Wine answers GetComputerNameW with the machine's own host name, which
+    # no setting changes: where a field's text is that name (right after the
+    # field record's "]"), the job's computer name stands in for it.
+    computer = job.get("environment", {}).get("computer")
+    wine_name = socket.gethostname().split(".")[0].upper().encode("latin-1", "replace")
+
+    def own_names(data):
+        if not computer:
+            return data
+        return re.sub(rb"(?<=\])" + re.escape(wine_name) + rb"(?![A-Za-z0-9])",
+                      computer.encode("latin-1"), data)
+
     def wine_bytes(what, data):
-        masked, fields = mask(data)
+        masked, fields = mask(own_names(data))
         check_clock(what, fields, started, ended)
         return masked
 
@@ -303,7 +326,7 @@ def main():
         for what, native, wine, check in pairs:
             if native.is_file() and wine.is_file():
                 wine_masked = (wine_bytes(what, wine.read_bytes()) if check else
-                               mask(wine.read_bytes())[0])
+                               mask(own_names(wine.read_bytes()))[0])
                 compare(f"native and Wine {what}", mask(native.read_bytes())[0], wine_masked)
             elif native.is_file() != wine.is_file():
                 fail(f"{what}: written by only one of the native and the Wine run")
