@@ -298,6 +298,19 @@ def main():
                 part = got[:len(want)]
             compare(f"stream ({key} {expect[key]})", want, part)
 
+    # The job run again on the same machine: what it keeps between jobs (the
+    # counters in the user's registry) carries on as on a second print.
+    for n, name in enumerate(expect.get("output_next", []), start=2):
+        again = work / f"wine{n}.kxpl"
+        run = subprocess.run([args.wine, args.kxrender, str(job_path), "-o", str(again)],
+                             cwd=job_path.parent, env=run_env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        if run.returncode != expect["exit"] or not again.is_file():
+            fail(f"run {n}: exit status {run.returncode}, or no stream written")
+            continue
+        compare(f"stream of run {n} ({name})", mask((golden / name).read_bytes())[0],
+                wine_bytes(f"run {n}", again.read_bytes()))
+
     for windows_path, name in files.items():
         target = drive_path(drive_c, windows_path)
         if not target.is_file():
