@@ -265,18 +265,7 @@ BOOL DrawDeviceGlyphs(OEM_PDEV* pOemPDev, ULONG cGlyphs, const WCHAR* pwszText, 
         return DrawGlyphs(pOemPDev, run.c_str(), pt, &desc, pKX_Devmode, FALSE, FALSE);
     }
     if (starts && coll.dwSize > 0) SendCollected(pOemPDev, kv, pKX_Devmode);
-    if (starts) {
-        coll.ptPos = pt;
-        coll.iIndex = desc.wId;
-        coll.desc = desc;
-    }
-    if (coll.pText) {
-        // The area keeps a terminating zero.
-        const DWORD room = kBitmapAreaSize - 1 - std::min<DWORD>(coll.dwSize, kBitmapAreaSize - 1);
-        const DWORD n = std::min<DWORD>(room, static_cast<DWORD>(run.size()));
-        std::memcpy(coll.pText + coll.dwSize, run.data(), n);
-        coll.dwSize += n;
-    }
+    CollectRun(coll, kBitmapAreaSize, starts, pt, desc.wId, desc, run);
     kv.dwCurrentFont = kCurrentPrinterFont;
     return TRUE;
 }

@@ -10,6 +10,8 @@
 // text colour of the page and the class of the text last handled.
 #pragma once
 
+#include <string_view>
+
 #include "core/jobdata.h"
 #include "platform/ddi.h"
 
@@ -102,5 +104,11 @@ namespace kx {
 
 // Points the collections of kv into the job's character buffer.
 void AttachTextAreas(KVBBBuffer* kv, BYTE* pZeichenBuffer);
+
+// Adds a run to a collection of dwAreaSize bytes: a run that starts a field
+// first gives the collection its position, index and description. The
+// bytes that fit are appended; the area keeps a terminating zero.
+void CollectRun(TextCollection& coll, DWORD dwAreaSize, bool bStartsField, POINTL pt, int iIndex,
+                const FieldDescription& desc, std::string_view run);
 
 }  // namespace kx

@@ -355,8 +355,8 @@ void ExpandPlaceholders(std::string& text, const PlaceholderInputs& in, Placehol
 
 namespace {
 
-// A start value stored as text under the user's key; a number stored as a
-// DWORD (as older settings tools wrote it) is read as its decimal text.
+// The start value stored as text under the user's key. A value stored as a
+// DWORD counts as its decimal text, so a number entered by hand still counts.
 void ReadStartValue(const WCHAR* key, const char16_t* name, StoredStartValue& v)
 {
     std::uint32_t type = 0;

@@ -215,18 +215,7 @@ BOOL DrawVectorGlyphs(OEM_PDEV* pOemPDev, ULONG cGlyphs, const WCHAR* pwszText, 
         return drawn;
     }
     if (starts && coll.dwSize > 0) FinishVector(pOemPDev, pKX_Devmode);
-    if (starts) {
-        coll.ptPos = pt;
-        coll.iIndex = iTrueTypeIndex;
-        coll.desc = desc;
-    }
-    if (coll.pText) {
-        // The area keeps a terminating zero.
-        const DWORD room = kVektorAreaSize - 1 - std::min<DWORD>(coll.dwSize, kVektorAreaSize - 1);
-        const DWORD n = std::min<DWORD>(room, static_cast<DWORD>(run.size()));
-        std::memcpy(coll.pText + coll.dwSize, run.data(), n);
-        coll.dwSize += n;
-    }
+    CollectRun(coll, kVektorAreaSize, starts, pt, iTrueTypeIndex, desc, run);
     kv.dwCurrentFont = kCurrentVectorFont;
     return TRUE;
 }
