@@ -30,6 +30,7 @@ struct Bildanteile {
     int iAnzahlAMSaetze;
     LONG lGlyphPosY_Old;  // position of the last printer-font run
     LONG lGlyphPosX_Old;
+    WORD wID_Old;  // barcode id of the last barcode run
     WCHAR szAMSatzText[kMaxAMSaetze][kAMSatzTextChars];
     LONG lAMSatzTextYPos[kMaxAMSaetze];      // y as drawn, dots
     LONG lAMSatzTextYPosKorr[kMaxAMSaetze];  // y plus the image part's offset

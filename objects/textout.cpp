@@ -1,9 +1,11 @@
 // Text interception.
 //
 // Decisions of this module:
-//   - Command-font and barcode-font text is recognised (the pending
-//     collections are finished as for those classes) but handed back to the
-//     host until their handlers exist; the host prints it in the raster.
+//   - Command-font text is recognised (the pending collections are finished
+//     as for that class) but handed back to the host until its interpreter
+//     exists; the host prints it in the raster.
+//   - A barcode font whose handler fails hands its text back, as any text no
+//     class takes.
 //   - The recall identifier text is the devmode's szMemCardRecallKennung;
 //     the recall switch of the document data is bRecallSchalter.
 //   - The face name of the text log is the font's face from its metrics,
@@ -73,6 +75,12 @@ public:
                     break;
             }
         }
+    }
+
+    BOOL BarcodeText(STROBJ* pstro, BarcodeDescription* desc, const std::u16string& face,
+                     BOOL* pbDuplicate, KX_DEVMODE* dm, int iFontId) const
+    {
+        return BarcodeTextOut(p_, pstro, desc, face.c_str(), pbDuplicate, dm, iFontId);
     }
 
     BOOL Device(STROBJ* pstro, ULONG iFace, KX_DEVMODE* dm) const
@@ -282,12 +290,24 @@ TextOutResult InterceptTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOB
             }
             kv.dwCurrentFont = kCurrentVectorFont;
             decided = true;
+        } else if (index > -2) {
+            BarcodeDescription bdesc{};
+            const int fontId = GetBarcodeFontID(pfo, &bdesc, p);
+            if (fontId != 0) {
+                worker->Flush({TextOutput::Vector, TextOutput::Bitmap, TextOutput::Command}, dm);
+                if (!kv.barcode.pText) kv.barcode.dwSize = 0;
+                if (pstro->pwszOrg) ConvertToNormalWide(pstro->pwszOrg, pstro->cGlyphs);
+                TextToLogfile(p, pstro, -1, dm->wCodepage, &face, false);
+                BOOL bDuplicate = FALSE;
+                taken = worker->BarcodeText(pstro, &bdesc, face, &bDuplicate, dm, fontId) != FALSE;
+                if (taken && !bDuplicate) kv.dwCurrentFont = kCurrentBarcodeFont;
+                decided = true;
+            }
         }
     }
 
     if (!decided || !taken) {
-        // Barcode text is not drawn by the printer yet: like any other text
-        // that no class takes, it goes back to the host after the pending
+        // Text no class takes goes back to the host after the pending
         // collections have been finished.
         const bool pending =
             kv.bitmap.dwSize || kv.vektor.dwSize || kv.barcode.dwSize || kv.kommando.dwSize;
