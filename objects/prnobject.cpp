@@ -9,8 +9,10 @@
 
 #include "core/format.h"
 #include "core/pageparts.h"
+#include "core/regvalues.h"
 #include "core/trace.h"
 #include "core/units.h"
+#include "objects/barcodefield.h"
 #include "objects/textconv.h"
 #include "platform/platform.h"
 #include "settings/models.h"
@@ -33,8 +35,13 @@ constexpr std::size_t kMaxNameChars = 19;
 // five class parameters (59), ";foot" (11), E "\r\n" S "BM[n]" (18), E
 // "\r\n" S "AC[n]NAME=\"name\"" (44 with a 19-character name), E, "\r\n" S
 // "AC[n]PH=2" E (20), "\r\n" S "AC[n]FGND=1" E (22) and "\r\n": about 250
-// bytes. The standard protocol's AB record is 40 bytes, its B record 76. The
-// text itself appears once. The buffer is twice text plus allowance.
+// bytes. A barcode field replaces the class parameters by its parameter set
+// (at most nine numbers, PDF417: 107) and adds "=SV(1;n)" (17) and the
+// bearer record "\r\n" S "AC[n]BT=a;BW=b;QZ=c" E (62): about 360 bytes. The
+// standard protocol's AB record is 40 bytes, its B record 76, a barcode's C
+// record 30. The text itself appears once; a barcode's prepared text is at
+// most two bytes longer (the FNC1 end, the UPC-E number system). The buffer
+// is twice text plus allowance.
 constexpr std::size_t kRecordAllowance = 512;
 
 // Positions come from any application: arithmetic on them is done wide
@@ -96,6 +103,28 @@ struct NamedText {
     std::string name;
 };
 
+// The name marker "[=NA:name]": the text ends before it and the name is
+// kept unless it is too long.
+NamedText NamedByMarker(std::string_view text)
+{
+    NamedText r{std::string(text), {}};
+    const auto at = text.find("[=NA:");
+    if (at != std::string_view::npos) {
+        const auto start = at + 5;
+        const auto close = text.find(']', start);
+        const std::string_view name = text.substr(
+            start, close == std::string_view::npos ? std::string_view::npos : close - start);
+        if (name.size() > kMaxNameChars) {
+            Trace(u"UNI(TextOut):  CreatePrnObject() evtl. ist der Name zu lang: %d (max. 20) \r\n",
+                  static_cast<int>(name.size()));
+        } else {
+            r.name = std::string(name);
+        }
+        r.text.resize(at);
+    }
+    return r;
+}
+
 // Variable-field functions and name markers are taken out of the text: the
 // printer fills the function itself, and a name becomes a NAME record.
 NamedText SplitName(std::string_view text)
@@ -130,20 +159,16 @@ NamedText SplitName(std::string_view text)
         r.text.resize(at);
         return r;
     }
-    const auto at = text.find("[=NA:");
-    if (at != std::string_view::npos) {
-        const auto start = at + 5;
-        const auto close = text.find(']', start);
-        const std::string_view name = text.substr(
-            start, close == std::string_view::npos ? std::string_view::npos : close - start);
-        if (name.size() > kMaxNameChars) {
-            Trace(u"UNI(TextOut):  CreatePrnObject() evtl. ist der Name zu lang: %d (max. 20) \r\n",
-                  static_cast<int>(name.size()));
-        } else {
-            r.name = std::string(name);
-        }
-        r.text.resize(at);
-    }
+    return NamedByMarker(text);
+}
+
+// A barcode's name comes only from "[=NA:"; ")[" ends its data before the
+// "[" (a function followed by a bracketed name keeps the function alone).
+// The name is taken first, so a function followed by "[=NA:" keeps it.
+NamedText BarcodeName(std::string_view text)
+{
+    NamedText r = NamedByMarker(text);
+    if (const auto at = r.text.find(")["); at != std::string::npos) r.text.resize(at + 1);
     return r;
 }
 
@@ -184,13 +209,6 @@ private:
     std::size_t m_len = 0;
     bool m_ok = true;
 };
-
-// Barcode fields: the parameter set after the object type and the prepared
-// text. Not composed yet, so no barcode field is created.
-bool ComposeBarcodeParameters(FieldText&, const FieldDescription&, std::string*)
-{
-    return false;
-}
 
 // Vector font id and zoom of a field: the built-in fonts keep their id and
 // take the page's scaling; the user fonts (31 upright, 32 italic) take the
@@ -454,13 +472,6 @@ PrnObject* CreatePrnObject(OEM_PDEV* pOemPDev, const char* pszText, POINTL pt,
             Trace(u"UNI(TextOut):  CreatePrnObject() Position 0,0 - kein Objekt \r\n");
             return nullptr;
         }
-        if (desc.wFontClass == kFontClassBarcode) {
-            std::string prepared;
-            if (!ComposeBarcodeParameters(out, desc, &prepared)) {
-                Trace(u"UNI(TextOut):  CreatePrnObject() Barcode %d: kein Objekt \r\n", desc.wId);
-                return nullptr;
-            }
-        }
         // A field after a command with one-shot values goes where that
         // command stood (already a printer position).
         if (doc.dwRotate || doc.dwFusspunkt || doc.dwInvers) {
@@ -483,8 +494,26 @@ PrnObject* CreatePrnObject(OEM_PDEV* pOemPDev, const char* pszText, POINTL pt,
         const Placement p = Place(d, doc, dm, desc, pos);
         const char S = d.cStart;
         const char E = d.cEnd;
+        const bool bBarcode = desc.wFontClass == kFontClassBarcode;
+        const BYTE* p2D =
+            op->pBarcodeDevmode ? op->pBarcodeDevmode + reg::kBarCodes1DSize : nullptr;
+        BarcodeData bd;
+        if (bBarcode) bd = PrepareBarcodeText(text, wType, dm.dwFlags);
+        const NamedText nt = bBarcode    ? BarcodeName(bd.text)
+                             : bExtended ? SplitName(text)
+                                         : NamedText{std::string(text), {}};
 
-        if (!bExtended) {
+        if (!bExtended && bBarcode) {
+            // The check digit value: printed (flag bit 3) plus 4 when inverse.
+            const DWORD dwCheck = ((desc.dwFlags & kFieldCheckDigit) ? 1u : 0u) +
+                                  ((desc.dwFlags & kFieldInverse) ? 4u : 0u);
+            out.Add("AB", "%cAB%02u%04u-%04u0%01u%02u%02u--------%c\r\n",
+                    {S, n, pos.y, pos.x, p.dwRotation, wType, (desc.wHeight + 50) / 100, E});
+            out.Add("B", "%cB%02u%.*s%c\r\n", {S, n, kShortTextChars, nt.text, E});
+            out.Add("C", "%cC%02u%c%02u%02u%01u%c\r\n",
+                    {S, n, (desc.dwFlags & kFieldHumanReadable) ? '1' : '0', desc.wThick,
+                     desc.wThin, dwCheck, E});
+        } else if (!bExtended) {
             out.Add("AB", "%cAB%02u%04u-%04u0%01u%02u%02u%03u%03u%02u%c\r\n",
                     {S, n, pos.y, pos.x, p.dwRotation, wType, desc.wId, desc.cy, desc.cx,
                      desc.dwExtra, E});
@@ -493,23 +522,29 @@ PrnObject* CreatePrnObject(OEM_PDEV* pOemPDev, const char* pszText, POINTL pt,
             else
                 out.Add("B", "%cB%02u%.*s%c\r\n", {S, n, kShortTextChars, text, E});
         } else {
-            const NamedText nt = SplitName(text);
             out.Add("S", "%c", {S});
             if (!d.bRecallText) {
                 out.Add("AM[]", "AM[%u]%d;%u;%d;%u;",
                         {n, p.f1, static_cast<DWORD>(p.f2), bPhantom ? 1 : 0,
                          wType == 55 || wType == 58 ? 56 : wType});
-                DWORD id = desc.wId;
-                DWORD cy = desc.cy;
-                DWORD cx = desc.cx;
-                if (desc.wFontClass == kFontClassVector) {
-                    const VectorFont vf = VectorFontOf(desc, d, dm);
-                    id = vf.dwId;
-                    const DWORD mu = dm.FixedData.wMasterUnit;
-                    cy = MasterUnitToMm100Round(static_cast<LONG>(desc.cy * vf.dZoomY), mu);
-                    cx = MasterUnitToMm100Round(static_cast<LONG>(desc.cx * vf.dZoomX), mu);
+                if (bBarcode) {
+                    const BarcodeSetInputs in{wType, p.dwRotation,
+                                              d.bSkalierung ? d.dSkalierungH : 1.0, p2D,
+                                              nt.text.size()};
+                    out.Add("AM[]", "%s", {BarcodeParameters(desc, in, doc.dwFusspunkt)});
+                } else {
+                    DWORD id = desc.wId;
+                    DWORD cy = desc.cy;
+                    DWORD cx = desc.cx;
+                    if (desc.wFontClass == kFontClassVector) {
+                        const VectorFont vf = VectorFontOf(desc, d, dm);
+                        id = vf.dwId;
+                        const DWORD mu = dm.FixedData.wMasterUnit;
+                        cy = MasterUnitToMm100Round(static_cast<LONG>(desc.cy * vf.dZoomY), mu);
+                        cx = MasterUnitToMm100Round(static_cast<LONG>(desc.cx * vf.dZoomX), mu);
+                    }
+                    out.Add("AM[]", "%u;%u;%u;%u;%u", {p.dwRotation, id, cy, cx, desc.dwExtra});
                 }
-                out.Add("AM[]", "%u;%u;%u;%u;%u", {p.dwRotation, id, cy, cx, desc.dwExtra});
                 if (doc.dwFusspunkt > 0) {
                     out.Add("AM[]", ";%u", {doc.dwFusspunkt});
                     doc.dwFusspunkt = 0;
@@ -520,14 +555,23 @@ PrnObject* CreatePrnObject(OEM_PDEV* pOemPDev, const char* pszText, POINTL pt,
             if (d.bRecallText) {
                 out.Add("BM[]", "%s", {nt.text});
             } else {
+                // A scan field: every barcode in scanner mode 1, the ones
+                // marked "<#>" in mode 4; the printer numbers the scans.
+                std::string scan;
+                if (bBarcode && (dm.scanner_dwMode == 1 || (dm.scanner_dwMode == 4 && bd.bScan)))
+                    scan = FormatString("=SV(1;%d)", {d.dwScanZaehler++});
                 if (nt.name.empty())
-                    out.Add("BM[]", "BM[%u]%s", {n, nt.text});
+                    out.Add("BM[]", "BM[%u]%s%s", {n, scan, nt.text});
                 else
-                    out.Add("BM[]", "BM[%u]%s%c\r\n%cAC[%u]NAME=\"%s\"",
-                            {n, nt.text, E, S, n, nt.name});
+                    out.Add("BM[]", "BM[%u]%s%s%c\r\n%cAC[%u]NAME=\"%s\"",
+                            {n, scan, nt.text, E, S, n, nt.name});
                 if (dm.wMemCard_Recall) WriteRecallLines(*op, d, n, nt);
             }
             out.Add("BM[]", "%c", {E});
+            if (bBarcode) {
+                const std::string bearer = BearerValues(wType, desc.wHeight, p2D);
+                if (!bearer.empty()) out.Add("AC[]", "\r\n%cAC[%u]%s%c", {S, n, bearer, E});
+            }
             // Two heads: the head that does not hold the field's ribbon by
             // default is asked for.
             if (kv.dwFarbmodus == kFarbmodusMehrfarbig &&

@@ -14,6 +14,7 @@
 
 #include "core/format.h"
 #include "core/pageparts.h"
+#include "core/regvalues.h"
 #include "host/records.h"
 #include "objects/kvbb.h"
 #include "objects/prnobject.h"
@@ -28,10 +29,12 @@ struct Page {
     TestDevice device;
     KVBBBuffer kv{};
     Bildanteile ba{};
+    BYTE barcodes[BARCODE_DEVMODE_SIZE]{};
 
     Page()
     {
         device.op.pKVBBBuffer = &kv;
+        device.op.pBarcodeDevmode = barcodes;
         device.op.pBildanteile = &ba;
         device.iface().dwExtendedProtocol = 1;
         device.devmode.FixedData.wMasterUnit = 300;
@@ -80,11 +83,24 @@ struct Page {
             {"ulTextColor", [&](long long v) { kv.ulTextColor = v; }},
             {"lastCommandX", [&](long long v) { kv.ptlLastCommandPos.x = v; }},
             {"lastCommandY", [&](long long v) { kv.ptlLastCommandPos.y = v; }},
+            {"dwScanZaehler", [&](long long v) { d.dwScanZaehler = v; }},
         };
         for (const auto& [name, value] : words.items()) {
             auto it = kSet.find(name);
             ASSERT_NE(it, kSet.end()) << name;
             it->second(value.get<long long>());
+        }
+    }
+
+    // 2-D barcode settings: [offset, value, bytes (2 unless 4)] rows.
+    void Settings2D(const json& rows)
+    {
+        BYTE* p2D = barcodes + kx::reg::kBarCodes1DSize;
+        for (const json& r : rows) {
+            const int bytes = r.size() > 2 ? r[2].get<int>() : 2;
+            for (int i = 0; i < bytes; ++i)
+                p2D[r.at(0).get<int>() + i] =
+                    static_cast<BYTE>(r.at(1).get<long long>() >> (8 * i));
         }
     }
 
@@ -100,13 +116,19 @@ struct Page {
 FieldDescription Description(const json& j)
 {
     FieldDescription desc{};
-    desc.wFontClass = j.value("class", kFontClassPrinter);
-    desc.wId = j.value("id", 3);
+    desc.wFontClass = j.contains("bc") ? kFontClassBarcode : j.value("class", kFontClassPrinter);
+    desc.wId = j.value("bc", j.value("id", 3));
     desc.dwRotation = j.value("rot", 0);
     desc.dwFlags = j.value("flags", 0);
     desc.cx = j.value("cx", 1);
     desc.cy = j.value("cy", 1);
     desc.dwExtra = j.value("extra", 0);
+    desc.wThick = j.value("thick", 0);
+    desc.wThin = j.value("thin", 0);
+    desc.wHeight = j.value("height", 0);
+    desc.wRatio = j.value("ratio", 0);
+    desc.wPruefziffer = j.value("check", 0);
+    desc.wKlarschrift = j.value("klar", 0);
     return desc;
 }
 
@@ -124,6 +146,7 @@ TEST(PrnObject, Rows)
         Page page;
         kxhost::ApplyDevmode(row.value("devmode", json::object()), "devmode", &page.device.devmode);
         page.Job(row.value("job", json::object()));
+        page.Settings2D(row.value("bc2d", json::array()));
         if (row.contains("print_pos")) {
             POINTL out{};
             kx::GetPrintObjectPos(&page.device.pdev, Point(row["print_pos"].at("pt")), &out,
@@ -133,6 +156,7 @@ TEST(PrnObject, Rows)
         }
         for (const json& f : row.value("fields", json::array())) {
             page.Job(f.value("job", json::object()));
+            page.Settings2D(f.value("bc2d", json::array()));
             const FieldDescription desc = Description(f.value("desc", json::object()));
             const std::string text = f.at("text");
             EXPECT_EQ(kx::DrawGlyphs(&page.device.pdev, text.c_str(),
@@ -149,6 +173,7 @@ TEST(PrnObject, Rows)
             {"dwFields", page.device.data.dwFields},
             {"dwFieldsColour", page.device.data.dwFieldsColour},
             {"iNewZaehler", page.device.pdev.iNewZaehler},
+            {"dwScanZaehler", page.device.data.dwScanZaehler},
         };
         const json counters = row.value("counters", json::object());
         for (const auto& [name, value] : counters.items())
