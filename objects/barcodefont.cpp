@@ -279,14 +279,6 @@ void SendOld(OEM_PDEV* p, KVBBBuffer& kv, KX_DEVMODE* dm)
 
 }  // namespace
 
-std::string ConvertWideToSmall(std::u16string_view text)
-{
-    std::string out(text.size(), '\0');
-    std::transform(text.begin(), text.end(), out.begin(),
-                   [](char16_t c) { return static_cast<char>(c & 0xFF); });
-    return out;
-}
-
 int BarcodeFontIdOfFace(std::u16string_view face, const BYTE* pBarcodeSettings,
                         BarcodeDescription* pDesc)
 {
