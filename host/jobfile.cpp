@@ -521,6 +521,11 @@ void ReadSettingsRecords(const Node& root, Job& job)
             n->Fail("is longer than the record's " + std::to_string(kx::reg::kBarCodes2DSize) +
                     " bytes");
     }
+    if (auto n = root.Get("barcode_settings")) {
+        BYTE scratch1D[kx::reg::kBarCodes1DSize] = {}, scratch2D[kx::reg::kBarCodes2DSize] = {};
+        ApplyBarcodeSettings(n->json(), n->where(), scratch1D, scratch2D);
+        job.barcodeSettings = n->json();
+    }
     if (auto n = root.Get("devmode")) {
         KX_DEVMODE scratch{};
         ApplyDevmode(n->json(), n->where(), &scratch);
@@ -686,10 +691,11 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
     job.file = file;
     job.dir = dir;
     Node root(doc, "");
-    root.ExpectObject({"printer", "interface", "features", "printer_options", "barcodes_1d",
-                       "barcodes_2d", "devmode", "devmode_marker", "devmode_ftkn", "public_devmode",
-                       "registry", "files", "environment", "render", "pages", "events", "on_error",
-                       "faults", "comment"});
+    root.ExpectObject({"printer",        "interface",    "features",         "printer_options",
+                       "barcodes_1d",    "barcodes_2d",  "barcode_settings", "devmode",
+                       "devmode_marker", "devmode_ftkn", "public_devmode",   "registry",
+                       "files",          "environment",  "render",           "pages",
+                       "events",         "on_error",     "faults",           "comment"});
     ReadPrinter(root, dir, job);
     ReadSettingsRecords(root, job);
     ReadRegistrySection(root, job);

@@ -152,10 +152,11 @@ struct Job {
     nlohmann::json features;                    // feature groups and elements by XML name
     std::vector<std::uint16_t> printerOptions;  // words of "PrinterOptions" (14)
     std::optional<std::vector<std::uint8_t>> barcodes1D, barcodes2D;
-    nlohmann::json devmode;        // KX_DEVMODE fields by name
-    std::string devmodeMarker;     // "current", "alternative", "none"
-    nlohmann::json devmodeFtkn;    // DEVMODE_FTKN fields by name
-    nlohmann::json publicDevmode;  // DEVMODEW fields by name
+    nlohmann::json barcodeSettings;  // by code name, written over the raw bytes
+    nlohmann::json devmode;          // KX_DEVMODE fields by name
+    std::string devmodeMarker;       // "current", "alternative", "none"
+    nlohmann::json devmodeFtkn;      // DEVMODE_FTKN fields by name
+    nlohmann::json publicDevmode;    // DEVMODEW fields by name
     std::vector<RawValue> userValues, machineValues;
     std::map<std::string, std::vector<std::uint8_t>> files;  // Windows path -> content
     std::vector<std::string> directories;                    // Windows paths

@@ -13,10 +13,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/unidrv.h"
 #include "core/devmode.h"
 #include "core/printerparam.h"
 #include "core/prn_interface.h"
+#include "platform/unidrv.h"
 
 namespace kxhost {
 
@@ -37,6 +37,12 @@ void ApplyFtkn(const nlohmann::json& values, const std::string& where, DEVMODE_F
 // "public_devmode": {"dmOrientation": 2, "dmPaperWidth": 1000, ...}; each
 // field given also sets its bit in dmFields.
 void ApplyPublicDevmode(const nlohmann::json& values, const std::string& where, DEVMODEW* dm);
+
+// "barcode_settings": {"EAN 13": {"mode": "manual", "height": 1500}, "QR Code":
+// {"automatic": false, "mode": "B"}}: barcode settings by code name into the
+// 1-D part (824 bytes) and the 2-D part (300 bytes), over what they hold.
+void ApplyBarcodeSettings(const nlohmann::json& values, const std::string& where, BYTE* p1D,
+                          BYTE* p2D);
 
 // True when the job's values name this public field.
 bool NamesField(const nlohmann::json& values, const char* field);

@@ -6,14 +6,14 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/oempdev.h"
+#include "core/regvalues.h"
 #include "host/jsonnode.h"
 #include "host/records.h"
 #include "platform/platform.h"
-#include "core/oempdev.h"
 #include "settings/gpd.h"
 #include "settings/models.h"
 #include "settings/registry.h"
-#include "core/regvalues.h"
 #include "settings/xmlreader.h"
 #include "settings/xmlsettings.h"
 
@@ -306,6 +306,8 @@ void StoreSettings(const Job& job, const JobSettings& s, HANDLE hPrinter)
     std::vector<std::uint8_t> bc1(kx::reg::kBarCodes1DSize), bc2(kx::reg::kBarCodes2DSize);
     if (job.barcodes1D) std::copy(job.barcodes1D->begin(), job.barcodes1D->end(), bc1.begin());
     if (job.barcodes2D) std::copy(job.barcodes2D->begin(), job.barcodes2D->end(), bc2.begin());
+    if (!job.barcodeSettings.is_null())
+        ApplyBarcodeSettings(job.barcodeSettings, "barcode_settings", bc1.data(), bc2.data());
     put(kx::reg::kBarCodes1D, bc1.data(), bc1.size(), user, machine);
     put(kx::reg::kBarCodes2D, bc2.data(), bc2.size(), user, machine);
     put(kx::reg::kDevmodeFtkn, &s.ftkn, sizeof(s.ftkn), user, machine);

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/regvalues.h"
 #include "host/records.h"
 
 namespace {
@@ -26,6 +27,7 @@ json At(const std::vector<std::uint8_t>& r, std::size_t offset)
 // The value at offset as the kind reads it.
 json Read(const std::vector<std::uint8_t>& r, std::size_t offset, const std::string& kind)
 {
+    if (kind == "u8") return r[offset];
     if (kind == "u16") return At<std::uint16_t>(r, offset);
     if (kind == "i16") return At<std::int16_t>(r, offset);
     if (kind == "u32") return At<std::uint32_t>(r, offset);
@@ -57,7 +59,9 @@ TEST(Records, NamedValuesAtTheirPlaces)
                                  : record == "interface"      ? sizeof(PRN_INTERFACE)
                                  : record == "features"       ? sizeof(DWORD) * MAX_FEATURES
                                  : record == "public_devmode" ? sizeof(DEVMODEW)
-                                                              : sizeof(DEVMODE_FTKN);
+                                 : record == "barcodes"
+                                     ? kx::reg::kBarCodes1DSize + kx::reg::kBarCodes2DSize
+                                     : sizeof(DEVMODE_FTKN);
         std::vector<std::uint8_t> r(size, 0);
         for (const json& b : c.value("before", json::array())) {
             const std::uint32_t v = b[2];
@@ -74,6 +78,9 @@ TEST(Records, NamedValuesAtTheirPlaces)
             if (record == "public_devmode")
                 kxhost::ApplyPublicDevmode(values, record, static_cast<DEVMODEW*>(p));
             if (record == "ftkn") kxhost::ApplyFtkn(values, record, static_cast<DEVMODE_FTKN*>(p));
+            if (record == "barcodes")  // the 1-D part, then the 2-D part
+                kxhost::ApplyBarcodeSettings(values, record, r.data(),
+                                             r.data() + kx::reg::kBarCodes1DSize);
         }
         for (const json& e : c.at("expect")) {
             const std::size_t offset = e[0];
