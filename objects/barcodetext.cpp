@@ -68,7 +68,12 @@ std::string BarcodeSonderzeichenErsetzen(std::string_view text)
 std::string LinkPlaceholder(const KX_DEVMODE& dm)
 {
     const WCHAR sign = PlaceholderSign(dm);
-    return "<" + plat::WideToMultiByte(plat::kCpAcp, std::u16string_view(&sign, 1)) + "link>";
+    // Appended piece by piece: "<" + string trips GCC's restrict check at
+    // -O3 on MinGW (a false alarm).
+    std::string r("<");
+    r += plat::WideToMultiByte(plat::kCpAcp, std::u16string_view(&sign, 1));
+    r += "link>";
+    return r;
 }
 
 std::string Kettenfeld_new(std::string_view text, const KX_DEVMODE& dm, std::string_view link)
