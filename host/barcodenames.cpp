@@ -218,7 +218,9 @@ void Put1D(const Node& code, WORD id, BYTE* p1D)
     // Values not named keep what the record holds; a record never written
     // starts from the defaults a fresh settings interface shows.
     bc::Settings1D s = bc::Read1D(p1D, id);
-    for (const auto& [key, v] : code.Members()) {
+    for (const auto& member : code.Members()) {
+        const std::string& key = member.first;
+        const auto& v = member.second;
         const auto* b = std::find_if(std::begin(kBytes1D), std::end(kBytes1D),
                                      [&](const Byte1D& f) { return key == f.name; });
         if (b != std::end(kBytes1D)) {
@@ -243,7 +245,9 @@ void Put1D(const Node& code, WORD id, BYTE* p1D)
 void Put2D(const Node& code, const Code2D& c, BYTE* p2D)
 {
     constexpr std::size_t n = kx::reg::kBarCodes2DSize;
-    for (const auto& [key, v] : code.Members()) {
+    for (const auto& member : code.Members()) {
+        const std::string& key = member.first;
+        const auto& v = member.second;
         if (key == "automatic") {
             PutAutomatic(p2D, c, v.Bool());
             continue;
@@ -308,7 +312,9 @@ void ApplyBarcodeSettings(const nlohmann::json& values, const std::string& where
     });
     if (names2D && !bc::Written2D(p2D))
         for (const Code2D& c : Codes2D()) PutAutomatic(p2D, c, true);
-    for (const auto& [name, code] : members) {
+    for (const auto& member : members) {
+        const std::string& name = member.first;
+        const auto& code = member.second;
         const auto* c1 = std::find_if(std::begin(kCodes1D), std::end(kCodes1D),
                                       [&](const Code1D& c) { return name == c.name; });
         if (c1 != std::end(kCodes1D)) {
