@@ -9,6 +9,7 @@
 
 #include "core/format.h"
 #include "core/pageparts.h"
+#include "core/printeroptions.h"
 #include "core/regvalues.h"
 #include "core/trace.h"
 #include "core/units.h"
@@ -556,9 +557,12 @@ PrnObject* CreatePrnObject(OEM_PDEV* pOemPDev, const char* pszText, POINTL pt,
                 out.Add("BM[]", "%s", {nt.text});
             } else {
                 // A scan field: every barcode in scanner mode 1, the ones
-                // marked "<#>" in mode 4; the printer numbers the scans.
+                // marked "<#>" in mode 4; the printer numbers the scans. The
+                // mode counts only on a printer with a scanner fitted.
+                const DWORD scanMode =
+                    (d.dwAusstattung & P_OPTIONS_SCANNER) ? dm.scanner_dwMode : 0;
                 std::string scan;
-                if (bBarcode && (dm.scanner_dwMode == 1 || (dm.scanner_dwMode == 4 && bd.bScan)))
+                if (bBarcode && (scanMode == 1 || (scanMode == 4 && bd.bScan)))
                     scan = FormatString("=SV(1;%d)", {d.dwScanZaehler++});
                 if (nt.name.empty())
                     out.Add("BM[]", "BM[%u]%s%s", {n, scan, nt.text});

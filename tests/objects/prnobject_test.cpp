@@ -84,6 +84,7 @@ struct Page {
             {"lastCommandX", [&](long long v) { kv.ptlLastCommandPos.x = v; }},
             {"lastCommandY", [&](long long v) { kv.ptlLastCommandPos.y = v; }},
             {"dwScanZaehler", [&](long long v) { d.dwScanZaehler = v; }},
+            {"dwAusstattung", [&](long long v) { d.dwAusstattung = v; }},
         };
         for (const auto& [name, value] : words.items()) {
             auto it = kSet.find(name);
