@@ -331,7 +331,9 @@ int GetBarcodeDescription(FieldDescription* pField, const BarcodeDescription* pD
         f.dwRotation = (b.wDrehung + dwRotation) % 4;
         zoom = b.wBarcodeZoom;
     }
-    if (b.wPruefziffer == 1 || b.wPruefziffer == 3) f.dwFlags |= kFieldCheckDigit;
+    // The check digit flag follows the mode the field got (0 in automatic
+    // mode); the human-readable flag follows the settings in both modes.
+    if (f.wPruefziffer == 1 || f.wPruefziffer == 3) f.dwFlags |= kFieldCheckDigit;
     if (b.wKlarschrift == 1) f.dwFlags |= kFieldHumanReadable;
 
     // The width of one character gives the module count n in automatic
