@@ -450,7 +450,7 @@ void SendPageContent(const JobContext& ctx, RecordWriter& w)
     if (w.Ok()) SendJobNameAndCopies(ctx, w);
     SendEndlessFields(ctx, w);
     // Sends nothing when no command-font text was collected.
-    SendCommands(ctx.DevObj(), ctx.UniDrv());
+    SendCommands(ctx.DevObj(), ctx.UniDrv(), nullptr);
     SendFieldCount(ctx, w);
 }
 

@@ -13,6 +13,7 @@ void AttachTextAreas(KVBBBuffer* kv, BYTE* pZeichenBuffer)
     kv->vektor.pText = area(kVektorAreaOffset);
     kv->bitmap.pText = area(kBitmapAreaOffset);
     kv->kommando.pText = area(kKommandoAreaOffset);
+    kv->pszCommand = area(kCommandListOffset);
 }
 
 void CollectRun(TextCollection& coll, DWORD dwAreaSize, bool bStartsField, POINTL pt, int iIndex,

@@ -59,9 +59,17 @@ constexpr DWORD kVektorAreaOffset = 4000;
 constexpr DWORD kVektorAreaSize = 1000;
 constexpr DWORD kBitmapAreaOffset = 5000;
 constexpr DWORD kBitmapAreaSize = 1000;
-constexpr DWORD kKommandoAreaOffset = 7000;
-constexpr DWORD kKommandoAreaSize = 4000;
-static_assert(kKommandoAreaOffset + kKommandoAreaSize <= ZEICHENBUFFER_SIZE);
+constexpr DWORD kKommandoAreaOffset = 6000;  // the command being collected
+constexpr DWORD kKommandoAreaSize = 1000;
+constexpr DWORD kCommandListOffset = 7000;  // the page's finished commands
+constexpr DWORD kCommandListSize = 4000;
+static_assert(kCommandListOffset + kCommandListSize <= ZEICHENBUFFER_SIZE);
+
+// Commands a page can hold with their positions and colours. Each command
+// takes at least four bytes of the list (two characters and two zeros), so
+// a full list could hold more; the per-command arrays end the page's
+// commands at this count (decided to fit the block of the collections).
+constexpr DWORD kMaxCommands = 150;
 
 // One collection: its text area, the bytes collected, where its first run
 // was drawn (dots), the font id or class index it was drawn in, and the
@@ -97,6 +105,17 @@ struct KVBBBuffer {
     // The last position of a command-font command (1/100 mm in the extended
     // protocol, else dots), where a field with pending one-shot values goes.
     POINTL ptlLastCommandPos;
+
+    // The page's command list: finished commands one after the other in
+    // pszCommand (kCommandListSize bytes of the character buffer), each
+    // followed by two zero bytes; nCmdSize bytes used. Per command i its
+    // printer position (1/100 mm in the extended protocol, else dots) and
+    // the text colour it arrived in.
+    char* pszCommand;
+    DWORD nCmdSize;
+    DWORD nCommands;
+    POINTL ptlCommandPos[kMaxCommands];
+    WORD wCommandColor[kMaxCommands];
 };
 static_assert(sizeof(KVBBBuffer) <= KVBBBUFFER_SIZE);
 

@@ -21,6 +21,7 @@
 #include "core/trace.h"
 #include "diag/logfile.h"
 #include "objects/barcodefont.h"
+#include "objects/cmdfont.h"
 #include "objects/cmdinterp.h"
 #include "objects/devicefont.h"
 #include "objects/kvbb.h"
@@ -34,8 +35,6 @@
 namespace kx {
 
 namespace {
-
-constexpr char16_t kCommandFace[] = u"KXPL Command LP";
 
 // Font class of the text log for printer-resident fonts.
 constexpr int kLogDeviceFont = -3;
