@@ -637,7 +637,6 @@ std::string Session::HandedBackReason(const TextItem& item) const
     if (dm.wTTFverwenden)
         return "vector fonts are off (wTTFverwenden " + std::to_string(dm.wTTFverwenden) +
                ") and it is no barcode font the printer has";
-    if (item.face == u"KXPL Command LP") return "the command font is not interpreted yet";
     return "a Windows face, a vector font not taken, or a barcode font the barcode settings do not "
            "mark as supported";
 }

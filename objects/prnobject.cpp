@@ -382,18 +382,17 @@ WORD GetPrnObjectType(const FieldDescription* pDescription, DWORD* pdwInvers)
     }
 }
 
-void GetPrintObjectPos(OEM_PDEV* pOemPDev, POINTL pt, POINTL* pOut, KX_DEVMODE* pKX_Devmode)
+POINTL PrinterPosition(OEM_PDEV* pOemPDev, POINTL pt, KX_DEVMODE* pKX_Devmode, bool bRotated,
+                       bool bScale)
 {
-    if (!pOut) return;
-    *pOut = {0, 0};
     if (!pOemPDev || !pOemPDev->pOp || !pOemPDev->pOp->pDruckDaten ||
         !pOemPDev->pOp->pTreiberstrukturen || !pKX_Devmode)
-        return;
+        return {0, 0};
     DruckDaten& d = *pOemPDev->pOp->pDruckDaten;
     const DWORD mu = pKX_Devmode->FixedData.wMasterUnit;
     LONG x = pt.x;
     LONG y = pt.y;
-    if (d.bSkalierung) {
+    if (bScale && d.bSkalierung) {
         x = Scaled(x, d.dSkalierung);
         y = Scaled(y, d.dSkalierungH);
     }
@@ -402,7 +401,8 @@ void GetPrintObjectPos(OEM_PDEV* pOemPDev, POINTL pt, POINTL* pOut, KX_DEVMODE* 
                                             OrDefaultMasterUnit(mu, u"GetPrintObjectPos"));
     // A scaled label narrower than the head is printed against the head's
     // edge, so the right margin no longer counts.
-    if (d.bSkalierung && MasterUnitToMm10Round(static_cast<LONG>(d.dwLabelWidth), mu) < headMm10)
+    if (bScale && d.bSkalierung &&
+        MasterUnitToMm10Round(static_cast<LONG>(d.dwLabelWidth), mu) < headMm10)
         d.nRightMargin = 0;
 
     const bool bMm = IsExtended(*pOemPDev->pOp);
@@ -410,7 +410,7 @@ void GetPrintObjectPos(OEM_PDEV* pOemPDev, POINTL pt, POINTL* pOut, KX_DEVMODE* 
     const LONG labelWidth = static_cast<LONG>(d.dwLabelWidth);
     LONG xOut;
     LONG yOut;
-    if (!d.bLandscape_CC) {
+    if (!bRotated) {
         yOut = conv(y);
         xOut = Clamp32(
             static_cast<long long>(conv(
@@ -423,8 +423,17 @@ void GetPrintObjectPos(OEM_PDEV* pOemPDev, POINTL pt, POINTL* pOut, KX_DEVMODE* 
         if (d.bCorrectXPos)
             xOut = Clamp32(static_cast<long long>(xOut) + conv(headDots) - conv(labelWidth));
     }
-    pOut->x = std::abs(Clamp32(xOut));
-    pOut->y = std::abs(Clamp32(yOut));
+    return {Clamp32(xOut), Clamp32(yOut)};
+}
+
+void GetPrintObjectPos(OEM_PDEV* pOemPDev, POINTL pt, POINTL* pOut, KX_DEVMODE* pKX_Devmode)
+{
+    if (!pOut) return;
+    const bool bRotated = pOemPDev && pOemPDev->pOp && pOemPDev->pOp->pDruckDaten &&
+                          pOemPDev->pOp->pDruckDaten->bLandscape_CC;
+    const POINTL p = PrinterPosition(pOemPDev, pt, pKX_Devmode, bRotated, true);
+    pOut->x = std::abs(p.x);
+    pOut->y = std::abs(p.y);
 }
 
 void AddPrnObject(PrnObject** ppHead, PrnObject* pObject)

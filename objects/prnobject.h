@@ -49,6 +49,12 @@ WORD GetPrnObjectType(const FieldDescription* pDescription, DWORD* pdwInvers);
 // in the extended protocol, never negative.
 void GetPrintObjectPos(OEM_PDEV* pOemPDev, POINTL pt, POINTL* pOut, KX_DEVMODE* pKX_Devmode);
 
+// The printer position of a position in dots, keeping its sign: on a
+// rotated page (bRotated) x and y trade places; with bScale the page's
+// scaling applies first. {0, 0} when a record is missing.
+POINTL PrinterPosition(OEM_PDEV* pOemPDev, POINTL pt, KX_DEVMODE* pKX_Devmode, bool bRotated,
+                       bool bScale);
+
 // Dots to hundredths and tenths of a millimetre, rounded half away from
 // zero; a master unit of 0 counts as 300 (traced).
 LONG MasterUnitToMm100Round(LONG value, DWORD dwMasterUnit);

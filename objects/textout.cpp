@@ -1,9 +1,6 @@
 // Text interception.
 //
 // Decisions of this module:
-//   - Command-font text is recognised (the pending collections are finished
-//     as for that class) but handed back to the host until its interpreter
-//     exists; the host prints it in the raster.
 //   - A barcode font whose handler fails hands its text back, as any text no
 //     class takes.
 //   - The recall identifier text is the devmode's szMemCardRecallKennung;
@@ -80,6 +77,11 @@ public:
                      BOOL* pbDuplicate, KX_DEVMODE* dm, int iFontId) const
     {
         return BarcodeTextOut(p_, pstro, desc, face.c_str(), pbDuplicate, dm, iFontId);
+    }
+
+    BOOL CommandText(STROBJ* pstro, BOOL* pbHandled, KX_DEVMODE* dm) const
+    {
+        return CommandTextOut(p_, pstro, pbHandled, dm);
     }
 
     BOOL Device(STROBJ* pstro, ULONG iFace, KX_DEVMODE* dm) const
@@ -244,13 +246,17 @@ TextOutResult InterceptTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOB
         return TextOutResult::HandBack;
     } else if ((pfo->flFontType & FO_TYPE_TRUETYPE) && face == kCommandFace) {
         // Command-font text: the collections of the other classes end here.
-        // Its interpreter does not exist yet, so the text prints as graphics.
+        // It is never printed, also when its handler could not use it.
         worker->Flush({TextOutput::Bitmap, TextOutput::Vector, TextOutput::Barcode}, dm);
         if (dm->wCrystalActive && pstro->pwszOrg)
             ConvertCrystalString(pstro->pwszOrg, pstro->cGlyphs);
         TextToLogfile(p, pstro, kLogCommandFont, dm->wCodepage, &face, false);
         if (!kv.kommando.pText) kv.kommando.dwSize = 0;
+        BOOL bHandled = FALSE;
+        worker->CommandText(pstro, &bHandled, dm);
+        kv.dwCurrentFont = kCurrentCommandFont;
         decided = true;
+        taken = true;
     } else if (pfo->flFontType & FO_TYPE_TRUETYPE) {
         std::u16string vface = face;
         int index = -1;
