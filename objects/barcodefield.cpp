@@ -23,25 +23,6 @@ constexpr MaxLength kMaxLengths[] = {{32, 8},  {33, 13}, {34, 12}, {35, 8}, {38,
                                      {41, 7},  {43, 14}, {44, 12}, {49, 9}, {55, 14},
                                      {56, 14}, {58, 14}, {60, 8}};
 
-void AutoCorrect(std::string& t, WORD wType)
-{
-    if (wType == 30 || wType == 40) {
-        for (char& c : t)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return;
-    }
-    for (const MaxLength& m : kMaxLengths)
-        if (m.wType == wType && t.size() > m.cch) t.resize(m.cch);
-    if (wType != 35) return;
-    // UPC-E starts with its number system 0 or 1: a full-length text with
-    // another first digit has it replaced (prepending would make it too
-    // long), a text without the number system gets it in front.
-    if ((t.size() == 7 || t.size() == 8) && t[0] != '0' && t[0] != '1')
-        t[0] = '0';
-    else if (t.size() == 6)
-        t.insert(t.begin(), '0');
-}
-
 // The check digit mode as the printer numbers it. With the inverse flag the
 // printer's modes with and without the digit printed trade places.
 DWORD CheckDigitMode(WORD wType, DWORD dwMode, bool bInverse)
@@ -179,6 +160,31 @@ std::string DataMatrix(const FieldDescription& desc, const BarcodeSetInputs& in,
 
 }  // namespace
 
+void AutoCorrectBarcodeText(std::string& t, WORD wType)
+{
+    if (wType == 30 || wType == 40) {
+        for (char& c : t)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return;
+    }
+    for (const MaxLength& m : kMaxLengths)
+        if (m.wType == wType && t.size() > m.cch) t.resize(m.cch);
+    if (wType != 35) return;
+    // UPC-E starts with its number system 0 or 1: a full-length text with
+    // another first digit has it replaced (prepending would make it too
+    // long), a text without the number system gets it in front.
+    if ((t.size() == 7 || t.size() == 8) && t[0] != '0' && t[0] != '1')
+        t[0] = '0';
+    else if (t.size() == 6)
+        t.insert(t.begin(), '0');
+}
+
+bool AutomaticSet(WORD wType, const BYTE* p2D)
+{
+    const std::size_t at = SwitchOf(wType);
+    return at == 0 || !p2D || bc::Automatic2D(p2D, at);
+}
+
 BarcodeData PrepareBarcodeText(std::string_view text, WORD wType, DWORD dwDevmodeFlags)
 {
     BarcodeData r{BarcodeSonderzeichenErsetzen(text), false};
@@ -195,7 +201,7 @@ BarcodeData PrepareBarcodeText(std::string_view text, WORD wType, DWORD dwDevmod
     if (wType == 37 || wType == 39)
         for (auto at = t.find("~1"); at != std::string::npos; at = t.find("~1", at + 1))
             t.replace(at, 2, 1, kGroupSeparator);
-    if (dwDevmodeFlags & PDMFLAG_BARCODE_AUTOCORR) AutoCorrect(t, wType);
+    if (dwDevmodeFlags & PDMFLAG_BARCODE_AUTOCORR) AutoCorrectBarcodeText(t, wType);
     return r;
 }
 
@@ -207,9 +213,8 @@ std::string BarcodeParameters(const FieldDescription& desc, const BarcodeSetInpu
     // and a 2-D set has no room for an eighth value.
     const DWORD foot = dwFusspunkt;
     dwFusspunkt = 0;
-    const std::size_t at = SwitchOf(in.wType);
-    if (at == 0) return OneDimensional(desc, in, foot);
-    const bool bAuto = !in.p2D || bc::Automatic2D(in.p2D, at);
+    if (SwitchOf(in.wType) == 0) return OneDimensional(desc, in, foot);
+    const bool bAuto = AutomaticSet(in.wType, in.p2D);
     const BYTE* p = in.p2D;
     const int rot = static_cast<int>(in.dwRotation % 4);
     const int h = desc.wHeight;

@@ -24,6 +24,11 @@ struct BarcodeData {
 // field name and the cut at ")[" follow, with the name rules of text fields.
 BarcodeData PrepareBarcodeText(std::string_view text, WORD wType, DWORD dwDevmodeFlags);
 
+// The auto-correction of barcode data for object type wType (the devmode
+// flag PDMFLAG_BARCODE_AUTOCORR): Code 39 and Code 93 are upper-cased, the
+// codes of a fixed length are cut to it, UPC-E gets its number system.
+void AutoCorrectBarcodeText(std::string& text, WORD wType);
+
 // What the parameter set is made from besides the description.
 struct BarcodeSetInputs {
     WORD wType;           // object type
@@ -32,6 +37,11 @@ struct BarcodeSetInputs {
     const BYTE* p2D;      // 2-D part of the barcode settings, or null
     std::size_t cchText;  // length of the prepared text
 };
+
+// Whether the parameter set of type wType is the automatic one: always for
+// the 1-D types, for a 2-D type without settings, with settings never
+// written or with its automatic switch on.
+bool AutomaticSet(WORD wType, const BYTE* p2D);
 
 // The parameter set of the AM record, without a leading ";". Takes the
 // pending foot point where the set has a place for it and clears it.
