@@ -180,6 +180,9 @@ struct DocDaten {
     DWORD dwInvers;
     DWORD dwDirectWO_AM_BM;
     DWORD bRecallSchalter;
+    // Form-feed request of the document end only (a command-font
+    // "ENDFORMFEED"); bFormFeed also feeds after every print start.
+    DWORD bEndFormFeed;
 };
 static_assert(sizeof(DocDaten) <= DOCDATEN_SIZE);
 

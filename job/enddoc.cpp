@@ -71,8 +71,9 @@ HRESULT KeepBrokenJob(const JobContext& ctx)
         WCHAR name[KX_MAX_PATH] = {};
         // The buffers have the same size, so the name always fits; were it
         // cut, the next job would append to some other file.
-        HRESULT hr = Copy(name, KX_MAX_PATH,
-                          std::u16string_view(f->wcPrnFileName, Length(f->wcPrnFileName, KX_MAX_PATH)));
+        HRESULT hr =
+            Copy(name, KX_MAX_PATH,
+                 std::u16string_view(f->wcPrnFileName, Length(f->wcPrnFileName, KX_MAX_PATH)));
         std::uint32_t err =
             FAILED(hr) ? static_cast<std::uint32_t>(ERROR_INSUFFICIENT_BUFFER)
                        : plat::RegSetValue(plat::Hive::CurrentUser, f->szRegKey,
@@ -86,7 +87,8 @@ HRESULT KeepBrokenJob(const JobContext& ctx)
     if (ctx.Settings()->bLogFileEnable) {
         JobLog(p, "END_DOC");
         JobLog(p, "\r\n [END_DOC] - Error");
-        if (CLogFile* log = GetJobLogFile(p)) log->WritePublicDevMode(u"END_DOC", ctx.PublicDevmode());
+        if (CLogFile* log = GetJobLogFile(p))
+            log->WritePublicDevMode(u"END_DOC", ctx.PublicDevmode());
         JobLogF(p, "Pages: %d", d->dwPage);
         CloseJobLog(p);
     }
@@ -169,9 +171,10 @@ HRESULT EndDoc(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
         w.Separate("\t// Endcut ", "%cFCDD--r1-------%c", {w.cStart(), w.cEnd()});
         endCutDone = true;
     }
-    if (doc && doc->bFormFeed && noFBC == 0) {
+    if (doc && (doc->bFormFeed || doc->bEndFormFeed) && noFBC == 0) {
         w.Separate("\t// Form feed ", "%cFE----r--------%c", {w.cStart(), w.cEnd()});
         doc->bFormFeed = 0;
+        doc->bEndFormFeed = 0;
     }
 
     if (d->bMultiPage) {
