@@ -228,7 +228,13 @@ TextItem ReadText(const Node& n, bool inPage)
     if (auto o = n.Get("opaque")) t.opaque = RectValue(*o);
     if (auto b = n.Get("background")) t.background = RectValue(*b);
     if (auto a = n.Get("accel")) t.accel = AccelValue(*a);
-    if (auto e = n.Get("enum_batch")) t.enumBatch = static_cast<std::uint32_t>(e->Int(1, 4096));
+    // Text in the command font reaches the plug-in, as from the driver host,
+    // with positions only by enumeration; "enum_batch": 0 hands them over as
+    // one array instead.
+    if (auto e = n.Get("enum_batch"))
+        t.enumBatch = static_cast<std::uint32_t>(e->Int(0, 4096));
+    else if (t.face == u"KXPL Command LP")
+        t.enumBatch = 4096;
     if (auto b = n.Get("after_band"))
         t.afterBand = static_cast<std::uint32_t>(b->Int(0, 150));  // a page's most bands
     return t;
