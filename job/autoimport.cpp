@@ -17,8 +17,10 @@
 //   built and traced for the settings dialog's view of a new installation.
 #include "job/autoimport.h"
 
+#include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -62,6 +64,25 @@ int MarkerNumber(std::string_view entry)
         if (entry.find(marker) != std::string_view::npos) return k;
     }
     return 0;
+}
+
+// The path of document settings file nFile (1 to 5) in the registry value
+// "XMLDocSetFiles" (five paths of 260 wide characters); empty when the value
+// is shorter or the slot empty.
+std::u16string DocSettingsPath(const BYTE* pValue, std::size_t cbValue, int nFile)
+{
+    std::u16string path;
+    if (!pValue || nFile < 1 || nFile > kDocFiles) return path;
+    const std::size_t first = (nFile - 1) * kPathChars * sizeof(char16_t);
+    for (std::size_t i = 0; i < kPathChars; ++i) {
+        const std::size_t at = first + i * sizeof(char16_t);
+        if (at + sizeof(char16_t) > cbValue) break;
+        char16_t c;
+        std::memcpy(&c, pValue + at, sizeof(c));
+        if (c == u'\0') break;
+        path += c;
+    }
+    return path;
 }
 
 // The job writes readable data: an information log or a CSV backup.
@@ -129,22 +150,6 @@ BOOL GetDefaultDeviceOptions(DWORD dwDeviceOptionFlags, DEFAULT_DEVICE_OPTIONS* 
         u"\r\n",
         dwDeviceOptionFlags);
     return TRUE;
-}
-
-std::u16string DocSettingsPath(const BYTE* pValue, std::size_t cbValue, int nFile)
-{
-    std::u16string path;
-    if (!pValue || nFile < 1 || nFile > kDocFiles) return path;
-    const std::size_t first = (nFile - 1) * kPathChars * sizeof(char16_t);
-    for (std::size_t i = 0; i < kPathChars; ++i) {
-        const std::size_t at = first + i * sizeof(char16_t);
-        if (at + sizeof(char16_t) > cbValue) break;
-        char16_t c;
-        std::memcpy(&c, pValue + at, sizeof(c));
-        if (c == u'\0') break;
-        path += c;
-    }
-    return path;
 }
 
 HRESULT AutoImport(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, const char* pszEntry)

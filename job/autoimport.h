@@ -5,9 +5,6 @@
 // had chosen them in the driver's dialog.
 #pragma once
 
-#include <cstddef>
-#include <string>
-
 #include "core/oempdev.h"
 
 namespace kx {
@@ -29,11 +26,6 @@ static_assert(sizeof(DEFAULT_DEVICE_OPTIONS) == DEFAULT_DEVICE_OPTIONS_SIZE);
 // Fills the record from the job's device option flags. FALSE (the record
 // zeroed) when the job has none.
 BOOL GetDefaultDeviceOptions(DWORD dwDeviceOptionFlags, DEFAULT_DEVICE_OPTIONS* pOptions);
-
-// The path of document settings file nFile (1 to 5) in the registry value
-// "XMLDocSetFiles" (five paths of 260 wide characters); empty when the value
-// is shorter or the slot empty.
-std::u16string DocSettingsPath(const BYTE* pValue, std::size_t cbValue, int nFile);
 
 // Imports the document settings file named by the first of "<$1>" ...
 // "<$5>" in pszEntry (the interpreter's hook, objects/cmdinterp.h
