@@ -532,6 +532,19 @@ void ReadSettingsRecords(const Node& root, Job& job)
         ApplyBarcodeSettings(n->json(), n->where(), scratch1D, scratch2D);
         job.barcodeSettings = n->json();
     }
+    if (auto n = root.Get("document_settings")) {
+        // Five slots of 260 characters, each path with its terminator.
+        constexpr std::size_t kFiles = 5, kMaxChars = 259;
+        if (!n->IsArray()) n->Fail("must be an array of up to 5 paths");
+        std::vector<Node> items = n->Items();
+        if (items.size() > kFiles) n->Fail("has more than 5 paths");
+        for (const Node& item : items) {
+            std::u16string path = item.WStr();
+            if (path.size() > kMaxChars)
+                item.Fail("is longer than " + std::to_string(kMaxChars) + " characters");
+            job.documentSettings.push_back(std::move(path));
+        }
+    }
     if (auto n = root.Get("devmode")) {
         KX_DEVMODE scratch{};
         ApplyDevmode(n->json(), n->where(), &scratch);
@@ -697,11 +710,12 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
     job.file = file;
     job.dir = dir;
     Node root(doc, "");
-    root.ExpectObject({"printer",        "interface",    "features",         "printer_options",
-                       "barcodes_1d",    "barcodes_2d",  "barcode_settings", "devmode",
-                       "devmode_marker", "devmode_ftkn", "public_devmode",   "registry",
-                       "files",          "environment",  "render",           "pages",
-                       "events",         "on_error",     "faults",           "comment"});
+    root.ExpectObject({"printer",     "interface",      "features",         "printer_options",
+                       "barcodes_1d", "barcodes_2d",    "barcode_settings", "document_settings",
+                       "devmode",     "devmode_marker", "devmode_ftkn",     "public_devmode",
+                       "registry",    "files",          "environment",      "render",
+                       "pages",       "events",         "on_error",         "faults",
+                       "comment"});
     ReadPrinter(root, dir, job);
     ReadSettingsRecords(root, job);
     ReadRegistrySection(root, job);

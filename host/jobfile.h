@@ -157,6 +157,8 @@ struct Job {
     std::string devmodeMarker;       // "current", "alternative", "none"
     nlohmann::json devmodeFtkn;      // DEVMODE_FTKN fields by name
     nlohmann::json publicDevmode;    // DEVMODEW fields by name
+    // The document settings files "<$1>" ... "<$5>" ("XMLDocSetFiles").
+    std::vector<std::u16string> documentSettings;
     std::vector<RawValue> userValues, machineValues;
     std::map<std::string, std::vector<std::uint8_t>> files;  // Windows path -> content
     std::vector<std::string> directories;                    // Windows paths

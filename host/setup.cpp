@@ -311,6 +311,15 @@ void StoreSettings(const Job& job, const JobSettings& s, HANDLE hPrinter)
     put(kx::reg::kBarCodes1D, bc1.data(), bc1.size(), user, machine);
     put(kx::reg::kBarCodes2D, bc2.data(), bc2.size(), user, machine);
     put(kx::reg::kDevmodeFtkn, &s.ftkn, sizeof(s.ftkn), user, machine);
+    // The document settings files: five paths of 260 characters, the unused
+    // slots empty; no value without any.
+    std::vector<char16_t> docFiles(kx::reg::kXMLDocSetFilesChars);
+    for (std::size_t i = 0; i < job.documentSettings.size(); ++i)
+        std::copy(job.documentSettings[i].begin(), job.documentSettings[i].end(),
+                  docFiles.begin() + static_cast<std::ptrdiff_t>(i * 260));
+    const bool bDocFiles = !job.documentSettings.empty();
+    put(kx::reg::kXMLDocSetFiles, docFiles.data(), docFiles.size() * sizeof(char16_t),
+        bDocFiles && user, bDocFiles && machine);
     // The supported features are the printer's data only; without them the
     // plug-in reads the settings file.
     put(kx::reg::kSuppFeatures, s.features, sizeof(s.features), false, s.writeFeatures);

@@ -34,6 +34,7 @@
 #include "core/record.h"
 #include "core/trace.h"
 #include "core/units.h"
+#include "job/autoimport.h"
 #include "job/jobsteps.h"
 #include "job/jobstream.h"
 #include "job/printstart.h"
@@ -450,7 +451,7 @@ void SendPageContent(const JobContext& ctx, RecordWriter& w)
     if (w.Ok()) SendJobNameAndCopies(ctx, w);
     SendEndlessFields(ctx, w);
     // Sends nothing when no command-font text was collected.
-    SendCommands(ctx.DevObj(), ctx.UniDrv(), nullptr);
+    SendCommands(ctx.DevObj(), ctx.UniDrv(), &AutoImport);
     SendFieldCount(ctx, w);
 }
 

@@ -111,14 +111,14 @@ struct LabelSize {
     bool bExtendedRecords;  // the printer takes the extended records
 };
 
-// The older label record: gap and length in whole millimetres, the gap read
-// signed and rounded half away from zero.
-HRESULT SendOlderLabelRecord(const LabelSize& ls)
+// The older label record: gap and length (given in dots) in whole
+// millimetres, the gap read signed and rounded half away from zero.
+HRESULT SendOlderLabelRecord(const LabelSize& ls, DWORD dwLengthDots)
 {
     const auto lGap = static_cast<LONG>(ls.dm.dwGap);
     const LONG lGapMm = (lGap >= 0 ? lGap + 5 : lGap - 5) / 10;
     const LONG lLengthMm =
-        MasterUnitToMm(static_cast<LONG>(ls.d.dwLabelLength), ls.dm.FixedData.wMasterUnit);
+        MasterUnitToMm(static_cast<LONG>(dwLengthDots), ls.dm.FixedData.wMasterUnit);
     return ls.w.Separate("\t// Gap Length ", "%d, LabelLength %d \r\n", {lGapMm, lLengthMm}, kBuf,
                          "%cEE%02u%04u%c", {ls.w.cStart(), lGapMm, lLengthMm, ls.w.cEnd()});
 }
@@ -328,7 +328,7 @@ HRESULT SendLabelSize(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
     // writer, and a size that cannot be sent fails its step only.
     HRESULT hr = S_OK;
     if (ts.prnInterface.dwExtendedProtocol != 1 && !ls.bExtendedRecords) {
-        hr = SendOlderLabelRecord(ls);
+        hr = SendOlderLabelRecord(ls, d.dwLabelLength);
     } else {
         hr = SendLabelLength(ls);
         hr = SendGap(ls, hr);
@@ -353,6 +353,51 @@ HRESULT SendLabelSize(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv)
         u"UNI(ZE-Ruzo-Vovar):  SendLabelSize() Ende - dwLabelLength: %u, dwLabelWidth: %u, "
         u"hResult: 0x%x \r\n",
         d.dwLabelLength, d.dwLabelWidth, hr);
+    return hr;
+}
+
+HRESULT SendLabelSettings(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv,
+                          const KX_DEVMODE* pKX_Devmode)
+{
+    JobContext ctx(pdevobj, pUniDrv);
+    if (!pKX_Devmode || !ctx.Has(kNeedData | kNeedSettings)) {
+        Trace(u"ERROR UNI(ZE-Ruzo-Vovar):  SendLabelSettings() mind. eine Struktur = NULL \r\n");
+        return E_INVALIDARG;
+    }
+    const DruckDaten& d = *ctx.Data();
+    if (d.dwSendEtiParam != 0) return E_INVALIDARG;
+    const Treiberstrukturen& ts = *ctx.Settings();
+    const KX_DEVMODE& dm = *pKX_Devmode;
+    RecordWriter w(pdevobj, pUniDrv);
+    // The record is a settings choice, not a page: nothing is scaled or
+    // turned, and every setting goes out whatever page the job is on.
+    const LabelSize ls{ctx,
+                       d,
+                       ts,
+                       dm,
+                       w,
+                       true,
+                       dm.dwLabelType != 0,
+                       (dm.dwFlags & PDMFLAG_MULTICOL) != 0,
+                       false,
+                       false,
+                       false,
+                       ts.dwFeature[11] != 0};
+
+    HRESULT hr = S_OK;
+    if (ts.prnInterface.dwExtendedProtocol != 1 && !ls.bExtendedRecords) {
+        // The record's length in tenths of a millimetre, taken through the
+        // dots of its own resolution as the page size reaches the job.
+        const LONG lDots = Mm10ToMasterUnit(dm.dmPaperLength, dm.FixedData.wMasterUnit);
+        hr = SendOlderLabelRecord(ls, lDots > 0 ? static_cast<DWORD>(lDots) : 0);
+    } else {
+        hr = SendGap(ls, hr);
+    }
+    hr = SendAlignment(ls, hr);
+    hr = SendColumns(ls, hr);
+    hr = SendOffsetsAndSpeed(ls, hr);
+    if (ts.dwFeature[1] & PRINTFLAG_CONTRAST) hr = SendContrast(ls);
+    Trace(u"UNI(ZE-Ruzo-Vovar):  SendLabelSettings() Ende - hResult: 0x%x \r\n", hr);
     return hr;
 }
 

@@ -21,6 +21,16 @@ constexpr DWORD PRINTFLAG_SPEED = 0x10;
 // step; a failed write stops it.
 HRESULT SendLabelSize(PDEVOBJ pdevobj, IPrintOemDriverUni* pIPrintOemDriverUni);
 
+// The label settings of a settings record other than the job's own (the
+// automatic import of a document settings file): the older label record or
+// the gap, alignment, columns, offsets, speed and contrast, taken from
+// pKX_Devmode whatever page the job is on. Length, width and copies stay
+// those of the job's page. E_INVALIDARG without pDruckDaten,
+// pTreiberstrukturen or the record, and when the printer keeps the label
+// parameters itself (dwSendEtiParam).
+HRESULT SendLabelSettings(PDEVOBJ pdevobj, IPrintOemDriverUni* pIPrintOemDriverUni,
+                          const KX_DEVMODE* pKX_Devmode);
+
 // Label type and material; only when the plug-in sends the label parameters
 // itself (dwSendEtiParam 0), else E_INVALIDARG.
 HRESULT SendMaterial(PDEVOBJ pdevobj, IPrintOemDriverUni* pIPrintOemDriverUni,

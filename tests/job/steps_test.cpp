@@ -8,7 +8,11 @@
 // Settings use kxrender's names (interface, devmode, public_devmode, see
 // docs/job-format.md) and, for the job's own records, the field names below;
 // speed_lumetra stores the print module's option block with that speed flag.
-// Strings stand for bytes one character each (Latin-1).
+// Strings stand for bytes one character each (Latin-1). For the automatic
+// import, drive_files are written onto the simulated drives (text),
+// doc_settings stores the paths as the user's "XMLDocSetFiles" (as many
+// slots of 260 characters as paths are given), gpd names the printer's GPD,
+// and an AutoImport call hands its entry to the import.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -21,7 +25,9 @@
 #include "core/format.h"
 #include "core/printeroptions.h"
 #include "core/regvalues.h"
+#include "host/jsonnode.h"
 #include "host/records.h"
+#include "job/autoimport.h"
 #include "job/jobstream.h"
 #include "job/labellayout.h"
 #include "job/printstart.h"
@@ -99,6 +105,31 @@ void SetSpeedLumetra(kxtest::TestDevice& d, WORD speed)
               0u);
 }
 
+void WriteDriveFile(const std::u16string& path, const std::string& text)
+{
+    kx::plat::CreateDirectory(path.substr(0, path.rfind(u'\\')));
+    const kx::plat::Handle h =
+        kx::plat::CreateFile(path, kx::plat::kGenericWrite, 0, kx::plat::kCreateAlways);
+    ASSERT_NE(h, kx::plat::kInvalidHandle);
+    std::uint32_t written = 0;
+    EXPECT_TRUE(
+        kx::plat::WriteFile(h, text.data(), static_cast<std::uint32_t>(text.size()), &written));
+    kx::plat::CloseHandle(h);
+}
+
+void SetDocSettings(kxtest::TestDevice& d, const json& paths)
+{
+    std::vector<char16_t> value(paths.size() * 260);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::u16string p = kxhost::Utf16(paths[i].get<std::string>());
+        std::copy(p.begin(), p.end(), value.begin() + static_cast<std::ptrdiff_t>(i * 260));
+    }
+    ASSERT_EQ(kx::plat::RegSetValue(kx::plat::Hive::CurrentUser, d.files.szRegKey,
+                                    kx::reg::kXMLDocSetFiles, kx::plat::kRegBinary, value.data(),
+                                    static_cast<std::uint32_t>(value.size() * 2)),
+              0u);
+}
+
 void Apply(kxtest::TestDevice& d, const json& setup)
 {
     for (const auto& [key, value] : setup.items()) {
@@ -116,13 +147,23 @@ void Apply(kxtest::TestDevice& d, const json& setup)
             d.devobj.hPrinter = nullptr;
         else if (key == "speed_lumetra")  // the print module's option block in the registry
             SetSpeedLumetra(d, value.get<WORD>());
-        else if (key != "step" && key != "result")
+        else if (key == "drive_files")
+            for (const auto& [path, text] : value.items())
+                WriteDriveFile(kxhost::Utf16(path), text.get<std::string>());
+        else if (key == "doc_settings")
+            SetDocSettings(d, value);
+        else if (key == "gpd")
+            kx::Copy(d.files.wcGPD_DateiKomplett, KX_MAX_PATH,
+                     kxhost::Utf16(value.get<std::string>()).c_str());
+        else if (key != "step" && key != "result" && key != "entry")
             Fields().at(key)(d, value);
     }
 }
 
-HRESULT RunStep(kxtest::TestDevice& d, const std::string& step)
+HRESULT RunStep(kxtest::TestDevice& d, const std::string& step, const json& call)
 {
+    if (step == "AutoImport")
+        return kx::AutoImport(d.dev(), &d.uni, call.at("entry").get<std::string>().c_str());
     if (step == "SendLabelSize") return kx::SendLabelSize(d.dev(), &d.uni);
     if (step == "SendMaterial") return kx::SendMaterial(d.dev(), &d.uni, &d.devmode);
     if (step == "SendRotateMirror") return kx::SendRotateMirror(d.dev(), &d.uni, &d.devmode);
@@ -184,7 +225,7 @@ TEST_P(Steps, SendTheirRecords)
         Apply(device, call);
         const std::string step = call.at("step").get<std::string>();
         const HRESULT expected = call.value("result", "S_OK") == "S_OK" ? S_OK : E_INVALIDARG;
-        EXPECT_EQ(RunStep(device, step), expected) << step;
+        EXPECT_EQ(RunStep(device, step, call), expected) << step;
     }
     if (c.contains("spool")) {
         EXPECT_TRUE(kxtest::BytesEqual(Bytes(c["spool"]), Spool()));
