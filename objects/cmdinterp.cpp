@@ -1,3 +1,19 @@
+// The command font interpreter.
+//
+// Decisions of this module:
+//   - Exactly nCommands commands are read from the list, each non-empty
+//     string taking the next position and colour; a one-character command
+//     keeps its place but is not interpreted.
+//   - Short-command correction searches all entries of the page, before and
+//     after the open one; the first that completes it wins.
+//   - Rows of labels side by side count with the page number on the label
+//     (wSeitennummer), as the job keeps no row counter of its own.
+//   - A record's comment and " \r\n" follow only when the job writes
+//     readable data (LogFileEnable 1 or 3, or EnableCSV 1).
+//   - ENDFORMFEED asks for one form feed at the document end (bEndFormFeed);
+//     FORMFEED keeps its meaning, a form feed after the page's print start.
+//   - A barcode shorthand entry outside the label, or of an unknown keyword,
+//     gives its field number back.
 #include "objects/cmdinterp.h"
 
 #include <algorithm>
