@@ -94,29 +94,6 @@ int Turned(DWORD dwRotation, int add)
     return static_cast<int>((dwRotation + static_cast<DWORD>(add)) % 4);
 }
 
-// The two size values of a DataMatrix size setting (0: the printer chooses).
-void DataMatrixSize(WORD wType, int s, int& a, int& b)
-{
-    static constexpr int kSquare52[] = {10, 12, 14, 16, 18, 20, 22, 24, 26,  32,  36,  40,
-                                        44, 48, 52, 64, 72, 80, 88, 96, 104, 120, 132, 144};
-    static constexpr int kSquare59[] = {10, 12, 14, 16, 18, 20, 22, 24,  26,  32,  36, 40,
-                                        44, 48, 52, 64, 72, 80, 96, 104, 120, 132, 144};
-    // Rectangles, rows first as the printer reads them for type 52; the GS1
-    // type takes them the other way round.
-    static constexpr int kRect[6][2] = {{18, 8}, {32, 8}, {24, 12}, {36, 12}, {36, 16}, {48, 16}};
-    const bool b52 = wType == 52;
-    const int nSquare =
-        b52 ? static_cast<int>(std::size(kSquare52)) : static_cast<int>(std::size(kSquare59));
-    a = b = 0;
-    if (s >= 1 && s <= nSquare) {
-        a = b = b52 ? kSquare52[s - 1] : kSquare59[s - 1];
-    } else if (s > nSquare && s <= nSquare + 6) {
-        a = kRect[s - nSquare - 1][b52 ? 0 : 1];
-        b = kRect[s - nSquare - 1][b52 ? 1 : 0];
-    }
-    // A setting beyond the table is left to the printer, as setting 0.
-}
-
 std::string OneDimensional(const FieldDescription& desc, const BarcodeSetInputs& in, DWORD foot)
 {
     // The code's own rotation setting is already in desc.dwRotation: the
@@ -159,6 +136,29 @@ std::string DataMatrix(const FieldDescription& desc, const BarcodeSetInputs& in,
 }
 
 }  // namespace
+
+// The two size values of a DataMatrix size setting (0: the printer chooses).
+void DataMatrixSize(WORD wType, int s, int& a, int& b)
+{
+    static constexpr int kSquare52[] = {10, 12, 14, 16, 18, 20, 22, 24, 26,  32,  36,  40,
+                                        44, 48, 52, 64, 72, 80, 88, 96, 104, 120, 132, 144};
+    static constexpr int kSquare59[] = {10, 12, 14, 16, 18, 20, 22, 24,  26,  32,  36, 40,
+                                        44, 48, 52, 64, 72, 80, 96, 104, 120, 132, 144};
+    // Rectangles, rows first as the printer reads them for type 52; the GS1
+    // type takes them the other way round.
+    static constexpr int kRect[6][2] = {{18, 8}, {32, 8}, {24, 12}, {36, 12}, {36, 16}, {48, 16}};
+    const bool b52 = wType == 52;
+    const int nSquare =
+        b52 ? static_cast<int>(std::size(kSquare52)) : static_cast<int>(std::size(kSquare59));
+    a = b = 0;
+    if (s >= 1 && s <= nSquare) {
+        a = b = b52 ? kSquare52[s - 1] : kSquare59[s - 1];
+    } else if (s > nSquare && s <= nSquare + 6) {
+        a = kRect[s - nSquare - 1][b52 ? 0 : 1];
+        b = kRect[s - nSquare - 1][b52 ? 1 : 0];
+    }
+    // A setting beyond the table is left to the printer, as setting 0.
+}
 
 void AutoCorrectBarcodeText(std::string& t, WORD wType)
 {

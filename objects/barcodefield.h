@@ -48,6 +48,10 @@ bool AutomaticSet(WORD wType, const BYTE* p2D);
 std::string BarcodeParameters(const FieldDescription& desc, const BarcodeSetInputs& in,
                               DWORD& dwFusspunkt);
 
+// The two size values the field records write for a DataMatrix size setting
+// s of type wType (52 or 59; 0 and 0: the printer chooses).
+void DataMatrixSize(WORD wType, int s, int& a, int& b);
+
 // "BT=..;BW=..;QZ=.." of the bearer record of the ITF types 55, 56 and 58;
 // empty for the other types.
 std::string BearerValues(WORD wType, WORD wHeight, const BYTE* p2D);

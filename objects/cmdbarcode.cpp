@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "core/format.h"
+#include "core/regvalues.h"
 #include "core/trace.h"
 #include "objects/barcodefield.h"
 #include "objects/barcodefont.h"
+#include "settings/barcodesettings.h"
 
 namespace kx {
 
@@ -234,6 +236,18 @@ std::vector<std::string> Defaults(Kind kind, WORD sym, const BYTE* p2D, std::siz
     // Slots of the template after the symbology: nine for PDF417, seven for
     // the others (the last the print density).
     v.resize(kind == Kind::Pdf417 ? 9 : 7);
+    if (sym == 59 && !AutomaticSet(sym, p2D)) {
+        // The shorthand reads the size setting of either DataMatrix keyword
+        // with one table, the square sizes 1 to 24 and the rectangles 25 to
+        // 30 written "AW;AH" - the DataMatrix field's; the GS1 field's own
+        // table lacks 88 x 88 and writes its rectangles the other way round.
+        int aw = 0;
+        int ah = 0;
+        DataMatrixSize(52, bc::Get16(p2D, reg::kBarCodes2DSize, bc::k2DGs1DataMatrix + bc::kDmSize),
+                       aw, ah);
+        v[2] = FormatString("%d", {aw});
+        v[3] = FormatString("%d", {ah});
+    }
     if (AutomaticSet(sym, p2D)) {
         // With no drawn height the automatic set would write 0 here.
         switch (kind) {

@@ -176,8 +176,6 @@ BOOL DrawCommandGlyphs(OEM_PDEV* pOemPDev, ULONG cGlyphs, const WCHAR* pwszText,
     const DruckDaten& d = *op->pDruckDaten;
     const std::string run =
         plat::WideToMultiByte(plat::kCpAcp, std::u16string_view(pwszText, cGlyphs));
-    if (kv.nCommands < kMaxCommands)
-        kv.wCommandColor[kv.nCommands] = static_cast<WORD>(kv.ulTextColor);
 
     bool bNew = StartsCommand(run);
     if (bNew) Trace(u"UNI(ddiTextOutUni):  DrawCommandGlyphs() neuen Anfang gefunden \r\n");
@@ -202,6 +200,11 @@ BOOL DrawCommandGlyphs(OEM_PDEV* pOemPDev, ULONG cGlyphs, const WCHAR* pwszText,
     }
     if (kv.kommando.dwSize == 0) {
         Trace(u"UNI(ddiTextOutUni):  DrawCommandGlyphs() Neueintrag \r\n");
+        // The colour of the command's first run, taken once the command
+        // before it has been counted, so that it lands in this command's
+        // entry and not in the one before.
+        if (kv.nCommands < kMaxCommands)
+            kv.wCommandColor[kv.nCommands] = static_cast<WORD>(kv.ulTextColor);
         kv.kommando.ptPos = {Clamp32(static_cast<long long>(pt.x) + partOffset.x),
                              Clamp32(static_cast<long long>(pt.y) + partOffset.y)};
         ba.lGlyphPosY_Old = pt.y;
