@@ -12,6 +12,10 @@
 //     the document data: the page end then sends the rotation record.
 //   - Commands beyond kMaxCommands per page are dropped (traced): the list
 //     has no position for them.
+//   - A command finished by the next one gets its position as one finished
+//     later: scaled with the page and read as rotated on a rotated page.
+//     Placed unrotated, the commands of one rotated page would mix two
+//     kinds of positions, and the interpreter turns them all alike.
 #include "objects/cmdfont.h"
 
 #include <algorithm>
@@ -121,6 +125,25 @@ void TakeOneShotValues(std::string_view command, DocDaten& doc)
 
 }  // namespace
 
+// The printer position of the command being collected: scaled with the
+// page, on a rotated page read as rotated. A command finished by the next
+// one is placed the same way as one finished later, so that the commands of
+// a rotated page all have positions of one kind.
+static POINTL CommandPosition(OEM_PDEV* pOemPDev, const KVBBBuffer& kv, const DruckDaten& d,
+                              KX_DEVMODE* pKX_Devmode)
+{
+    POINTL pos = kv.kommando.ptPos;
+    if (d.bSkalierung) {
+        pos.x = static_cast<LONG>(
+            std::clamp(pos.x * d.dSkalierung, double(INT32_MIN), double(INT32_MAX)));
+        pos.y = static_cast<LONG>(
+            std::clamp(pos.y * d.dSkalierungH, double(INT32_MIN), double(INT32_MAX)));
+    }
+    POINTL printer;
+    GetPrnObjectPos(pOemPDev, pos, &printer, d.bLandscape_CC ? 3 : 0, pKX_Devmode);
+    return printer;
+}
+
 void GetPrnObjectPos(OEM_PDEV* pOemPDev, POINTL pt, POINTL* pOut, int iRotation,
                      KX_DEVMODE* pKX_Devmode)
 {
@@ -148,16 +171,7 @@ void CheckKommandoBuffer(OEM_PDEV* pOemPDev, KX_DEVMODE* pKX_Devmode)
     AppendToList(kv, command);
     if (command.find("<!ROTATE>") != std::string::npos) doc.dwRotate = 1;
 
-    POINTL pos = kv.kommando.ptPos;
-    if (d.bSkalierung) {
-        pos.x = static_cast<LONG>(
-            std::clamp(pos.x * d.dSkalierung, double(INT32_MIN), double(INT32_MAX)));
-        pos.y = static_cast<LONG>(
-            std::clamp(pos.y * d.dSkalierungH, double(INT32_MIN), double(INT32_MAX)));
-    }
-    POINTL printer;
-    GetPrnObjectPos(pOemPDev, pos, &printer, d.bLandscape_CC ? 3 : 0, pKX_Devmode);
-    CountCommand(kv, printer);
+    CountCommand(kv, CommandPosition(pOemPDev, kv, d, pKX_Devmode));
     ClearCollection(kv);
 }
 
@@ -190,8 +204,7 @@ BOOL DrawCommandGlyphs(OEM_PDEV* pOemPDev, ULONG cGlyphs, const WCHAR* pwszText,
     if (bNew && kv.kommando.dwSize > 0 && kv.dwCurrentFont == kCurrentCommandFont) {
         // The command collected so far ends where the new one begins.
         AppendToList(kv, Collected(kv));
-        POINTL pos;
-        GetPrnObjectPos(pOemPDev, kv.kommando.ptPos, &pos, 0, pKX_Devmode);
+        POINTL pos = CommandPosition(pOemPDev, kv, d, pKX_Devmode);
         if (pos.x < 0) pos.x = Clamp32(static_cast<long long>(pos.x) + partOffset.x);
         pos.y = Clamp32(static_cast<long long>(pos.y) + partOffset.y);
         CountCommand(kv, pos);

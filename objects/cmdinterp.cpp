@@ -235,6 +235,12 @@ public:
             m_dm.FixedData.wMasterUnit ? m_dm.FixedData.wMasterUnit : kDefaultMasterUnit;
         m_W = static_cast<LONG>(static_cast<long long>(m_d.dwLabelWidth) * 2540 / mu);
         m_L = static_cast<LONG>(static_cast<long long>(m_d.dwLabelLength) * 2540 / mu);
+        // The right edge a barcode may reach, in the unit of the positions
+        // and rounded as they are: a command at the label's left edge
+        // (x' = MulDiv of the width) still lies on the label.
+        const bool bMm = m_pi.dwExtendedProtocol == 1;
+        m_edgeX = bMm ? MulDiv(static_cast<LONG>(m_d.dwLabelWidth), 2540, mu)
+                      : static_cast<LONG>(m_d.dwLabelWidth);
     }
 
     void Run(std::vector<Entry>& entries)
@@ -345,7 +351,7 @@ private:
         std::size_t at;
         if ((at = text.find("<#")) != std::string_view::npos)
             Shorthand(text.substr(at), pos, (m_dm.dwDrehung + dwExtraRot + dwRotIndex) % 4,
-                      m_W + shift, e.wColor);
+                      m_edgeX + shift, e.wColor);
         else if ((at = text.find("AM[")) != std::string_view::npos)
             TextField(text.substr(at), pos, dwRotIndex, e.wColor);
         else if ((at = text.find("AC[")) != std::string_view::npos && m_d.dwFields > 0)
@@ -514,7 +520,8 @@ private:
     const PRN_INTERFACE& m_pi;
     const KVBBBuffer& m_kv;
     bool m_bReadable = false;
-    LONG m_W = 0;  // label width and length, 1/100 mm
+    LONG m_W = 0;      // label width and length, 1/100 mm
+    LONG m_edgeX = 0;  // the right edge of the label for a barcode's x
     LONG m_L = 0;
 };
 
