@@ -68,6 +68,9 @@ void Set(kxtest::TestDevice& dev, const json& set)
     d.bSkalierung = set.contains("scaleX");
     d.dSkalierung = set.value("scaleX", 1.0);
     d.dSkalierungH = set.value("scaleY", 1.0);
+    // The rows' positions are hundredths of a millimetre, as in the
+    // extended protocol.
+    dev.iface().dwExtendedProtocol = set.value("extended", 1u);
     dev.iface().bLogFileEnable = set.value("readable", 0u);
     dev.iface().dwDebugFile = set.value("debugFile", 0u);
 }
