@@ -3,6 +3,7 @@
 // receives.
 //
 //   kxrender JOB.json -o OUT.kxpl [--state DIR] [--root DIR] [--plugin FILE] [--calls]
+//   kxrender --models
 //
 // A short summary goes to stderr; the exit status says how it went (see
 // session.h). docs/job-format.md describes the job file.
@@ -13,6 +14,7 @@
 #include <string_view>
 
 #include "host/jobfile.h"
+#include "host/models.h"
 #include "host/module.h"
 #include "host/session.h"
 
@@ -23,6 +25,7 @@ using namespace kxhost;
 
 constexpr const char* kUsage =
     "usage: kxrender JOB.json -o OUT.kxpl [options]\n"
+    "       kxrender --models\n"
     "\n"
     "Runs the print job described in JOB.json through the render plug-in, as the\n"
     "printer driver host does, and writes the bytes the printer receives to OUT.kxpl.\n"
@@ -36,6 +39,8 @@ constexpr const char* kUsage =
     "  --plugin FILE       the plug-in module (default: next to kxrender)\n"
     "  --calls             list every call made to the plug-in\n"
     "  -q, --quiet         no summary, only errors\n"
+    "  --models            print the model catalogue (document features and device\n"
+    "                      option flags of every model-name rule) and exit\n"
     "  -h, --help          this text\n"
     "\n"
     "exit status: 0 done, 1 bad arguments or job file, 2 the plug-in cannot be loaded,\n"
@@ -117,6 +122,9 @@ int main(int argc, char** argv)
         };
         if (a == "-h" || a == "--help") {
             std::cout << kUsage;
+            return kExitOk;
+        } else if (a == "--models") {
+            std::cout << ModelCatalogue();
             return kExitOk;
         } else if (a == "-o" || a == "--output" || a == "--state" || a == "--root" ||
                    a == "--plugin") {
