@@ -82,9 +82,10 @@ std::string Bits(DWORD value, std::span<const BitName> names, DWORD printModuleF
         rest &= ~b.bit;
     }
     if (rest) add("other " + Hex(rest));
-    // The device option flags count from a threshold as well as by bits.
-    if (printModuleFrom && value >= printModuleFrom)
-        add("print module (>= " + Hex(printModuleFrom) + ")");
+    // The device option flags also act by size: from DEVOPTFLAG_PRINT_MODULE
+    // (128) up the job follows the print-module rules for speed and device
+    // parameters.
+    if (printModuleFrom && value >= printModuleFrom) add("print-module rules (>= 128)");
     return out;
 }
 
