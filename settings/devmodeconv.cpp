@@ -56,10 +56,10 @@ constexpr Move T(WORD from, WORD to, WORD chars, WORD toChars)
 //           block 16 bytes later (master unit at 1912) and the record 16
 //           bytes shorter;
 //   2.4.2 = 2.4.1 with 40 bytes inserted before the model block (tear-off
-//           offset and scan position; master unit at 1936) and the printable
-//           and print-head widths after the document features;
-//   2.5.2 = 2.4.2 with the six text switches as fields (142 to 153) instead
-//           of dwFlags bits;
+//           offset and scan position; master unit at 1936) and the
+//           print-head width at 1958, after the document features;
+//   2.5.2 = 2.4.2 with the printable width at 1956 and the six text
+//           switches as fields (142 to 153) instead of dwFlags bits;
 //   2.6.x = the current layout's first 2216 bytes (2.6.0 without
 //           wSkalierung, 2.6.2 with the cutter interval at 1976).
 
@@ -117,8 +117,6 @@ constexpr Move kBodyOld[] = {
 // wEtikettenLSEnable at 256.
 constexpr Move kCutter241[] = {{250, 2012, 1, 2, Kind::Byte}, B(256, 260, 4)};
 constexpr Move kCutter240[] = {{256, 2012, 4, 2, Kind::Long}};
-// The text switches that 2.5.2 keeps as fields.
-constexpr Move kSwitches[] = {B(142, 142, 12)};
 constexpr Move kModel233[] = {B(1908, 1936, 4), B(1912, 1940, 2), B(1916, 1944, 12)};
 constexpr Move kModel241[] = {B(1892, 1936, 4), B(1896, 1940, 2), B(1900, 1944, 12),
                               B(1912, 1956, 4)};
@@ -129,9 +127,11 @@ constexpr Move kModel242[] = {
     B(1936, 1940, 2),   // wMasterUnit
     B(1940, 1944, 12),  // lMaxSizeX, lMaxSizeY, bQuality
     B(1952, 1956, 4),   // dwDocFeatures
-    B(1956, 1960, 2),   // wMaxPrintableWidth
     B(1958, 1962, 2),   // wPrintHeadWidth
 };
+// 2.5.2: the printable width (what tells it from 2.4.2) and the text
+// switches as fields.
+constexpr Move kOnly252[] = {B(1956, 1960, 2), B(142, 142, 12)};
 // 2.6.x: the current layout up to 2216, without the marker word w9999, the
 // legacy cutter interval at 1976 and the interval at 2030, which 2.6.0 did
 // not have (2.6.2 keeps it at 1976).
@@ -158,7 +158,7 @@ constexpr Layout kLayouts[] = {
      2008,
      0x5202,
      false,
-     {kBodyOld, kCutter241, kModel242, kSwitches}},
+     {kBodyOld, kCutter241, kModel242, kOnly252}},
     {DevmodeGeneration::G260, "2.6.0", 2216, 0x6200, false, {kBody26, {}, {}}},
     {DevmodeGeneration::G262, "2.6.2", 2216, 0x6202, false, {kBody26, kOnly262, {}}},
 };
