@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "core/regvalues.h"
 #include "core/trace.h"
 #include "platform/platform.h"
 #include "settings/devmodeconv.h"
 #include "settings/forms.h"
 #include "settings/gpd.h"
 #include "settings/registry.h"
-#include "core/regvalues.h"
 
 namespace kx {
 
