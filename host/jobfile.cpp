@@ -10,6 +10,7 @@
 #include "host/records.h"
 #include "platform/platform.h"
 #include "settings/cmdids.h"
+#include "settings/devmodeconv.h"
 
 namespace kxhost {
 
@@ -557,6 +558,19 @@ void ReadSettingsRecords(const Node& root, Job& job)
             job.devmodeMarker != "none")
             n->Fail("must be \"current\", \"alternative\" or \"none\"");
     }
+    if (auto n = root.Get("devmode_layout")) {
+        job.devmodeLayout = n->Str();
+        if (kx::DevmodeGenerationFromName(job.devmodeLayout) == kx::DevmodeGeneration::None)
+            n->Fail(
+                "must be \"2.3.3\", \"2.4.0\", \"2.4.1\", \"2.4.2\", \"2.5.2\", \"2.6.0\", "
+                "\"2.6.2\" or \"current\"");
+        if (!job.storeDevmode) n->Fail("needs the saved devmodes (printer.store_devmode)");
+        // The job's own devmode goes without a marker, so that the plug-in
+        // reads the saved one: another marker would keep the saved one unread.
+        if (root.Get("devmode_marker") && job.devmodeMarker != "none")
+            n->Fail("leaves the job's devmode without a marker: devmode_marker must be \"none\"");
+        job.devmodeMarker = "none";
+    }
     if (auto n = root.Get("devmode_ftkn")) {
         DEVMODE_FTKN scratch{};
         ApplyFtkn(n->json(), n->where(), &scratch);
@@ -710,11 +724,27 @@ Job ParseJob(const std::string& text, const fs::path& file, const fs::path& dir)
     job.file = file;
     job.dir = dir;
     Node root(doc, "");
-    root.ExpectObject({"printer",     "interface",      "features",         "printer_options",
-                       "barcodes_1d", "barcodes_2d",    "barcode_settings", "document_settings",
-                       "devmode",     "devmode_marker", "devmode_ftkn",     "public_devmode",
-                       "registry",    "files",          "environment",      "render",
-                       "pages",       "events",         "on_error",         "faults",
+    root.ExpectObject({"printer",
+                       "interface",
+                       "features",
+                       "printer_options",
+                       "barcodes_1d",
+                       "barcodes_2d",
+                       "barcode_settings",
+                       "document_settings",
+                       "devmode",
+                       "devmode_marker",
+                       "devmode_layout",
+                       "devmode_ftkn",
+                       "public_devmode",
+                       "registry",
+                       "files",
+                       "environment",
+                       "render",
+                       "pages",
+                       "events",
+                       "on_error",
+                       "faults",
                        "comment"});
     ReadPrinter(root, dir, job);
     ReadSettingsRecords(root, job);

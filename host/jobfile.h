@@ -155,8 +155,12 @@ struct Job {
     nlohmann::json barcodeSettings;  // by code name, written over the raw bytes
     nlohmann::json devmode;          // KX_DEVMODE fields by name
     std::string devmodeMarker;       // "current", "alternative", "none"
-    nlohmann::json devmodeFtkn;      // DEVMODE_FTKN fields by name
-    nlohmann::json publicDevmode;    // DEVMODEW fields by name
+    // A devmode generation ("2.4.1", "current"...): the saved devmodes are
+    // stored in its layout and the job's own devmode has no marker, so that
+    // the plug-in reads (and converts) the saved one. Empty: not asked for.
+    std::string devmodeLayout;
+    nlohmann::json devmodeFtkn;    // DEVMODE_FTKN fields by name
+    nlohmann::json publicDevmode;  // DEVMODEW fields by name
     // The document settings files "<$1>" ... "<$5>" ("XMLDocSetFiles").
     std::vector<std::u16string> documentSettings;
     std::vector<RawValue> userValues, machineValues;

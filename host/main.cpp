@@ -73,6 +73,8 @@ void PrintSummary(const Args& args, const RunReport& r, bool wroteOutput)
         std::cerr << "  plug-in   " << args.run.plugin.string() << " (signature " << r.signature
                   << ", version " << version << ")\n";
     }
+    if (!r.devmodeLayout.empty())
+        std::cerr << "  devmode   saved in the " << r.devmodeLayout << "\n";
     if (r.model.dpi) {
         std::cerr << "  printer   model data " << r.model.dpi << " dpi, head " << r.model.headDots
                   << " dots, largest page " << r.model.maxX << " x " << r.model.maxY

@@ -362,7 +362,7 @@ bool Session::PrepareDevmodes()
                 firstPage = std::pair{ImageOf(e.image).width, ImageOf(e.image).height};
     settings_ = BuildSettings(job_, inst_, def, firstPage);
     r_.model = settings_.model;
-    StoreSettings(job_, settings_, hPrinter_);
+    r_.devmodeLayout = StoreSettings(job_, settings_, hPrinter_);
     r_.settingsWritten = true;
 
     publicIn_ = settings_.publicDevmode;

@@ -51,6 +51,9 @@ struct RunReport {
     PrinterModel model;
     int surfaceBits = 0;
     bool settingsWritten = false;
+    // With devmode_layout: the saved record's layout, its size and the
+    // generation that the plug-in's recognition finds in it.
+    std::string devmodeLayout;
 
     // the job
     std::string output;  // the bytes the printer receives

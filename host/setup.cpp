@@ -11,6 +11,7 @@
 #include "host/jsonnode.h"
 #include "host/records.h"
 #include "platform/platform.h"
+#include "settings/devmodeconv.h"
 #include "settings/gpd.h"
 #include "settings/models.h"
 #include "settings/registry.h"
@@ -130,6 +131,30 @@ void SetMarker(KX_DEVMODE* dm, const std::string& marker)
     else if (marker == "alternative")
         std::memcpy(pw, DEVMODE_PASSWORT_ALT, sizeof(DEVMODE_PASSWORT_ALT));
     std::memcpy(dm->szPassword, pw, sizeof(pw));
+}
+
+// The saved devmode as the printer and the user keep it: the job's record
+// with the marker, or with devmode_layout that record written in the
+// generation's layout. *pNote then says what the plug-in's recognition finds
+// in it (kxrender applies the same recognition to the stored bytes; it does
+// not read the plug-in's trace).
+std::vector<std::uint8_t> SavedRecord(const Job& job, const KX_DEVMODE& dm, std::string* pNote)
+{
+    KX_DEVMODE rec = dm;
+    SetMarker(&rec, "current");
+    const auto* p = reinterpret_cast<const std::uint8_t*>(&rec);
+    const kx::DevmodeGeneration gen = kx::DevmodeGenerationFromName(job.devmodeLayout);
+    if (job.devmodeLayout.empty() || gen == kx::DevmodeGeneration::Current) {
+        if (!job.devmodeLayout.empty()) pNote->assign("current layout, 4620 bytes");
+        return std::vector<std::uint8_t>(p, p + sizeof(rec));
+    }
+    std::vector<std::uint8_t> old = kx::WriteDevmodeLayout(rec, gen);
+    KX_DEVMODE read{};  // as the plug-in finds it: the old bytes, zeros after
+    std::memcpy(&read, old.data(), old.size());
+    *pNote = job.devmodeLayout + " layout, " + std::to_string(old.size()) +
+             " bytes, recognised as " +
+             kx::DevmodeGenerationName(kx::RecogniseDevmodeGeneration(read));
+    return old;
 }
 
 int FieldValue(const nlohmann::json& values, const char* field, int fallback)
@@ -276,7 +301,7 @@ void Check(std::uint32_t rc, const std::u16string& what)
 
 }  // namespace
 
-void StoreSettings(const Job& job, const JobSettings& s, HANDLE hPrinter)
+std::string StoreSettings(const Job& job, const JobSettings& s, HANDLE hPrinter)
 {
     const std::u16string userKey = kx::UserRegKey(job.printerName);
     const bool user = job.settingsStore != "machine";
@@ -330,11 +355,15 @@ void StoreSettings(const Job& job, const JobSettings& s, HANDLE hPrinter)
 
     // The saved devmodes: the printer's own and the user's whole DEVMODE
     // with the private record at its end.
+    std::string layoutNote;
     if (job.storeDevmode) {
-        put(kx::reg::kPrivateDevmode, &s.devmode, sizeof(s.devmode), false, true);
-        std::vector<std::uint8_t> whole(sizeof(DEVMODEW) + sizeof(KX_DEVMODE));
-        std::memcpy(whole.data(), &s.publicDevmode, sizeof(DEVMODEW));
-        std::memcpy(whole.data() + sizeof(DEVMODEW), &s.devmode, sizeof(KX_DEVMODE));
+        std::vector<std::uint8_t> saved = SavedRecord(job, s.devmode, &layoutNote);
+        put(kx::reg::kPrivateDevmode, saved.data(), saved.size(), false, true);
+        std::vector<std::uint8_t> whole(sizeof(DEVMODEW) + saved.size());
+        DEVMODEW pub = s.publicDevmode;
+        pub.dmDriverExtra = static_cast<WORD>(saved.size());  // the record ends the DEVMODE
+        std::memcpy(whole.data(), &pub, sizeof(DEVMODEW));
+        std::memcpy(whole.data() + sizeof(DEVMODEW), saved.data(), saved.size());
         Check(plat::RegSetValue(plat::Hive::CurrentUser, kx::reg::kDevModes2Key, job.printerName,
                                 plat::kRegBinary, whole.data(),
                                 static_cast<std::uint32_t>(whole.size())),
@@ -354,6 +383,7 @@ void StoreSettings(const Job& job, const JobSettings& s, HANDLE hPrinter)
         Check(plat::SetPrinterDataEx(hPrinter, kx::reg::kPrinterDataKey, Utf16(v.name), v.type,
                                      v.data.data(), static_cast<std::uint32_t>(v.data.size())),
               Utf16("registry.machine." + v.name));
+    return layoutNote;
 }
 
 }  // namespace kxhost

@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
-#include "host/jobfile.h"
-#include "platform/unidrv.h"
 #include "core/devmode.h"
 #include "core/printerparam.h"
 #include "core/prn_interface.h"
+#include "host/jobfile.h"
+#include "platform/unidrv.h"
 
 namespace kxhost {
 
@@ -119,8 +119,10 @@ JobSettings BuildSettings(const Job& job, const Installation& inst, const KX_DEV
                           std::optional<std::pair<int, int>> firstPage);
 
 // Writes the settings records, the saved devmodes and the raw values into
-// the registry and the printer's data.
-void StoreSettings(const Job& job, const JobSettings& settings, HANDLE hPrinter);
+// the registry and the printer's data. With devmode_layout the saved devmodes
+// are in that generation's layout; the result then tells the layout, its
+// size and the generation recognised in it (else it is empty).
+std::string StoreSettings(const Job& job, const JobSettings& settings, HANDLE hPrinter);
 
 // Conversions between dots and tenths of a millimetre, rounded.
 int DotsFromTenths(int tenths, int dpi);

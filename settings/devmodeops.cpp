@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "core/regvalues.h"
 #include "core/trace.h"
 #include "platform/platform.h"
 #include "settings/devmodeconv.h"
 #include "settings/forms.h"
 #include "settings/gpd.h"
 #include "settings/registry.h"
-#include "core/regvalues.h"
 
 namespace kx {
 
@@ -227,10 +227,9 @@ int ReadDevmodeSettingsImpl(HANDLE hPrinter, KX_DEVMODE* pOut, WCHAR* pszName)
 
     KX_DEVMODE rec{};
     bool bUser = ReadUserDevmode(name, dwHLMGroesse, &rec);
-    if (bUser && rec.wVersion < KX_BODY_VERSION_CURRENT && !Devmode_Konverter(&rec)) {
-        Trace(u"UNI(devmodeUNI):  ReadDevmodeSettings() HKCU Record nicht verwendbar \r\n");
-        bUser = false;
-    }
+    // A record of no known generation stays as it was read and is judged by
+    // the checks below like any other.
+    if (bUser && rec.wVersion < KX_BODY_VERSION_CURRENT) Devmode_Konverter(&rec);
     if (bUser) {
         if (FixedDataMissing(rec)) FillFixedDataFromGPD(hPrinter, &rec);
         bool bPasswortFehler = !HasValidMarker(rec);
@@ -247,8 +246,7 @@ int ReadDevmodeSettingsImpl(HANDLE hPrinter, KX_DEVMODE* pOut, WCHAR* pszName)
     if (!bUser && !ReadMachineDevmode(hPrinter, &rec)) return DEVMODE_READ_FAILED;
 
     if (!pOut) return DEVMODE_READ_FOUND;
-    if (!bUser && rec.wVersion < KX_BODY_VERSION_CURRENT && !Devmode_Konverter(&rec))
-        return DEVMODE_READ_FAILED;
+    if (!bUser && rec.wVersion < KX_BODY_VERSION_CURRENT) Devmode_Konverter(&rec);
     if (rec.wLegacyCutterInterval >= 1 && rec.wLegacyCutterInterval <= kMaxLegacyCutterInterval) {
         rec.cutter_wInterval = rec.wLegacyCutterInterval;
         rec.wLegacyCutterInterval = 0;

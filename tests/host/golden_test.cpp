@@ -295,7 +295,8 @@ TEST_P(Golden, Job)
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, Golden,
-                         ::testing::ValuesIn(GoldenJobs({"", "registry/", "stand-in/"})),
+                         ::testing::ValuesIn(GoldenJobs({"", "registry/", "stand-in/",
+                                                         "devmode-layouts/"})),
                          GoldenTestName);
 
 class CommandLine : public HostTest {};

@@ -138,7 +138,7 @@ TEST_F(ReadDevmodeTest, AMissingModelBlockComesFromTheGpd)
 
 // Records of the older layouts sit closer to the end. They are found by their
 // marker; a current body is used as it is (nothing beyond the old size is
-// taken), an older generation is refused and the printer's record used.
+// taken), a body marked older (here 2.6.2, by its marker) is converted.
 TEST_F(ReadDevmodeTest, OlderLayoutSizesAtTheEnd)
 {
     WriteGpd();  // the shortest layout ends before wPrintHeadWidth
@@ -157,7 +157,7 @@ TEST_F(ReadDevmodeTest, OlderLayoutSizesAtTheEnd)
         record = ToBytes(old);
         record.resize(size);
         SetDevModes2(UserDevmode(record));
-        EXPECT_EQ(Tag(), 2) << size;
+        EXPECT_EQ(Tag(), 1) << size;
     }
     // DevModePerUser knows only the current size.
     DropDevModes2();
@@ -222,12 +222,12 @@ TEST_F(ReadDevmodeTest, TruncatedOversizedAndMissingBlobs)
     SetMachineRecord(longer);
     ASSERT_EQ(kx::ReadDevmodeSettings(hPrinter, &out, nullptr), 5);
     EXPECT_EQ(ToBytes(out), ToBytes(SavedRecord(3)));
-    KX_DEVMODE old = SavedRecord(4);  // an older printer record is refused
+    KX_DEVMODE old = SavedRecord(4);  // an older printer record is converted
     old.wVersion = 0x4102;
     old.w9999 = 0;
     SetMachineRecord(ToBytes(old));
-    EXPECT_EQ(kx::ReadDevmodeSettings(hPrinter, &out, nullptr), 0);
-    EXPECT_EQ(out.lXOffset, 3);
+    EXPECT_EQ(kx::ReadDevmodeSettings(hPrinter, &out, nullptr), 5);
+    EXPECT_EQ(out.lXOffset, 4);
     ASSERT_EQ(kx::plat::RegDeleteValue(kx::plat::Hive::LocalMachine,
                                        u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\"
                                        u"Label KX4\\PrinterDriverData",
@@ -235,7 +235,7 @@ TEST_F(ReadDevmodeTest, TruncatedOversizedAndMissingBlobs)
               0u);
     EXPECT_EQ(kx::ReadDevmodeSettings(hPrinter, &out, nullptr), 0);
     EXPECT_EQ(kx::ReadDevmodeSettings(hPrinter, nullptr, nullptr), 0);
-    EXPECT_EQ(out.lXOffset, 3);
+    EXPECT_EQ(out.lXOffset, 4);
 }
 
 // ------------------------------------------------------------ conversion
