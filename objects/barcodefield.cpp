@@ -58,35 +58,6 @@ std::size_t ItfBase(WORD wType)
     return wType == 55 ? bc::k2DItf55 : wType == 58 ? bc::k2DItf58 : bc::k2DItf56;
 }
 
-// Where the automatic switch of a 2-D type lies; 0 for the 1-D types.
-std::size_t SwitchOf(WORD wType)
-{
-    switch (wType) {
-        case 50:
-            return bc::k2DPdf417;
-        case 51:
-            return bc::k2DMaxi;
-        case 52:
-            return bc::k2DDataMatrix;
-        case 53:
-            return bc::k2DCodablock;
-        case 54:
-            return bc::k2DGs1DataBar;
-        case 55:
-        case 56:
-        case 58:
-            return ItfBase(wType);
-        case 57:
-            return bc::k2DQr;
-        case 59:
-            return bc::k2DGs1DataMatrix;
-        case 61:
-            return bc::k2DAztecSwitch;
-        default:
-            return 0;
-    }
-}
-
 // Quarter turns of a field plus a code's rotation setting, kept within one
 // turn as every rotation the printer takes.
 int Turned(DWORD dwRotation, int add)
@@ -181,7 +152,7 @@ void AutoCorrectBarcodeText(std::string& t, WORD wType)
 
 bool AutomaticSet(WORD wType, const BYTE* p2D)
 {
-    const std::size_t at = SwitchOf(wType);
+    const std::size_t at = bc::Switch2DOf(wType);
     return at == 0 || !p2D || bc::Automatic2D(p2D, at);
 }
 
@@ -213,7 +184,7 @@ std::string BarcodeParameters(const FieldDescription& desc, const BarcodeSetInpu
     // and a 2-D set has no room for an eighth value.
     const DWORD foot = dwFusspunkt;
     dwFusspunkt = 0;
-    if (SwitchOf(in.wType) == 0) return OneDimensional(desc, in, foot);
+    if (bc::Switch2DOf(in.wType) == 0) return OneDimensional(desc, in, foot);
     const bool bAuto = AutomaticSet(in.wType, in.p2D);
     const BYTE* p = in.p2D;
     const int rot = static_cast<int>(in.dwRotation % 4);

@@ -101,37 +101,6 @@ constexpr BarcodeFace kFaces[] = {
     {{u"KX USPS Postnet"}, 63, 63, 0, 0, false},
 };
 
-// The place of each 2-D code's automatic switch in the 2-D settings.
-std::size_t Switch2D(WORD wBarcodeId)
-{
-    switch (wBarcodeId) {
-        case 50:
-            return bc::k2DPdf417;
-        case 51:
-            return bc::k2DMaxi;
-        case 52:
-            return bc::k2DDataMatrix;
-        case 53:
-            return bc::k2DCodablock;
-        case 54:
-            return bc::k2DGs1DataBar;
-        case 55:
-            return bc::k2DItf55;
-        case 56:
-            return bc::k2DItf56;
-        case 57:
-            return bc::k2DQr;
-        case 58:
-            return bc::k2DItf58;
-        case 59:
-            return bc::k2DGs1DataMatrix;
-        case 61:
-            return bc::k2DAztecSwitch;
-        default:
-            return 0;
-    }
-}
-
 bool Contains(std::u16string_view face, const char16_t* name)
 {
     return name && face.find(name) != std::u16string_view::npos;
@@ -162,7 +131,7 @@ void Describe(const BarcodeFace& row, const BYTE* p1D, const BYTE* p2D, BarcodeD
     out.wBarcodeId = row.wBarcodeId;
     out.wV1Dick = row.wWide;
     out.wV2Duenn = row.wNarrow;
-    if (const std::size_t at = Switch2D(row.wBarcodeId)) {
+    if (const std::size_t at = bc::Switch2DOf(row.wBarcodeId)) {
         out.wMode = bc::Automatic2D(p2D, at) ? kBarcodeModeAutomatic : 0;
         out.wBarcodeZoom = 1;
         out.wHeightMultiplicator = 10;
@@ -197,7 +166,7 @@ void Describe(const BarcodeFace& row, const BYTE* p1D, const BYTE* p2D, BarcodeD
 bool Supported(const BarcodeFace& row, const BYTE* p1D, const BYTE* p2D)
 {
     if (!row.bNeedsSupport) return true;
-    if (Switch2D(row.wBarcodeId)) return bc::Supported2D(p2D, row.wBarcodeId);
+    if (bc::Switch2DOf(row.wBarcodeId)) return bc::Supported2D(p2D, row.wBarcodeId);
     return bc::Read1D(p1D, row.wFontId).bSupported == 1;
 }
 

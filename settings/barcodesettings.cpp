@@ -89,6 +89,36 @@ bool Write1D(BYTE* p1D, unsigned fontId, const Settings1D& s)
     return true;
 }
 
+std::size_t Switch2DOf(unsigned id)
+{
+    switch (id) {
+        case 50:
+            return k2DPdf417;
+        case 51:
+            return k2DMaxi;
+        case 52:
+            return k2DDataMatrix;
+        case 53:
+            return k2DCodablock;
+        case 54:
+            return k2DGs1DataBar;
+        case 55:
+            return k2DItf55;
+        case 56:
+            return k2DItf56;
+        case 57:
+            return k2DQr;
+        case 58:
+            return k2DItf58;
+        case 59:
+            return k2DGs1DataMatrix;
+        case 61:
+            return k2DAztecSwitch;
+        default:
+            return 0;
+    }
+}
+
 bool Written2D(const BYTE* p2D)
 {
     return p2D && std::any_of(p2D, p2D + reg::kBarCodes2DSize, [](BYTE b) { return b != 0; });

@@ -181,6 +181,10 @@ DWORD Get32(const BYTE* p, std::size_t size, std::size_t at);
 void Put16(BYTE* p, std::size_t size, std::size_t at, WORD v);
 void Put32(BYTE* p, std::size_t size, std::size_t at, DWORD v);
 
+// Where the automatic switch of 2-D barcode id lies in the 2-D part (the
+// block's start for the ITF types); 0 for the 1-D codes.
+std::size_t Switch2DOf(unsigned id);
+
 // Whether the 2-D part holds any non-zero byte.
 bool Written2D(const BYTE* p2D);
 // Whether the 2-D code whose switch lies at switchAt (u16 for Aztec, u32

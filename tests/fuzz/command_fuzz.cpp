@@ -1,6 +1,6 @@
 // Command-font text from arbitrary bytes, through collection and
-// interpretation: the one place where a document's text is read as a
-// language.
+// interpretation. Any document can carry such text, and the interpreter
+// parses it into records, so none of it may be trusted.
 //
 // The first 24 bytes choose the devmode and job values (short-command
 // correction, turn flag and angle, base rotation, pages and rows side by
