@@ -1,0 +1,7 @@
+#include "viewer/fields.h"
+
+namespace kxview {
+
+void DrawFields(Label&, Report&) {}
+
+}  // namespace kxview
