@@ -63,6 +63,11 @@ struct FieldRecords {
     std::vector<Record> records;
 };
 
+// The field records among these records, grouped by field number in the order
+// their first record appears. A record of a field without a number of its
+// own (direct text, raw commands) is not a field and is left out.
+std::vector<FieldRecords> GroupFields(const std::vector<Record>& records);
+
 struct Label {
     Geometry geometry;
     Canvas canvas;
