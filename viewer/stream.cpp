@@ -59,7 +59,8 @@ unsigned Word16(std::string_view data, std::size_t at)
            (unsigned(static_cast<unsigned char>(data[at + 1])) << 8);
 }
 
-std::size_t PcxCodedLength(std::string_view data, std::size_t at, std::size_t need)
+std::size_t PcxCodedLength(std::string_view data, std::size_t at, std::size_t need,
+                           std::size_t* decoded)
 {
     std::size_t i = at, produced = 0;
     while (produced < need && i < data.size()) {
@@ -72,6 +73,7 @@ std::size_t PcxCodedLength(std::string_view data, std::size_t at, std::size_t ne
             ++produced;
         }
     }
+    if (decoded) *decoded = produced;
     return i - at;
 }
 
@@ -304,10 +306,11 @@ void StreamReader::ReadGraphic(Record& r, std::size_t afterEnd)
     const unsigned bits = static_cast<unsigned char>(pcx[3]);
     const std::size_t rows = yMax >= yMin ? yMax - yMin + 1 : 0;
     const std::size_t need = rows * bytesPerLine * std::max(1u, planes);
-    const std::size_t coded = PcxCodedLength(pcx, kPcxHeader, need);
+    std::size_t decoded = 0;
+    const std::size_t coded = PcxCodedLength(pcx, kPcxHeader, need, &decoded);
     std::size_t total = kPcxHeader + coded;
     if (bits == 8 && planes == 1) total += kPcxPalette;
-    if (total > pcx.size()) {
+    if (total > pcx.size() || decoded < need) {
         r.kind = RecordKind::Broken;
         r.param = "graphics record cut short in its PCX data";
         r.payload = pcx;

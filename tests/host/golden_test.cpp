@@ -46,6 +46,7 @@
 #include "platform/platform.h"
 #include "platform/sim.h"
 #include "support/harness.h"
+#include "viewer/stream.h"
 
 namespace kxhosttest {
 namespace {
@@ -164,20 +165,10 @@ void CheckRegistry(const json& list, const fs::path& state)
     }
 }
 
-// The bytes that code `need` decoded bytes of PCX run-length data from at.
-std::size_t CodedLength(const std::string& s, std::size_t at, std::size_t need)
-{
-    std::size_t i = at, produced = 0;
-    while (produced < need && i < s.size()) {
-        const auto b = static_cast<unsigned char>(s[i++]);
-        produced += b >= 0xC0 ? (++i, b & 0x3F) : 1;
-    }
-    return i - at;
-}
-
-// Every graphics record of the stream, cut out as a PCX file and decoded by
-// pcxtoppm, shows the rows of the page that its header names (yMax and yMin
-// count from the bottom); every row of the page with dots is sent.
+// Every graphics record of the stream, as the stream reader cuts it out, is
+// a PCX file that pcxtoppm decodes to the rows of the page its header names
+// (yMax and yMin count from the bottom); every row of the page with dots is
+// sent.
 void ExpectPcxDecodesTo(const std::string& stream, const fs::path& pagePath, const fs::path& dir)
 {
     const kxhost::Image page = kxhost::LoadImage(pagePath);
@@ -186,31 +177,27 @@ void ExpectPcxDecodesTo(const std::string& stream, const fs::path& pagePath, con
     };
     std::vector<bool> sent(std::size_t(page.height), false);
     int parts = 0;
-    for (std::size_t p = stream.find("^AX000"); p != std::string::npos;
-         p = stream.find("^AX000", p + 1), ++parts) {
-        const std::size_t hdr = p + 20;  // ^AX000, Y and X (6 digits each), "1_"
-        ASSERT_LE(hdr + 128, stream.size());
-        auto word = [&](int off) {
-            return std::uint8_t(stream[hdr + off]) | (std::uint8_t(stream[hdr + off + 1]) << 8);
-        };
-        const int yMin = word(6), yMax = word(10), rows = yMax - yMin + 1;
-        const std::size_t len = CodedLength(stream, hdr + 128, std::size_t(rows) * word(66));
+    for (const kxview::Record& rec : kxview::ReadRecords(stream)) {
+        ASSERT_NE(rec.kind, kxview::RecordKind::Broken) << rec.param;
+        if (rec.kind != kxview::RecordKind::Graphic) continue;
+        const int yMin = int(kxview::Word16(rec.payload, 6));
+        const int rows = int(kxview::Word16(rec.payload, 10)) - yMin + 1;
         const fs::path pcx = dir / ("part" + std::to_string(parts) + ".pcx");
-        std::ofstream(pcx, std::ios::binary) << stream.substr(hdr, 128 + len);
+        std::ofstream(pcx, std::ios::binary) << rec.payload;
         const fs::path ppm = dir / ("part" + std::to_string(parts) + ".ppm");
         const std::string cmd = "pcxtoppm " + Quote(pcx.string()) + " > " + Quote(ppm.string());
         ASSERT_EQ(std::system(cmd.c_str()), 0) << "pcxtoppm (Debian package netpbm)";
         const kxhost::Image got = kxhost::LoadImage(ppm);
         ASSERT_EQ(got.width, page.width);
         ASSERT_EQ(got.height, rows);
-        const int first = page.height - 1 - yMax;
+        const int first = page.height - rows - yMin;
         for (int y = 0; y < rows; ++y) {
             sent[std::size_t(first + y)] = true;
             for (int x = 0; x < page.width; ++x)
                 ASSERT_EQ(dark(got, x, y), dark(page, x, first + y))
                     << "part " << parts << ", row " << first + y << ", dot " << x;
         }
-        p = hdr + 128 + len - 1;
+        ++parts;
     }
     EXPECT_GT(parts, 0);
     for (int y = 0; y < page.height; ++y) {
