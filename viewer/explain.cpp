@@ -48,10 +48,10 @@ bool IsDigit(char c)
 }
 
 // A whole string of digits as a number; false for anything else, for an empty
-// string and for numbers too long to be meant (more than 15 digits).
+// string and for more digits than a 64-bit number holds safely (18).
 bool ParseDigits(std::string_view s, long long& v)
 {
-    if (s.empty() || s.size() > 15 || !std::all_of(s.begin(), s.end(), IsDigit)) return false;
+    if (s.empty() || s.size() > 18 || !std::all_of(s.begin(), s.end(), IsDigit)) return false;
     std::from_chars(s.data(), s.data() + s.size(), v);
     return true;
 }
@@ -65,7 +65,7 @@ bool ParseSigned(std::string_view s, long long& v)
     return true;
 }
 
-// The leading digits of `s`, their number kept in *count.
+// The digits at the start of `s`.
 std::string_view LeadingDigits(std::string_view s)
 {
     std::size_t n = 0;
