@@ -59,7 +59,8 @@ unsigned Word16(std::string_view data, std::size_t at)
            (unsigned(static_cast<unsigned char>(data[at + 1])) << 8);
 }
 
-std::size_t PcxCodedLength(std::string_view data, std::size_t at, std::size_t need)
+std::size_t PcxCodedLength(std::string_view data, std::size_t at, std::size_t need,
+                           std::size_t* produced_out)
 {
     std::size_t i = at, produced = 0;
     while (produced < need && i < data.size()) {
@@ -72,6 +73,7 @@ std::size_t PcxCodedLength(std::string_view data, std::size_t at, std::size_t ne
             ++produced;
         }
     }
+    if (produced_out) *produced_out = produced;
     return i - at;
 }
 
@@ -304,10 +306,12 @@ void StreamReader::ReadGraphic(Record& r, std::size_t afterEnd)
     const unsigned bits = static_cast<unsigned char>(pcx[3]);
     const std::size_t rows = yMax >= yMin ? yMax - yMin + 1 : 0;
     const std::size_t need = rows * bytesPerLine * std::max(1u, planes);
-    const std::size_t coded = PcxCodedLength(pcx, kPcxHeader, need);
+    std::size_t produced = 0;
+    const std::size_t coded = PcxCodedLength(pcx, kPcxHeader, need, &produced);
     std::size_t total = kPcxHeader + coded;
     if (bits == 8 && planes == 1) total += kPcxPalette;
-    if (total > pcx.size()) {
+    // Data that ends before the rows are complete is cut short too.
+    if (total > pcx.size() || produced < need) {
         r.kind = RecordKind::Broken;
         r.param = "graphics record cut short in its PCX data";
         r.payload = pcx;

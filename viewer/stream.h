@@ -87,8 +87,10 @@ private:
 std::vector<Record> ReadRecords(std::string_view stream);
 
 // The bytes of PCX run-length data that decode to `need` bytes, from `at`;
-// the result stops at the end of the data when it runs out first.
-std::size_t PcxCodedLength(std::string_view data, std::size_t at, std::size_t need);
+// the result stops at the end of the data when it runs out first, and
+// *produced (when given) tells how many bytes were decoded.
+std::size_t PcxCodedLength(std::string_view data, std::size_t at, std::size_t need,
+                           std::size_t* produced = nullptr);
 
 // A little-endian 16-bit value at `at` (0 when outside the data).
 unsigned Word16(std::string_view data, std::size_t at);
