@@ -43,14 +43,21 @@ struct Geometry {
     long widthHundredths = 0;   // across the print head
     long lengthHundredths = 0;  // in the feed direction
     bool sizeFromStream = false;
+    // Print offsets of the label records: every position moves by them, Y
+    // down the label, X away from its right edge.
+    long offsetYHundredths = 0;
+    long offsetXHundredths = 0;
 
     int Dots(long hundredths) const;  // rounded to the nearest dot
     int WidthDots() const { return Dots(widthHundredths); }
     int LengthDots() const { return Dots(lengthHundredths); }
     // The canvas position of a field point (F1 down from the top, F2 left of
     // the right edge), in dots.
-    int XFromRight(long f2Hundredths) const { return WidthDots() - Dots(f2Hundredths); }
-    int YFromTop(long f1Hundredths) const { return Dots(f1Hundredths); }
+    int XFromRight(long f2Hundredths) const
+    {
+        return WidthDots() - Dots(f2Hundredths + offsetXHundredths);
+    }
+    int YFromTop(long f1Hundredths) const { return Dots(f1Hundredths + offsetYHundredths); }
 };
 
 // One printer field: all records that carry its number, in stream order.
@@ -75,6 +82,7 @@ struct Label {
     int copies = 1;
     bool inverse = false;
     bool mirror = false;
+    int quarterTurns = 0;         // the finished picture turned clockwise (0..3)
     std::size_t firstOffset = 0;  // stream offset of the label's first record
 };
 
