@@ -126,7 +126,8 @@ TEST(Fields, BarcodesDecodeToTheirData)
 // the page's turn decides how page positions become label positions.
 TEST(Fields, TextAnchorsAtTheJobsPosition)
 {
-    for (const json& row : Table()["text"]) {
+    const json table = Table();
+    for (const json& row : table["text"]) {
         const Job job = LoadJob(row);
         const std::vector<FieldPlacement> placed = PlaceFields(job.label);
         const json& items = job.job["pages"][0]["text"];
