@@ -660,22 +660,26 @@ constexpr int LagOf()
     return std::max(rn + 2, rn + ra + 1);
 }
 static_assert(LagOf<5>() == 5, "Stucki's rows run five pixels apart");
-constexpr int kSpanPixels = 64;  // progress is published every span
-constexpr int kMinSpan = 16;     // a shorter span is waited for (but the row's end)
+// Beyond the lag, a row keeps kGap pixels behind the row above, so that the
+// two threads do not write the same cache lines back and forth; it works in
+// spans of kSpanPixels (published when done) and waits rather than do a
+// span shorter than kMinSpan (but the row's end).
+constexpr int kGap = 192;
+constexpr int kSpanPixels = 256;
+constexpr int kMinSpan = 64;
 constexpr int kMaxThreads = 16;
 
 // Sizes of the work block: R row buffers with margins for the engines'
 // reads one cell past the row, and the scratch rows of the sink.
 constexpr int kMargin = 8;
 
-int DiffusionThreads(int width, int height)
+int DiffusionThreads()
 {
     if (detail::gDiffusionThreads != 0)
         return std::clamp(detail::gDiffusionThreads, -kMaxThreads, kMaxThreads);
-    const unsigned hw = std::thread::hardware_concurrency();
-    // Two threads at most: the page is one job's among the others the
-    // driver host runs; a second core halves the time of a photo page.
-    if (hw >= 2 && long(width) * height >= detail::kThreadedDiffusionPixels) return 2;
+    // One thread unless asked for more: on a shared two-core machine a
+    // second thread that loses its core holds up the first (the rows wait
+    // for each other), and the two together ran slower than one.
     return 1;
 }
 
@@ -693,8 +697,12 @@ bool DiffuseRowsK(Fill&& fill, int width, int height, long errLimit, const Sink&
     const bool interleaved = threads < 0;
     int T = std::max(1, std::min(std::abs(threads), height));
     std::unique_ptr<BYTE[]> work(new (std::nothrow) BYTE[std::size_t(T + 2) * pitch]());
-    std::unique_ptr<std::atomic<int>[]> progress;
-    if (T > 1) progress.reset(new (std::nothrow) std::atomic<int>[std::size_t(height)]());
+    // Each row's progress on a cache line of its own.
+    struct alignas(64) Progress {
+        std::atomic<int> done{0};
+    };
+    std::unique_ptr<Progress[]> progress;
+    if (T > 1) progress.reset(new (std::nothrow) Progress[std::size_t(height)]);
     if (T > 1 && (!work || !progress)) {
         // Not enough memory for the wavefront: one thread.
         T = 1;
@@ -720,15 +728,16 @@ bool DiffuseRowsK(Fill&& fill, int width, int height, long errLimit, const Sink&
         if (size > 1) {
             end = std::min(width, w.x + kSpanPixels);
             if (w.y > 0) {
-                const int done = progress[std::size_t(w.y - 1)].load(std::memory_order_acquire);
-                const int limit = done >= width ? width : done - kLag;
+                const int done =
+                    progress[std::size_t(w.y - 1)].done.load(std::memory_order_acquire);
+                const int limit = done >= width ? width : done - kLag - (interleaved ? 0 : kGap);
                 if (limit < std::min(width, w.x + kMinSpan)) return false;
                 end = std::min(end, limit);
             }
         }
         run.Span(w.y, w.x, end, rowBuf(w.y), rowBuf(w.y + 1), rowBuf(w.y + 2), sink.Row(w.y, w.t));
         w.x = end;
-        if (size > 1) progress[std::size_t(w.y)].store(end, std::memory_order_release);
+        if (size > 1) progress[std::size_t(w.y)].done.store(end, std::memory_order_release);
         if (end == width) {
             sink.Done(w.y, w.t);
             w.y += size;
@@ -852,7 +861,7 @@ BOOL ProcessFilter(WORD wPhotoFilter, const BYTE* src, BYTE* dst, int width, int
     FirstBytes rows{src, srcStride, width};
     return DiffuseRows(
                wPhotoFilter, [&](int r, BYTE* buf) { rows(r, buf); }, width, height,
-               long(srcStride) - 3, ByteRows{dst, Stride8(width)}, DiffusionThreads(width, height))
+               long(srcStride) - 3, ByteRows{dst, Stride8(width)}, DiffusionThreads())
                ? TRUE
                : FALSE;
 }
@@ -989,7 +998,7 @@ BOOL Bitmap::Dithering(PDEVOBJ pdevobj)
     } else if (s.wDruckmodus == DRUCKMODUS_PHOTO) {
         // An unknown photo filter falls back to the default kernel, Stucki.
         if (!DiffuseRows(s.wPhotoFilter, fill, Width, Height, DiffusionLimit(Width),
-                         ByteRows{target, stride8}, DiffusionThreads(Width, Height))) {
+                         ByteRows{target, stride8}, DiffusionThreads())) {
             // Out of memory before the first row: the page is unchanged.
             if (!inPlace) {
                 plat::HeapFree(target);
@@ -1057,7 +1066,7 @@ BOOL Bitmap::DitherToOneBit(PDEVOBJ pdevobj, BOOL* pbColourFound)
             std::memset(d + used, 0xFF, sls1 - used);
         });
     } else {
-        int threads = DiffusionThreads(Width, Height);
+        int threads = DiffusionThreads();
         const std::size_t pitch = (std::size_t(Width) + 15) & ~std::size_t(15);
         std::unique_ptr<BYTE[]> scratch(new (std::nothrow)
                                             BYTE[std::size_t(std::abs(threads)) * pitch]);

@@ -43,14 +43,12 @@ ReduceSettings ReadSettings(PDEVOBJ pdevobj);
 // processor has them; true forces the plain version (tests compare both).
 extern bool gScalarDiffusion;
 
-// Threads of error diffusion: 0 chooses (two on a machine with two or more
-// hardware threads, for pages of kThreadedDiffusionPixels and more, else
-// one); n > 0 runs exactly n on any page (benchmarks); -n runs the rows of n
+// Threads of error diffusion: 0 runs one; n > 0 runs exactly n (the
+// threads are started and joined within the call); -n runs the rows of n
 // threads taking turns on the calling thread, each row as close behind the
 // row above as the threads may come (tests: a fixed order of the meeting
 // that threads leave to chance).
 extern int gDiffusionThreads;
-constexpr long kThreadedDiffusionPixels = 1L << 18;
 
 // The reductions of page end to one bit (a threshold or dithering mode,
 // then the exact match) run in one pass over the page where the layout
