@@ -233,7 +233,11 @@ std::unique_ptr<Bitmap> SplitColourPlane(const JobContext& ctx, Bitmap& bmp, BOO
     } else if (pKX->wDruckmodus == 1 && pKX->wGrafikFilter <= 1) {
         Trace(
             u"UNI(CC-Klassen):  EndPage() vor ConvertToXBit - kein DuoPrint, Schwellenwerte  \r\n");
-        bmp.ConvertToXBit(8, nullptr, FALSE, ctx.DevObj(), pbColourFound);
+        // A page that is not turned goes to one bit right away.
+        if (ctx.Data()->dwWinkel_CC == 0)
+            bmp.ClassifyToOneBit(ctx.DevObj(), pbColourFound);
+        else
+            bmp.ConvertToXBit(8, nullptr, FALSE, ctx.DevObj(), pbColourFound);
     }
     return colour;
 }
@@ -245,7 +249,7 @@ bool ReduceToOneBit(const JobContext& ctx, Bitmap& bmp, BOOL* pbColourFound)
     const KX_DEVMODE* pKX = ctx.Devmode();
     const WORD mode = pKX->wDruckmodus;
     const bool dithering = (mode == 1 && pKX->wGrafikFilter >= 2) || mode == 2;
-    if (dithering && bmp.Bpp > 1 && !bmp.Dithering(ctx.DevObj())) {
+    if (dithering && bmp.Bpp > 1 && !bmp.DitherToOneBit(ctx.DevObj(), pbColourFound)) {
         Trace(u"UNI(CC-Klassen):  EndPage() kein Bildinhalt vorhanden \r\n");
         JobLog(ctx.Device(), "[END_PAGE]\t kein Bildinhalt vorhanden ...");
         return false;

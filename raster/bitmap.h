@@ -117,6 +117,14 @@ public:
     // diffusion into an 8-bit black-and-white image. FALSE for a page without
     // content or when memory ran out (the bitmap is then unchanged).
     BOOL Dithering(PDEVOBJ pdevobj);
+    // Page end's reductions to one bit, each the same as the two operations
+    // named, in one pass over the page where the layout allows (a page of
+    // eight bits and more, no colour printing). ClassifyToOneBit: in a
+    // threshold mode, ConvertToXBit(8) then ConvertToXBit(1) (no colour
+    // plane), with ConvertToXBit(8)'s result. DitherToOneBit: Dithering and,
+    // when it succeeds, ConvertToXBit(1), with Dithering's result.
+    DWORD ClassifyToOneBit(PDEVOBJ pdevobj, BOOL* pbColourFound);
+    BOOL DitherToOneBit(PDEVOBJ pdevobj, BOOL* pbColourFound);
 
     // Graphics record (pcx.cpp).
     WORD SendPCX(PDEVOBJ pdevobj, IPrintOemDriverUni* pUniDrv, BOOL bColourPlane);
@@ -142,6 +150,10 @@ private:
     // Takes over another bitmap's headers, colour table and pixel block (the
     // block moves, it is not copied); the other bitmap is left empty.
     void TakeOver(Bitmap& other);
+    // Makes the bitmap the one-bit page whose rows were written in place at
+    // its own block: the row size, the two colours (target 0 and white) and
+    // the headers.
+    void SetOneBitLayout(DWORD target0);
     OEM_PDEV* m_pOemPDev = nullptr;  // for the object count of page end
 };
 

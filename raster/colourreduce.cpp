@@ -301,7 +301,106 @@ private:
     std::vector<short> m_greyUp;  // grey levels of the row above
 };
 
+// The blank rows at the top (before the first row with content) and at the
+// bottom (after the last one), from a flag per picture row.
+void CountBlankRows(const std::vector<char>& blankRow, DWORD& top, DWORD& bottom)
+{
+    bool seenContent = false;
+    for (const char blank : blankRow) {
+        if (blank) {
+            if (!seenContent) ++top;
+            ++bottom;
+        } else {
+            seenContent = true;
+            bottom = 0;
+        }
+    }
+}
+
 }  // namespace
+
+void Bitmap::SetOneBitLayout(DWORD target0)
+{
+    Bpp = 1;
+    Colors = 2;
+    ScanLineSize = DWORD(((std::int64_t(Width) + 31) / 32) * 4);
+    DataSize = ScanLineSize * DWORD(Height);
+    std::memset(Palette, 0xFF, sizeof(Palette));
+    SetPaletteColor(0, target0);
+    SetPaletteColor(1, 0xFFFFFF);
+    InitHeader();
+}
+
+DWORD Bitmap::ClassifyToOneBit(PDEVOBJ pdevobj, BOOL* pbColourFound)
+{
+    const ReduceSettings s = detail::ReadSettings(pdevobj);
+    if (!detail::gFusedReduction || Bpp != 24 || !Data || DataSize == 0 || s.colourPrint ||
+        !s.ThresholdMode()) {
+        const DWORD result = ConvertToXBit(8, nullptr, FALSE, pdevobj, pbColourFound);
+        ConvertToXBit(1, nullptr, FALSE, pdevobj, pbColourFound);
+        return result;
+    }
+    if (pbColourFound) *pbColourFound = TRUE;
+
+    // The classes against the page's table (white without one), as
+    // ConvertToXBit(8) gives them, and straight on what ConvertToXBit(1)
+    // makes of each class: bit 0 set for a white dot (the class's table
+    // entry is not black), bit 1 for class 255 (a row of them is blank).
+    RGBQUAD table[256];
+    const Bildverarbeitung* rec = detail::PageRecordOf(pdevobj);
+    if (rec && rec->prgbq)
+        std::memcpy(table, rec->prgbq, sizeof(table));
+    else
+        std::memset(table, 0xFF, sizeof(table));
+    ReduceSettings plain = s;
+    plain.wFarbband = 0;
+    const auto cl = std::make_unique<Classifier>(table, plain, 0, false, 0);
+    BYTE dot[256];
+    for (int c = 0; c < 256; ++c) {
+        const RGBQUAD& q = table[c];
+        dot[c] =
+            BYTE((RGBColour(q.rgbRed, q.rgbGreen, q.rgbBlue) != 0 ? 1 : 0) | (c == kWhite ? 2 : 0));
+    }
+    // By weighted sum: the dot of the grey class. By component sum: 0x03
+    // keeps that dot; a fixed table entry's class replaces it (its dot in
+    // the high nibble, the low nibble 0 clears the grey class's).
+    BYTE bySum[detail::kMaxWeightedSum + 1];
+    for (int S = 0; S <= detail::kMaxWeightedSum; ++S) bySum[S] = dot[cl->bySum[S]];
+    BYTE fixed[3 * 255 + 1];
+    for (int sum = 0; sum <= 3 * 255; ++sum) {
+        const int f = cl->fixedBySum[sum];
+        fixed[sum] = f >= 0 ? BYTE(dot[f] << 4) : BYTE(0x03);
+    }
+
+    // Storage rows ascending, in place: a row is read whole before its one
+    // bit row is written, which lies before every row still to be read.
+    const DWORD sls1 = DWORD(((std::int64_t(Width) + 31) / 32) * 4);
+    const std::size_t used = (std::size_t(Width) + 7) / 8;
+    std::vector<BYTE> v(static_cast<std::size_t>(Width));
+    std::vector<char> blankRow(static_cast<std::size_t>(Height));
+    for (int r = 0; r < Height; ++r) {
+        const BYTE* p = Data + std::size_t(r) * ScanLineSize;
+        BYTE all = 0xFF;
+        for (int x = 0; x < Width; ++x, p += 3) {
+            const unsigned b0 = p[0], g0 = p[1], r0 = p[2];
+            const unsigned f = fixed[r0 + g0 + b0];
+            const BYTE d = BYTE((bySum[3 * r0 + 6 * g0 + ((3 * b0) >> 1)] & f) | (f >> 4));
+            v[std::size_t(x)] = d;
+            all &= d;
+        }
+        blankRow[std::size_t(Height - 1 - r)] = (all & 2) != 0;
+        BYTE* dst = Data + std::size_t(r) * sls1;
+        detail::PackRow(v.data(), Width, dst);
+        std::memset(dst + used, 0xFF, sls1 - used);
+    }
+    DWORD dwLeereZeilen = 0, dwLeereZeilenEnde = 0;
+    CountBlankRows(blankRow, dwLeereZeilen, dwLeereZeilenEnde);
+    Trace(u"UNI(Bitmap):  ConvertToXBit() dwLeereZeilen: %d - am Anfang \r\n", dwLeereZeilen);
+    Trace(u"UNI(Bitmap):  ConvertToXBit() dwLeereZeilenEnde: %d - am Ende \r\n", dwLeereZeilenEnde);
+    Trace(u"UNI(Bitmap):  ConvertToXBit() Farbwerte R: %d, G: %d, B: %d \r\n", 0, 0, 0);
+    SetOneBitLayout(0x000000);
+    return (dwLeereZeilen & 0xFFFF) | (dwLeereZeilenEnde << 16);
+}
 
 DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane, PDEVOBJ pdevobj,
                             BOOL* pbColourFound)
@@ -398,14 +497,7 @@ DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane
             std::memset(dst + used, 0xFF, sls1 - used);
         }
         if (inPlace) {
-            Bpp = 1;
-            Colors = 2;
-            ScanLineSize = sls1;
-            DataSize = sls1 * DWORD(Height);
-            std::memset(Palette, 0xFF, sizeof(Palette));
-            SetPaletteColor(0, target0);
-            SetPaletteColor(1, 0xFFFFFF);
-            InitHeader();
+            SetOneBitLayout(target0);
         } else {
             neu->SetPaletteColor(0, target0);
             neu->SetPaletteColor(1, 0xFFFFFF);
@@ -478,16 +570,7 @@ DWORD Bitmap::ConvertToXBit(int NewBpp, Bitmap* pColourBitmap, BOOL bColourPlane
             }
             if (pad) std::memset(out + Width, 0xFF, pad);
         }
-        bool seenContent = false;
-        for (int y = 0; y < Height; ++y) {
-            if (blankRow[std::size_t(y)]) {
-                if (!seenContent) ++dwLeereZeilen;
-                ++dwLeereZeilenEnde;
-            } else {
-                seenContent = true;
-                dwLeereZeilenEnde = 0;
-            }
-        }
+        CountBlankRows(blankRow, dwLeereZeilen, dwLeereZeilenEnde);
     } else {
         const Classifier cl(newPalette, s, 0, true, s.tolerance);
         const ClassRowReader reader(*this, cl);

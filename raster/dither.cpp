@@ -3,7 +3,9 @@
 // tables of the page record.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -15,6 +17,8 @@
 #endif
 
 #include <memory>
+#include <new>
+#include <thread>
 
 #include "core/jobcontext.h"
 #include "core/jobheap.h"
@@ -169,46 +173,44 @@ static_assert(kA16.v[0][0] == 1 && kA16.v[0][1] == 192 && kA16.v[0][15] == 255 &
 
 namespace {
 
+// The columns over which an ordered threshold pattern is laid out once.
+constexpr int kOrderedSpan = 64;
+
 // Ordered dithering of rows delivered by fill(r, buf). A value is printed
 // (0) when it is below the matrix threshold; comparing g / 4 with T is the
-// same as comparing g with 4 T, so each row gets one threshold pattern.
-template <class Fill>
-void ClusteredRows(WORD wFilter, Fill&& fill, int width, int height, BYTE* dst,
-                   std::size_t dstStride, BYTE* buf)
+// same as comparing g with 4 T, so each row gets one threshold pattern,
+// which put(y, g, thr) applies to the row's values g: thr repeats the
+// pattern over 64 columns (every period divides 16), each threshold at most
+// 255. False for a filter without a matrix.
+template <class Fill, class Put>
+bool ClusteredRows(WORD wFilter, Fill&& fill, int height, BYTE* buf, Put&& put)
 {
     int period = 4;
     switch (wFilter) {
         case FILTER_CLUSTERED4:
+        case FILTER_BAYER4:
             period = 4;
             break;
         case FILTER_CLUSTERED8:
+        case FILTER_BAYER8:
             period = 8;
             break;
         case FILTER_CLUSTERED16:
             period = 16;
             break;
-        case FILTER_BAYER4:
-            period = 4;
-            break;
-        case FILTER_BAYER8:
-            period = 8;
-            break;
         default:
-            return;
+            return false;
     }
-    // The thresholds of one row, repeated to a whole multiple of the period
-    // so the inner loop runs without a modulo.
-    constexpr int kSpan = 64;
-    int thr[kSpan];
+    BYTE thr[kOrderedSpan];
     for (int y = 0; y < height; ++y) {
-        for (int i = 0; i < kSpan; ++i) {
+        for (int i = 0; i < kOrderedSpan; ++i) {
             const int x = i % period;
             switch (wFilter) {
                 case FILTER_CLUSTERED4:
-                    thr[i] = 4 * kClusteredA4[x][y % 4];
+                    thr[i] = BYTE(4 * kClusteredA4[x][y % 4]);
                     break;
                 case FILTER_CLUSTERED8:
-                    thr[i] = 4 * kClusteredA8[x][y % 8];
+                    thr[i] = BYTE(4 * kClusteredA8[x][y % 8]);
                     break;
                 case FILTER_CLUSTERED16:
                     thr[i] = kClusteredA16[y % 16][x];
@@ -217,17 +219,19 @@ void ClusteredRows(WORD wFilter, Fill&& fill, int width, int height, BYTE* dst,
                     thr[i] = kBayerB4[x][y % 4];
                     break;
                 case FILTER_BAYER8:
-                    thr[i] = 4 * kBayerB8[x][y % 8];
+                    thr[i] = BYTE(4 * kBayerB8[x][y % 8]);
                     break;
             }
         }
-        const BYTE* g = fill(y, buf);
-        BYTE* out = dst + std::size_t(y) * dstStride;
-        for (int x0 = 0; x0 < width; x0 += kSpan) {
-            const int n = std::min(kSpan, width - x0);
-            for (int i = 0; i < n; ++i) out[x0 + i] = g[x0 + i] < thr[i] ? 0 : 255;
-        }
+        put(y, static_cast<const BYTE*>(fill(y, buf)), static_cast<const BYTE*>(thr));
     }
+    return true;
+}
+
+// The 8-bit dots of an ordered pattern: 0 below the threshold, else 255.
+void PutOrderedBytes(const BYTE* g, const BYTE* thr, int width, BYTE* out)
+{
+    for (int x = 0; x < width; ++x) out[x] = g[x] < thr[x % kOrderedSpan] ? 0 : 255;
 }
 
 // One error-diffusion kernel: the weights and the edge tests of each
@@ -530,108 +534,279 @@ void DiffuseInteriorVec(const Deltas& dl, const VectorDeltas& vd, BYTE* cur, BYT
 }
 #endif
 
-// Rows delivered by fill(r, buf) into buf (width bytes), visited in storage
-// order, each left to right. The three rows that can still receive error
-// live in row buffers of their own, with margins on either side.
-template <int F, class Fill>
-void DiffuseRowsK(Fill&& fill, int width, int height, long errLimit, BYTE* dst,
-                  std::size_t dstStride)
-{
-    constexpr Kernel K = kKernels[F];
-    const Deltas dl(K);
+// Where the engines put their dots (0 and 255 a byte): Row(y, t) is the
+// row that thread t writes for storage row y, Done(y, t) follows once it is
+// complete.
+struct ByteRows {  // straight into an 8-bit image
+    BYTE* dst;
+    std::size_t stride;
+    BYTE* Row(int y, int) const { return dst + std::size_t(y) * stride; }
+    void Done(int, int) const {}
+};
+struct PackedRows {  // through a row of each thread into a one-bit image
+    BYTE* dst;
+    std::size_t stride;
+    int width;
+    BYTE* scratch;  // one row of each thread, pitch bytes apart
+    std::size_t pitch;
+    BYTE* Row(int, int t) const { return scratch + std::size_t(t) * pitch; }
+    void Done(int y, int t) const
+    {
+        BYTE* d = dst + std::size_t(y) * stride;
+        detail::PackRow(Row(y, t), width, d);
+        const std::size_t used = (std::size_t(width) + 7) / 8;
+        std::memset(d + used, 0xFF, stride - used);
+    }
+};
+
+// One kernel's diffusion over a page: the tables and the column ranges,
+// shared read-only by every thread.
+template <int F>
+class Diffusion {
+public:
+    static constexpr Kernel K = kKernels[F];
+
+    Diffusion(int width, int height, long errLimit, bool vectors)
+        : m_dl(K), m_width(width), m_height(height)
+    {
 #if KX_DIFFUSION_SSE2
-    const bool vectors = !detail::gScalarDiffusion;
-    std::unique_ptr<VectorDeltas> vd;
-    if (vectors) vd = std::make_unique<VectorDeltas>(K, dl);
+        if (vectors) m_vd.reset(new (std::nothrow) VectorDeltas(K, m_dl));
+#else
+        (void)vectors;
 #endif
-    constexpr int kMargin = 8;
-    const std::size_t pitch = std::size_t(width) + 2 * kMargin;
-    std::vector<BYTE> work(3 * pitch, 0);
-    BYTE* rows[3] = {work.data() + kMargin, work.data() + kMargin + pitch,
-                     work.data() + kMargin + 2 * pitch};
-    for (int r = 0; r < 3 && r < height; ++r) fill(r, rows[r]);
-
-    // The columns in which every neighbour of a full row passes its test.
-    int fastLo = 0, fastHi = std::min<long>(width - 1, errLimit);
-    if (K.wX2) fastHi = std::min(fastHi, width - K.lim2);
-    for (int t = 0; t < K.nNext; ++t) {
-        Range rg = TapRange(K.next[t].j, K.pNext, K.qNext, K.cNext, width);
-        fastLo = std::max(fastLo, rg.lo);
-        fastHi = std::min(fastHi, rg.hi);
+        // The columns in which every neighbour of a full row passes its test.
+        int lo = 0, hi = int(std::min<long>(width - 1, errLimit));
+        if (K.wX2) hi = std::min(hi, width - K.lim2);
+        for (int t = 0; t < K.nNext; ++t) {
+            const Range rg = TapRange(K.next[t].j, K.pNext, K.qNext, K.cNext, width);
+            lo = std::max(lo, rg.lo);
+            hi = std::min(hi, rg.hi);
+        }
+        for (int t = 0; t < K.nAfter; ++t) {
+            const Range rg = TapRange(K.after[t].j, K.pAfter, K.qAfter, K.cAfter, width);
+            lo = std::max(lo, rg.lo);
+            hi = std::min(hi, rg.hi);
+        }
+        m_fastLo = std::min(lo, width);
+        m_fastHi = std::clamp(hi, m_fastLo, width);
+        m_spreadEnd = int(std::clamp<long>(errLimit, 0, width));
     }
-    for (int t = 0; t < K.nAfter; ++t) {
-        const int j = K.after[t].j;
-        Range rg = TapRange(j, K.pAfter, K.qAfter, K.cAfter, width);
-        fastLo = std::max(fastLo, rg.lo);
-        fastHi = std::min(fastHi, rg.hi);
-    }
-    fastLo = std::min(fastLo, width);
-    fastHi = std::clamp(fastHi, fastLo, width);
-    const int spreadEnd = int(std::clamp<long>(errLimit, 0, width));
 
-    for (int y = 0; y < height; ++y) {
-        BYTE* cur = rows[0];
-        BYTE* nxt = rows[1];
-        BYTE* aft = rows[2];
-        BYTE* out = dst + std::size_t(y) * dstStride;
-        const bool hasNext = y < height - 1;
-        const bool hasAfter = y < height - 2;
+    // Pixels [a, b) of storage row y: cur is the row, nxt and aft the two
+    // below it, out the row's dots.
+    void Span(int y, int a, int b, BYTE* cur, BYTE* nxt, BYTE* aft, BYTE* out) const
+    {
+        const bool hasNext = y < m_height - 1;
+        const bool hasAfter = y < m_height - 2;
         const bool spread = !(K.noLastRow && !hasNext);
         const bool full = hasNext && (hasAfter || K.nAfter == 0);
-
-        int x = 0;
+        int x = a;
         auto guarded = [&](int end) {
             for (; x < end; ++x) {
                 const int v = cur[x];
                 out[x] = v < 128 ? 0 : 255;
-                if (spread && x < spreadEnd)
-                    SpreadGuarded<F>(dl, v, x, width, hasNext, hasAfter, cur, nxt, aft);
+                if (spread && x < m_spreadEnd)
+                    SpreadGuarded<F>(m_dl, v, x, m_width, hasNext, hasAfter, cur, nxt, aft);
             }
         };
-        if (full && spread && fastHi > fastLo) {
-            guarded(fastLo);
+        if (full && spread && m_fastHi > m_fastLo) {
+            guarded(std::min(b, m_fastLo));
+            const int end = std::min(b, m_fastHi);
+            if (x < end) {
 #if KX_DIFFUSION_SSE2
-            if (vectors)
-                DiffuseInteriorVec<F>(dl, *vd, cur, nxt, aft, out, fastLo, fastHi);
-            else
+                if (m_vd)
+                    DiffuseInteriorVec<F>(m_dl, *m_vd, cur, nxt, aft, out, x, end);
+                else
 #endif
-                DiffuseInterior<F>(dl, cur, nxt, aft, out, fastLo, fastHi);
-            x = fastHi;
+                    DiffuseInterior<F>(m_dl, cur, nxt, aft, out, x, end);
+                x = end;
+            }
         }
-        guarded(width);
-
-        // Rotate: the next row becomes current, a fresh row enters last.
-        BYTE* done = rows[0];
-        rows[0] = rows[1];
-        rows[1] = rows[2];
-        rows[2] = done;
-        if (y + 3 < height) fill(y + 3, rows[2]);
+        guarded(b);
     }
+
+private:
+    const Deltas m_dl;
+#if KX_DIFFUSION_SSE2
+    std::unique_ptr<VectorDeltas> m_vd;
+#endif
+    int m_width, m_height;
+    int m_fastLo = 0, m_fastHi = 0, m_spreadEnd = 0;
+};
+
+// Rows in a wavefront. A pixel's error reaches rn columns to either side in
+// the next row, ra in the row after and two to its right in its own row
+// (Stucki: rn = ra = 2). A cell of the next row is final once the row above
+// has done the pixel rn columns to its right, a cell of the row after once
+// it has done the one ra to its right. A span [x, b) of a row touches its
+// own cells up to b + 1 (the middle stretch reads two ahead and writes its
+// registers back up to there) and the next row's up to b + rn (the window
+// reads one ahead of the kernel). So the span may run once the row above
+// has done b - 1 + max(rn + 2, rn + ra + 1) (Stucki: b + 4), that is with
+// the lag below behind the published progress of the row above, or to the
+// end once that row is complete. Every cell then gets its additions in the
+// order of the rows, and the dots are those of one thread.
+constexpr int Reach(const Tap* taps, int n)
+{
+    int r = 0;
+    for (int i = 0; i < n; ++i) r = std::max(r, taps[i].j < 0 ? -taps[i].j : taps[i].j);
+    return r;
+}
+template <int F>
+constexpr int LagOf()
+{
+    constexpr Kernel K = kKernels[F];
+    constexpr int rn = Reach(K.next, K.nNext), ra = Reach(K.after, K.nAfter);
+    return std::max(rn + 2, rn + ra + 1);
+}
+static_assert(LagOf<5>() == 5, "Stucki's rows run five pixels apart");
+// Beyond the lag, a row keeps kGap pixels behind the row above, so that the
+// two threads do not write the same cache lines back and forth; it works in
+// spans of kSpanPixels (published when done) and waits rather than do a
+// span shorter than kMinSpan (but the row's end).
+constexpr int kGap = 192;
+constexpr int kSpanPixels = 256;
+constexpr int kMinSpan = 64;
+constexpr int kMaxThreads = 16;
+
+// Sizes of the work block: R row buffers with margins for the engines'
+// reads one cell past the row, and the scratch rows of the sink.
+constexpr int kMargin = 8;
+
+int DiffusionThreads()
+{
+    if (detail::gDiffusionThreads != 0)
+        return std::clamp(detail::gDiffusionThreads, -kMaxThreads, kMaxThreads);
+    // One thread unless asked for more: on a shared two-core machine a
+    // second thread that loses its core holds up the first (the rows wait
+    // for each other), and the two together ran slower than one.
+    return 1;
 }
 
-template <class Fill>
-void DiffuseRows(WORD wPhotoFilter, Fill&& fill, int width, int height, long errLimit, BYTE* dst,
-                 std::size_t dstStride)
+// Rows delivered by fill(r, buf) into buf (width bytes), visited in storage
+// order, each left to right, the dots going to sink. The rows that can still
+// receive error live in row buffers of their own; row y's buffer is filled
+// when row y - 2 starts. False when the row buffers cannot be allocated.
+template <int F, class Fill, class Sink>
+bool DiffuseRowsK(Fill&& fill, int width, int height, long errLimit, const Sink& sink, int threads)
+{
+    const Diffusion<F> run(width, height, errLimit, !detail::gScalarDiffusion);
+    const std::size_t pitch = std::size_t(width) + 2 * kMargin;
+    // With T threads, rows y - T + 1 .. y are in work and reach down to
+    // y + 2: T + 2 buffers.
+    const bool interleaved = threads < 0;
+    int T = std::max(1, std::min(std::abs(threads), height));
+    std::unique_ptr<BYTE[]> work(new (std::nothrow) BYTE[std::size_t(T + 2) * pitch]());
+    // Each row's progress on a cache line of its own.
+    struct alignas(64) Progress {
+        std::atomic<int> done{0};
+    };
+    std::unique_ptr<Progress[]> progress;
+    if (T > 1) progress.reset(new (std::nothrow) Progress[std::size_t(height)]);
+    if (T > 1 && (!work || !progress)) {
+        // Not enough memory for the wavefront: one thread.
+        T = 1;
+        work.reset(new (std::nothrow) BYTE[3 * pitch]());
+    }
+    if (!work) return false;
+    const int R = T + 2;
+    auto rowBuf = [&](int r) { return work.get() + kMargin + std::size_t(r % R) * pitch; };
+    for (int r = 0; r < 2 && r < height; ++r) fill(r, rowBuf(r));
+
+    // A worker does rows t, t + size, ...; Step does the next span of its
+    // row if the row above lets it (false when it must wait or is through).
+    constexpr int kLag = LagOf<F>();
+    struct Worker {
+        int t, y, x;
+        bool filled;  // row y + 2 is in its buffer
+    };
+    auto step = [&](Worker& w, int size) {
+        if (w.y >= height) return false;
+        if (!w.filled && w.y + 2 < height) fill(w.y + 2, rowBuf(w.y + 2));
+        w.filled = true;
+        int end = width;
+        if (size > 1) {
+            end = std::min(width, w.x + kSpanPixels);
+            if (w.y > 0) {
+                const int done =
+                    progress[std::size_t(w.y - 1)].done.load(std::memory_order_acquire);
+                const int limit = done >= width ? width : done - kLag - (interleaved ? 0 : kGap);
+                if (limit < std::min(width, w.x + kMinSpan)) return false;
+                end = std::min(end, limit);
+            }
+        }
+        run.Span(w.y, w.x, end, rowBuf(w.y), rowBuf(w.y + 1), rowBuf(w.y + 2), sink.Row(w.y, w.t));
+        w.x = end;
+        if (size > 1) progress[std::size_t(w.y)].done.store(end, std::memory_order_release);
+        if (end == width) {
+            sink.Done(w.y, w.t);
+            w.y += size;
+            w.x = 0;
+            w.filled = false;
+        }
+        return true;
+    };
+
+    if (interleaved) {
+        // Tests: the workers take turns on this thread, each row running up
+        // to the lag behind the row above as it stands after its last span.
+        Worker ws[kMaxThreads];
+        for (int t = 0; t < T; ++t) ws[t] = {t, t, 0, false};
+        for (bool busy = true; busy;) {
+            busy = false;
+            for (int t = 0; t < T; ++t) busy = (step(ws[t], T) || ws[t].y < height) || busy;
+        }
+        return true;
+    }
+    std::atomic<int> team{0};
+    auto worker = [&](int t) {
+        int size;
+        while ((size = team.load(std::memory_order_acquire)) == 0) std::this_thread::yield();
+        Worker w{t, t, 0, false};
+        for (int spins = 0; w.y < height;) {
+            if (step(w, size)) {
+                spins = 0;
+            } else if (++spins >= 64) {
+                std::this_thread::yield();
+            }
+        }
+    };
+
+    // Helper threads wait for the size of the team: the ones that could be
+    // started. A failure to start one leaves fewer (at the least this one).
+    std::thread helpers[kMaxThreads - 1];
+    int started = 0;
+    for (int t = 1; t < T; ++t) {
+        try {
+            helpers[t - 1] = std::thread(worker, t);
+        } catch (...) {
+            break;
+        }
+        ++started;
+    }
+    team.store(started + 1, std::memory_order_release);
+    worker(0);
+    for (int t = 0; t < started; ++t) helpers[t].join();
+    return true;
+}
+
+template <class Fill, class Sink>
+bool DiffuseRows(WORD wPhotoFilter, Fill&& fill, int width, int height, long errLimit,
+                 const Sink& sink, int threads)
 {
     switch (wPhotoFilter) {
         case PHOTO_FLOYD:
-            DiffuseRowsK<0>(fill, width, height, errLimit, dst, dstStride);
-            break;
+            return DiffuseRowsK<0>(fill, width, height, errLimit, sink, threads);
         case PHOTO_SIERRA:
-            DiffuseRowsK<1>(fill, width, height, errLimit, dst, dstStride);
-            break;
+            return DiffuseRowsK<1>(fill, width, height, errLimit, sink, threads);
         case PHOTO_BURKES:
-            DiffuseRowsK<2>(fill, width, height, errLimit, dst, dstStride);
-            break;
+            return DiffuseRowsK<2>(fill, width, height, errLimit, sink, threads);
         case PHOTO_JARVIS:
-            DiffuseRowsK<3>(fill, width, height, errLimit, dst, dstStride);
-            break;
+            return DiffuseRowsK<3>(fill, width, height, errLimit, sink, threads);
         case PHOTO_SIERRA_MOD:
-            DiffuseRowsK<4>(fill, width, height, errLimit, dst, dstStride);
-            break;
+            return DiffuseRowsK<4>(fill, width, height, errLimit, sink, threads);
         default:
-            DiffuseRowsK<5>(fill, width, height, errLimit, dst, dstStride);
-            break;
+            return DiffuseRowsK<5>(fill, width, height, errLimit, sink, threads);
     }
 }
 
@@ -670,8 +845,11 @@ BOOL ProcessClusteredDither(WORD wFilter, const BYTE* src, BYTE* dst, int width,
     if (!EngineArgsOk(src, dst, width, height, srcStride)) return FALSE;
     if (wFilter < FILTER_CLUSTERED4 || wFilter > FILTER_BAYER8) return FALSE;
     std::vector<BYTE> buf(static_cast<std::size_t>(width));
-    ClusteredRows(wFilter, FirstBytes{src, srcStride, width}, width, height, dst, Stride8(width),
-                  buf.data());
+    const std::size_t stride8 = Stride8(width);
+    ClusteredRows(wFilter, FirstBytes{src, srcStride, width}, height, buf.data(),
+                  [&](int y, const BYTE* g, const BYTE* thr) {
+                      PutOrderedBytes(g, thr, width, dst + std::size_t(y) * stride8);
+                  });
     return TRUE;
 }
 
@@ -681,10 +859,11 @@ BOOL ProcessFilter(WORD wPhotoFilter, const BYTE* src, BYTE* dst, int width, int
     if (!EngineArgsOk(src, dst, width, height, srcStride)) return FALSE;
     if (wPhotoFilter > PHOTO_STUCKI) return FALSE;
     FirstBytes rows{src, srcStride, width};
-    DiffuseRows(
-        wPhotoFilter, [&](int r, BYTE* buf) { rows(r, buf); }, width, height, long(srcStride) - 3,
-        dst, Stride8(width));
-    return TRUE;
+    return DiffuseRows(
+               wPhotoFilter, [&](int r, BYTE* buf) { rows(r, buf); }, width, height,
+               long(srcStride) - 3, ByteRows{dst, Stride8(width)}, DiffusionThreads())
+               ? TRUE
+               : FALSE;
 }
 
 // ------------------------------------------------------------ Dithering
@@ -730,6 +909,46 @@ void BuildToneTable(const detail::ReduceSettings& s, BYTE* table)
 
 }  // namespace
 
+namespace {
+
+// Content: the corrected values are not all equal. Only the pixels of the
+// picture count, not the row padding (which would read as white and make
+// every flat page look like content). A 24-bit row of pixels all equal to
+// the page's first pixel reads as its value without being mapped.
+bool HasContent(const Bitmap& bmp, const detail::GreyRowReader& reader, BYTE* row)
+{
+    reader.StorageRow(0, row);
+    const BYTE first = row[0];
+    const std::size_t rowBytes = 3 * std::size_t(bmp.Width);
+    for (int r = 0; r < bmp.Height; ++r) {
+        const BYTE* p = bmp.Data + std::size_t(r) * bmp.ScanLineSize;
+        if (bmp.Bpp == 24 && std::memcmp(p, bmp.Data, 3) == 0 &&
+            std::memcmp(p, p + 3, rowBytes - 3) == 0)
+            continue;
+        reader.StorageRow(r, row);
+        if (std::any_of(row, row + bmp.Width, [&](BYTE v) { return v != first; })) return true;
+    }
+    return false;
+}
+
+// The dithering mode of the settings: an ordered filter (a filter beyond
+// the last matrix counts as "Clustered x4", as page end corrects it), or
+// error diffusion (0: neither).
+WORD OrderedFilter(const detail::ReduceSettings& s)
+{
+    if (s.wDruckmodus != DRUCKMODUS_GRAFIK || s.wGrafikFilter < FILTER_CLUSTERED4) return 0;
+    return s.wGrafikFilter > FILTER_BAYER8 ? WORD(FILTER_CLUSTERED4) : s.wGrafikFilter;
+}
+
+long DiffusionLimit(int width)
+{
+    // No error is spread from the columns at or beyond the 24-bit row size
+    // less three.
+    return long(((24 * std::int64_t(width) + 31) / 32) * 4) - 3;
+}
+
+}  // namespace
+
 BOOL Bitmap::Dithering(PDEVOBJ pdevobj)
 {
     Trace(u"UNI(Bitmap):  Bitmap::Dithering() Start \r\n");
@@ -739,21 +958,8 @@ BOOL Bitmap::Dithering(PDEVOBJ pdevobj)
     BYTE tone[kMaxGreyLevel + 1];
     BuildToneTable(s, tone);
     const detail::GreyRowReader reader(*this, tone);
-
-    // Content: the corrected values are not all equal. Only the pixels of
-    // the picture count, not the row padding (which would read as white and
-    // make every flat page look like content).
     std::vector<BYTE> row(static_cast<std::size_t>(Width));
-    bool bInhaltVorhanden = false;
-    const BYTE first = [&] {
-        reader.StorageRow(0, row.data());
-        return row[0];
-    }();
-    for (int r = 0; r < Height && !bInhaltVorhanden; ++r) {
-        reader.StorageRow(r, row.data());
-        bInhaltVorhanden = std::any_of(row.begin(), row.end(), [&](BYTE v) { return v != first; });
-    }
-    if (!bInhaltVorhanden) {
+    if (!HasContent(*this, reader, row.data())) {
         Trace(u"UNI(Bitmap):  Bitmap::Dithering() kein Bildinhalt vorhanden \r\n");
         return FALSE;
     }
@@ -763,8 +969,8 @@ BOOL Bitmap::Dithering(PDEVOBJ pdevobj)
     // of the page would hold), so the page is never held twice. From eight
     // bits up the target is the page's own block: each 8-bit row lies at or
     // before its source row and behind every row still to be read (the
-    // engines read a row before they write it, and at most three rows
-    // ahead), so the rows are replaced in place.
+    // engines read a row before they write it, and at most two rows ahead),
+    // so the rows are replaced in place.
     const std::size_t stride8 = Stride8(Width);
     const bool inPlace = Bpp >= 8;
     BYTE* target = Data;
@@ -785,16 +991,21 @@ BOOL Bitmap::Dithering(PDEVOBJ pdevobj)
         reader.StorageRow(r, buf);
         return static_cast<const BYTE*>(buf);
     };
-    if (s.wDruckmodus == DRUCKMODUS_GRAFIK && s.wGrafikFilter >= FILTER_CLUSTERED4) {
-        // A filter beyond the last matrix counts as "Clustered x4", as page
-        // end corrects it.
-        const WORD filter =
-            s.wGrafikFilter > FILTER_BAYER8 ? WORD(FILTER_CLUSTERED4) : s.wGrafikFilter;
-        ClusteredRows(filter, fill, Width, Height, target, stride8, row.data());
+    if (const WORD filter = OrderedFilter(s)) {
+        ClusteredRows(filter, fill, Height, row.data(), [&](int y, const BYTE* g, const BYTE* thr) {
+            PutOrderedBytes(g, thr, Width, target + std::size_t(y) * stride8);
+        });
     } else if (s.wDruckmodus == DRUCKMODUS_PHOTO) {
         // An unknown photo filter falls back to the default kernel, Stucki.
-        const long stride24 = long(((24 * std::int64_t(Width) + 31) / 32) * 4);
-        DiffuseRows(s.wPhotoFilter, fill, Width, Height, stride24 - 3, target, stride8);
+        if (!DiffuseRows(s.wPhotoFilter, fill, Width, Height, DiffusionLimit(Width),
+                         ByteRows{target, stride8}, DiffusionThreads())) {
+            // Out of memory before the first row: the page is unchanged.
+            if (!inPlace) {
+                plat::HeapFree(target);
+                --iHAllocZaehlerUNI;
+            }
+            return FALSE;
+        }
     } else {
         // Not a dithering mode: the corrected grey values are kept as they are.
         for (int r = 0; r < Height; ++r) reader.StorageRow(r, target + r * stride8);
@@ -818,11 +1029,132 @@ BOOL Bitmap::Dithering(PDEVOBJ pdevobj)
     return TRUE;
 }
 
+BOOL Bitmap::DitherToOneBit(PDEVOBJ pdevobj, BOOL* pbColourFound)
+{
+    const detail::ReduceSettings s = detail::ReadSettings(pdevobj);
+    const WORD filter = OrderedFilter(s);
+    if (!detail::gFusedReduction || Bpp < 8 || (!filter && s.wDruckmodus != DRUCKMODUS_PHOTO)) {
+        if (!Dithering(pdevobj)) return FALSE;
+        ConvertToXBit(1, nullptr, FALSE, pdevobj, pbColourFound);
+        return TRUE;
+    }
+
+    // As Dithering, but each row of dots goes straight to its one-bit row
+    // in the page's own block (which lies before every row still to be
+    // read), as ConvertToXBit(1) would make it of the 8-bit page: a dot of
+    // 0 prints, 255 is white.
+    Trace(u"UNI(Bitmap):  Bitmap::Dithering() Start \r\n");
+    if (!Data || DataSize == 0 || Width < 1 || Height < 1) return FALSE;
+    BYTE tone[kMaxGreyLevel + 1];
+    BuildToneTable(s, tone);
+    const detail::GreyRowReader reader(*this, tone);
+    std::vector<BYTE> row(static_cast<std::size_t>(Width));
+    if (!HasContent(*this, reader, row.data())) {
+        Trace(u"UNI(Bitmap):  Bitmap::Dithering() kein Bildinhalt vorhanden \r\n");
+        return FALSE;
+    }
+    auto fill = [&](int r, BYTE* buf) {
+        reader.StorageRow(r, buf);
+        return static_cast<const BYTE*>(buf);
+    };
+    const std::size_t sls1 = ((std::size_t(Width) + 31) / 32) * 4;
+    const std::size_t used = (std::size_t(Width) + 7) / 8;
+    if (filter) {
+        ClusteredRows(filter, fill, Height, row.data(), [&](int y, const BYTE* g, const BYTE* thr) {
+            BYTE* d = Data + std::size_t(y) * sls1;
+            detail::PackOrderedRow(g, thr, Width, d);
+            std::memset(d + used, 0xFF, sls1 - used);
+        });
+    } else {
+        int threads = DiffusionThreads();
+        const std::size_t pitch = (std::size_t(Width) + 15) & ~std::size_t(15);
+        std::unique_ptr<BYTE[]> scratch(new (std::nothrow)
+                                            BYTE[std::size_t(std::abs(threads)) * pitch]);
+        if (!scratch && threads > 1) {
+            threads = 1;
+            scratch.reset(new (std::nothrow) BYTE[pitch]);
+        }
+        if (!scratch || !DiffuseRows(s.wPhotoFilter, fill, Width, Height, DiffusionLimit(Width),
+                                     PackedRows{Data, sls1, Width, scratch.get(), pitch}, threads))
+            return FALSE;  // out of memory before the first row: the page is unchanged
+    }
+    if (Bildverarbeitung* rec = detail::PageRecordOf(pdevobj)) rec->bmInfoHeader.biBitCount = 8;
+    Trace(u"UNI(Bitmap):  Bitmap::Dithering() Ende \r\n");
+
+    if (pbColourFound) *pbColourFound = TRUE;
+    Trace(u"UNI(Bitmap):  ConvertToXBit() Farbwerte R: %d, G: %d, B: %d \r\n", 0, 0, 0);
+    SetOneBitLayout(0x000000);
+    return TRUE;
+}
+
 // ------------------------------------------------------------ settings
+
+namespace {
+
+// Each byte with its bits in the opposite order.
+struct ReversedBits {
+    BYTE v[256];
+    constexpr ReversedBits() : v{}
+    {
+        for (int i = 0; i < 256; ++i) {
+            int r = 0;
+            for (int b = 0; b < 8; ++b) r |= ((i >> b) & 1) << (7 - b);
+            v[i] = BYTE(r);
+        }
+    }
+};
+constexpr ReversedBits kReversed{};
+constexpr const BYTE (&kReversedBits)[256] = kReversed.v;
+
+}  // namespace
 
 namespace detail {
 
 bool gScalarDiffusion = false;
+int gDiffusionThreads = 0;
+bool gFusedReduction = true;
+
+void PackRow(const BYTE* v, int width, BYTE* dst)
+{
+    int x = 0;
+#if KX_DIFFUSION_SSE2
+    // Bit 0 of each byte moved to bit 7, sixteen dots gathered at once; the
+    // gathered bits run least significant first and are turned round.
+    for (; x + 16 <= width; x += 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + x));
+        const unsigned m = unsigned(_mm_movemask_epi8(_mm_slli_epi16(b, 7)));
+        dst[x >> 3] = kReversedBits[m & 0xFF];
+        dst[(x >> 3) + 1] = kReversedBits[m >> 8];
+    }
+#endif
+    for (; x < width; x += 8) {
+        unsigned bits = 0;
+        const int n = std::min(8, width - x);
+        for (int i = 0; i < n; ++i) bits |= unsigned(v[x + i] & 1) << (7 - i);
+        dst[x >> 3] = BYTE(bits | (0xFFu >> n));
+    }
+}
+
+void PackOrderedRow(const BYTE* g, const BYTE* thr, int width, BYTE* dst)
+{
+    int x = 0;
+#if KX_DIFFUSION_SSE2
+    // White where max(g, thr) == g, that is g >= thr, as unsigned bytes.
+    const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(thr));
+    for (; x + 16 <= width; x += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
+        const unsigned m = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, t), v)));
+        dst[x >> 3] = kReversedBits[m & 0xFF];
+        dst[(x >> 3) + 1] = kReversedBits[m >> 8];
+    }
+#endif
+    for (; x < width; x += 8) {
+        unsigned bits = 0;
+        const int n = std::min(8, width - x);
+        for (int i = 0; i < n; ++i) bits |= unsigned(g[x + i] >= thr[(x + i) % 16]) << (7 - i);
+        dst[x >> 3] = BYTE(bits | (0xFFu >> n));
+    }
+}
 
 Bildverarbeitung* PageRecordOf(PDEVOBJ pdevobj)
 {

@@ -43,6 +43,27 @@ ReduceSettings ReadSettings(PDEVOBJ pdevobj);
 // processor has them; true forces the plain version (tests compare both).
 extern bool gScalarDiffusion;
 
+// Threads of error diffusion: 0 runs one; n > 0 runs exactly n (the
+// threads are started and joined within the call); -n runs the rows of n
+// threads taking turns on the calling thread, each row as close behind the
+// row above as the threads may come (tests: a fixed order of the meeting
+// that threads leave to chance).
+extern int gDiffusionThreads;
+
+// The reductions of page end to one bit (a threshold or dithering mode,
+// then the exact match) run in one pass over the page where the layout
+// allows; false forces the two plain operations (tests compare both).
+extern bool gFusedReduction;
+
+// Packs one row of dots, eight to a byte, most significant bit first:
+// dot x is white (1) when bit 0 of v[x] is set. The bits beyond width in the
+// last byte are white; the bytes after it are not written.
+void PackRow(const BYTE* v, int width, BYTE* dst);
+
+// Packs the dots of an ordered matrix: dot x is white when g[x] >= thr[x %
+// 16] (thr repeats with a period that divides 16).
+void PackOrderedRow(const BYTE* g, const BYTE* thr, int width, BYTE* dst);
+
 // The page record of the device, or null.
 Bildverarbeitung* PageRecordOf(PDEVOBJ pdevobj);
 
