@@ -253,23 +253,25 @@ std::vector<std::uint8_t> DibBand(const Image& img, int x0, int y0, int width, i
 {
     std::uint32_t stride = DibRowBytes(width, bits);
     std::vector<std::uint8_t> band(static_cast<std::size_t>(stride) * height, 0xFF);
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = &band[static_cast<std::size_t>(y) * stride];
+    // The columns of the band that lie on the image; the rest stays white.
+    const int xFrom = std::max(0, -x0);
+    const int xTo = std::min(width, img.width - x0);
+    for (int y = 0; y < height && xFrom < xTo; ++y) {
         int sy = y0 + y;
         if (sy < 0 || sy >= img.height) continue;
-        for (int x = 0; x < width; ++x) {
-            int sx = x0 + x;
-            if (sx < 0 || sx >= img.width) continue;
-            const std::uint8_t* p = img.Pixel(sx, sy);
-            if (bits == 24) {
+        std::uint8_t* row = &band[static_cast<std::size_t>(y) * stride];
+        const std::uint8_t* p = img.Pixel(x0 + xFrom, sy);
+        if (bits == 24) {
+            for (int x = xFrom; x < xTo; ++x, p += 3) {
                 row[x * 3] = p[2];
                 row[x * 3 + 1] = p[1];
                 row[x * 3 + 2] = p[0];
-            } else if (bits == 8) {
-                row[x] = static_cast<std::uint8_t>(Grey(p));
-            } else if (Grey(p) < 128) {
-                row[x / 8] &= static_cast<std::uint8_t>(~(0x80 >> (x % 8)));
             }
+        } else if (bits == 8) {
+            for (int x = xFrom; x < xTo; ++x, p += 3) row[x] = static_cast<std::uint8_t>(Grey(p));
+        } else {
+            for (int x = xFrom; x < xTo; ++x, p += 3)
+                if (Grey(p) < 128) row[x / 8] &= static_cast<std::uint8_t>(~(0x80 >> (x % 8)));
         }
     }
     return band;

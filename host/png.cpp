@@ -165,6 +165,9 @@ Chunks ReadChunks(const std::vector<std::uint8_t>& b)
     if (b.size() < 8 || std::memcmp(b.data(), kSignature, 8) != 0)
         Fail("bad signature (not a PNG file, or one mangled by a text transfer)");
     Chunks c;
+    // The image data is never larger than the file: one block for it, not
+    // one more step per IDAT chunk.
+    c.data.reserve(b.size());
     enum { kBefore, kInside, kAfter } idat = kBefore;
     std::size_t at = 8;
     bool haveHeader = false;

@@ -187,7 +187,7 @@ bool DebugFiles(const JobContext& ctx)
 // The page as a bitmap of its own, with its colours, scaled to the label and
 // with the debug copies that the settings ask for. The band buffer is given
 // back as soon as the bitmap holds the page, before the conversions need
-// their memory.
+// their memory (mostly the bitmap has taken it over already).
 void PreparePageBitmap(const JobContext& ctx, Bitmap& bmp, BOOL* pbColourFound)
 {
     OEM_PDEV* p = ctx.Device();
@@ -308,7 +308,7 @@ void SendRaster(JobContext& ctx, RecordWriter& w)
     if (!PageTakesRaster(ctx)) return;
     const BITMAPINFOHEADER& page = ctx.PageImage()->bmInfoHeader;
     Bitmap bmp(ctx.Device(), page.biWidth, page.biHeight, page.biBitCount,
-               ctx.PageImage()->pBufStart, BM_FLIP);
+               ctx.PageImage()->pBufStart, BM_TAKE_PAGE);
     if (bmp.DataSize == 0) {
         Trace(u"ERROR UNI(CC-Klassen):  EndPage() Bitmap ERROR - DataSize = 0 \r\n");
         return;

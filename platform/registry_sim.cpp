@@ -195,11 +195,16 @@ bool CleanMulti(const std::string& data, std::vector<std::u16string>* list)
 
 std::string HexBytes(const std::string& data)
 {
+    // By table rather than a formatted print per byte: settings blocks of a
+    // few kilobytes are written with every value set.
+    static constexpr char kDigits[] = "0123456789abcdef";
     std::string r;
-    char buf[4];
+    r.reserve(data.size() * 3);
     for (std::size_t i = 0; i < data.size(); ++i) {
-        std::snprintf(buf, sizeof(buf), i ? ",%02x" : "%02x", static_cast<unsigned char>(data[i]));
-        r += buf;
+        const auto b = static_cast<unsigned char>(data[i]);
+        if (i) r += ',';
+        r += kDigits[b >> 4];
+        r += kDigits[b & 15];
     }
     return r;
 }
@@ -245,6 +250,7 @@ void SkipBlanks(std::string_view line, std::size_t& pos)
 bool ParseHexList(std::string_view s, std::string* out)
 {
     out->clear();
+    out->reserve(s.size() / 3 + 1);
     std::size_t pos = 0;
     SkipBlanks(s, pos);
     if (pos == s.size()) return true;

@@ -40,6 +40,26 @@ LONG PositiveHeight(LONG h)
     return h == INT32_MIN ? INT32_MAX : -h;
 }
 
+// The page's size in bytes when the host says it ahead: rows of the first
+// band's width for the paper length of the public devmode (portrait only:
+// landscape strips build a new buffer per strip anyway). 0 when it cannot
+// be told or would not be more than the band itself. Capped at the largest
+// page buffer; a page that turns out longer still grows block by block, one
+// that is shorter leaves the rest of the block untouched.
+DWORD PageBytesAhead(const DEVMODEW* pub, const KX_FIXEDDATA& fixed, const BITMAPINFOHEADER& band)
+{
+    if (!pub || pub->dmOrientation == DMORIENT_LANDSCAPE || pub->dmPaperLength <= 0) return 0;
+    if (band.biHeight <= 0 || band.biWidth <= 0 || fixed.wMasterUnit == 0) return 0;
+    const std::uint64_t stride =
+        ((std::uint64_t{band.biBitCount} * static_cast<std::uint64_t>(band.biWidth) + 31) / 32) * 4;
+    // Only bands of plain DIB rows say how long a row is.
+    if (stride == 0 || band.biSizeImage != stride * static_cast<std::uint64_t>(band.biHeight))
+        return 0;
+    const WORD rows = Round16(pub->dmPaperLength * static_cast<double>(fixed.wMasterUnit) / 254.0);
+    if (rows <= band.biHeight) return 0;
+    return static_cast<DWORD>(std::min<std::uint64_t>(stride * rows, MaxPageBufferSize(fixed)));
+}
+
 // Appends one band to the page buffer: its bytes (or white for a blank band)
 // behind what is stored, then the band is counted.
 void StoreBand(Bildverarbeitung* bv, Bildanteile* ba, const BYTE* pSrc,
@@ -261,6 +281,19 @@ void vFreeBuffer(OEM_PDEV* pOemPDev)
     bv->dwBufCapacity = 0;
 }
 
+BYTE* TakePageBuffer(OEM_PDEV* pOemPDev)
+{
+    KX_POP* op = pOemPDev ? pOemPDev->pOp : nullptr;
+    Bildverarbeitung* bv = op ? op->pBildverarbeitung : nullptr;
+    if (!bv || !bv->pBufStart) return nullptr;
+    BYTE* p = bv->pBufStart;
+    bv->pBufStart = nullptr;
+    bv->dwBufSize = 0;
+    bv->dwBufCapacity = 0;
+    if (pOemPDev->iHAllocZaehler) --pOemPDev->iHAllocZaehler;
+    return p;
+}
+
 void ResetPageImage(OEM_PDEV* pOemPDev)
 {
     vFreeBuffer(pOemPDev);
@@ -276,7 +309,7 @@ void ResetPageImage(OEM_PDEV* pOemPDev)
     if (op && op->pBildanteile) op->pBildanteile->wBildTeile = 0;
 }
 
-DWORD bGrowBuffer(OEM_PDEV* pOemPDev, DWORD dwAdd)
+DWORD bGrowBuffer(OEM_PDEV* pOemPDev, DWORD dwAdd, DWORD dwPageAhead)
 {
     KX_POP* op = pOemPDev ? pOemPDev->pOp : nullptr;
     Bildverarbeitung* bv = op ? op->pBildverarbeitung : nullptr;
@@ -289,29 +322,34 @@ DWORD bGrowBuffer(OEM_PDEV* pOemPDev, DWORD dwAdd)
     const DWORD old = bv->pBufStart ? bv->dwBufSize : 0;
     const std::uint64_t want = std::uint64_t{old} + dwAdd;
     if (want > 0 && want <= 0xFFFFFFFFu) {
+        // The blocks are not cleared: every byte up to dwBufSize is written
+        // by the band that the same call stores, and nothing reads behind
+        // it. Clearing a block of the size of a page would cost a pass over
+        // it for nothing.
         if (!bv->pBufStart) {
-            auto* p = static_cast<BYTE*>(plat::HeapAlloc(static_cast<std::size_t>(want), true));
+            const std::uint64_t block = std::max<std::uint64_t>(want, dwPageAhead);
+            auto* p = static_cast<BYTE*>(plat::HeapAlloc(static_cast<std::size_t>(block), false));
             if (p) {
                 ++pOemPDev->iHAllocZaehler;
                 bv->pBufStart = p;
-                bv->dwBufCapacity = bv->dwBufSize = static_cast<DWORD>(want);
+                bv->dwBufCapacity = static_cast<DWORD>(block);
+                bv->dwBufSize = static_cast<DWORD>(want);
                 return bv->dwBufSize;
             }
         } else if (want <= bv->dwBufCapacity) {
-            // The bytes behind the page are still zero from the allocation.
             bv->dwBufSize = static_cast<DWORD>(want);
             return bv->dwBufSize;
         } else {
             // A new block, half as large again as the present one (at most
-            // kGrowAheadMax ahead of the page), so that a page of many bands
-            // is copied a few times instead of once per band. The page itself
-            // grows by exactly the band; the block is zero behind it.
+            // kGrowAheadMax ahead of the page), so that a page longer than
+            // foreseen is copied a few times instead of once per band. The
+            // page itself grows by exactly the band.
             const std::uint64_t ahead =
                 std::min<std::uint64_t>(bv->dwBufCapacity / 2, kGrowAheadMax);
             const std::uint64_t dwNeueGroesse =
                 std::min<std::uint64_t>(std::max(want, bv->dwBufCapacity + ahead), 0xFFFFFFFFu);
             auto* p =
-                static_cast<BYTE*>(plat::HeapAlloc(static_cast<std::size_t>(dwNeueGroesse), true));
+                static_cast<BYTE*>(plat::HeapAlloc(static_cast<std::size_t>(dwNeueGroesse), false));
             if (p) {
                 if (old) std::memcpy(p, bv->pBufStart, old);
                 plat::HeapFree(bv->pBufStart);
@@ -479,7 +517,10 @@ HRESULT CaptureBand(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmap
             vFreeBuffer(pOemPDev);
             return E_FAIL;
         }
-        DWORD dwNew = bGrowBuffer(pOemPDev, band.biSizeImage);
+        const DEVMODEW* pub = pdevobj->pPublicDM;
+        // A new page gets its whole block at once where its size is known.
+        const DWORD dwAhead = bv->dwBufSize == 0 ? PageBytesAhead(pub, fixed, band) : 0;
+        DWORD dwNew = bGrowBuffer(pOemPDev, band.biSizeImage, dwAhead);
         if (dwNew == 0) {
             LogInfo(pOemPDev,
                     u"\r\n Memory allocation ERROR - please restart your application.\r\n");
@@ -493,7 +534,6 @@ HRESULT CaptureBand(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmap
         }
         if (dwNew > bv->dwBufSize) bv->dwBufSize = dwNew;
 
-        const DEVMODEW* pub = pdevobj->pPublicDM;
         if (pub && ba->wBildTeile >= 1 && pub->dmOrientation == DMORIENT_LANDSCAPE) {
             HRESULT hr = JoinLandscapeStrip(pOemPDev, *pub, fixed, pSrcBitmap, band, pIPParams);
             if (FAILED(hr)) return hr;

@@ -24,8 +24,12 @@
 //     part that does not fit (traced); a strip that copies nothing drops the
 //     page. The part of a blank strip stays white without its bits being
 //     read. Without a resolution the strip is appended as it is.
-//   - The page buffer grows ahead of the page (dwBufCapacity), by half again
-//     at most 64 MiB at a time; dwBufSize is always the page's exact size.
+//   - The page buffer is one block for the whole page where the public
+//     devmode's paper length tells the page's rows at its first band
+//     (portrait); otherwise, or for a page longer than that, it grows ahead
+//     of the page (dwBufCapacity), by half again at most 64 MiB at a time.
+//     dwBufSize is always the page's exact size. The block is not cleared:
+//     each band writes its own bytes.
 //   - bFillColorTable reads at most the 256 entries of the page's table.
 #pragma once
 
@@ -54,12 +58,21 @@ DWORD MaxPageBufferSize(const KX_FIXEDDATA& fixed);
 HRESULT CaptureBand(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmapInfoHeader,
                     PBYTE pColorTable, DWORD dwCallbackID, PIPPARAMS pIPParams);
 
-// Grows the page buffer by dwAdd bytes (zero-filled) and returns the new
-// buffer size, 0 on failure (the buffer is then freed).
-DWORD bGrowBuffer(OEM_PDEV* pOemPDev, DWORD dwAdd);
+// Grows the page buffer by dwAdd bytes (left for the caller to fill) and
+// returns the new buffer size, 0 on failure (the buffer is then freed).
+// dwPageAhead, when larger, is the size of the first block of a page: the
+// whole page's size where it is known ahead, so that no later band needs a
+// new block.
+DWORD bGrowBuffer(OEM_PDEV* pOemPDev, DWORD dwAdd, DWORD dwPageAhead = 0);
 
 // Frees the page buffer and sets dwBufSize to 0 (page end calls it too).
 void vFreeBuffer(OEM_PDEV* pOemPDev);
+
+// Hands the page buffer over to the caller, who frees it with
+// plat::HeapFree: the page image record holds no buffer any more
+// (dwBufSize 0) and the block no longer counts among the job's heap blocks.
+// Null when there is no buffer.
+BYTE* TakePageBuffer(OEM_PDEV* pOemPDev);
 
 // Readies the page image record for the next page: frees the buffer and
 // clears the headers, the palette flag and the band count, so that the next

@@ -11,6 +11,7 @@
 #include "core/jobheap.h"
 #include "core/trace.h"
 #include "platform/platform.h"
+#include "raster/bandcapture.h"
 
 namespace kx {
 
@@ -109,6 +110,14 @@ Bitmap::Bitmap(OEM_PDEV* pOemPDev, int iWidth, int iHeight, int iBpp, const BYTE
     InitHeader();
     InitInfo(BMP_INFO_HEADER_TYPE);
 
+    if (Format == BM_TAKE_PAGE) {
+        if (source && source == rec->pBufStart && rec->dwBufSize >= DataSize) {
+            TakePage(pOemPDev);
+            return;
+        }
+        Format = BM_FLIP;
+    }
+
     Data = static_cast<BYTE*>(plat::HeapAlloc(DataSize, false));
     if (!Data) {
         Trace(u"ERROR UNI(Bitmap):  Bitmap() HeapAlloc Buffer ERROR \r\n");
@@ -145,6 +154,21 @@ Bitmap::Bitmap(OEM_PDEV* pOemPDev, int iWidth, int iHeight, int iBpp, const BYTE
             break;
         }
         std::memcpy(Data + to, source + from, ScanLineSize);
+    }
+}
+
+// The page buffer becomes the pixel block: its rows, top row first, are
+// swapped end for end in place, which is the turn BM_FLIP makes while
+// copying. Bytes of the block behind DataSize are not part of the picture.
+void Bitmap::TakePage(OEM_PDEV* pOemPDev)
+{
+    Data = TakePageBuffer(pOemPDev);
+    ++iHAllocZaehlerUNI;
+    std::memset(Palette, 0xFF, sizeof(Palette));
+    for (int top = 0, bottom = Height - 1; top < bottom; ++top, --bottom) {
+        BYTE* a = Data + std::size_t(top) * ScanLineSize;
+        BYTE* b = Data + std::size_t(bottom) * ScanLineSize;
+        std::swap_ranges(a, a + ScanLineSize, b);
     }
 }
 

@@ -26,6 +26,11 @@ namespace kx {
 // Format codes of the constructor's source block.
 constexpr int BM_COPY = 0;  // copy the source as it is (bottom-up rows)
 constexpr int BM_FLIP = 2;  // the page buffer: top row first, turned while copying
+// The page buffer itself (source is the page image record's pBufStart): when
+// it holds the whole picture the bitmap takes the block over and turns its
+// rows in place, with no second copy of the page; the record is left without
+// a buffer. Otherwise as BM_FLIP.
+constexpr int BM_TAKE_PAGE = 3;
 
 // Results of Bitmap::Save.
 constexpr int BMP_SAVE_OK = 0;
@@ -58,9 +63,9 @@ public:
     // Width x Height pixels of Bpp bits (1, 4, 8, 16, 24 or 32), white. With
     // a source block, Format BM_FLIP copies the page buffer of the page image
     // record turned upside down (only the whole rows that its dwBufSize
-    // holds); any other format copies min(DataSize, dwBufSize) bytes as they
-    // are. Needs pOemPDev->pOp->pBildverarbeitung; without it, or for an
-    // empty size, DataSize stays 0.
+    // holds); BM_TAKE_PAGE takes that buffer over where it can; any other
+    // format copies min(DataSize, dwBufSize) bytes as they are. Needs
+    // pOemPDev->pOp->pBildverarbeitung; without it, or for an empty size, DataSize stays 0.
     Bitmap(OEM_PDEV* pOemPDev, int iWidth, int iHeight, int iBpp, const BYTE* source = nullptr,
            int Format = BM_COPY);
     virtual ~Bitmap();
@@ -147,6 +152,8 @@ public:
 
 private:
     void FreeData();
+    // Takes the page buffer over as Data and turns its rows (BM_TAKE_PAGE).
+    void TakePage(OEM_PDEV* pOemPDev);
     // Takes over another bitmap's headers, colour table and pixel block (the
     // block moves, it is not copied); the other bitmap is left empty.
     void TakeOver(Bitmap& other);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <vector>
 
 #include "diag/logfile.h"
@@ -236,3 +237,60 @@ TEST_F(CaptureTest, WideLandscapeStripsAreAppendedAndUnreadableOnesStopOrDropThe
 }
 
 }  // namespace
+
+// ------------------------------------------------------------ the page's block
+
+// See data/page-buffer.txt: the page in one block where its size is known
+// ahead, and the Bitmap of page end taking that block over.
+TEST(PageBuffer, OneBlockAndTakeOverMatchThePlainCopy)
+{
+    const auto rows = kxtest::DataRows("page-buffer.txt");
+    EXPECT_EQ(rows.size(), 8u);
+    for (const std::string& row : rows) {
+        SCOPED_TRACE(row);
+        std::istringstream in(row);
+        int bits, width, bandRows, bands, paperRows, bitmapRows, oneBlock, takenOver;
+        ASSERT_TRUE(in >> bits >> width >> bandRows >> bands >> paperRows >> bitmapRows >>
+                    oneBlock >> takenOver);
+        kxtest::SimSandbox sandbox;
+        RasterDevice d;
+        d.publicDM.dmPaperLength = static_cast<SHORT>(paperRows);
+        const auto stride = static_cast<DWORD>(((bits * width + 31) / 32) * 4);
+        const std::uint64_t allocsBefore = kx::plat::GetHeapStats().totalAllocations;
+        std::string captured;
+        kxtest::Lcg lcg{static_cast<std::uint32_t>(bits * 1000 + paperRows)};
+        for (int b = 0; b < bands; ++b) {
+            std::string band(stride * bandRows, '\0');
+            for (char& c : band) c = static_cast<char>(lcg());
+            auto h = BandHeader(width, bandRows, static_cast<WORD>(bits), stride * bandRows);
+            ASSERT_EQ(Capture(d, h, band), S_OK);
+            captured += band;
+        }
+        EXPECT_EQ(d.Page(), captured);
+        const std::uint64_t blocks = kx::plat::GetHeapStats().totalAllocations - allocsBefore;
+        EXPECT_EQ(blocks == 1, oneBlock == 1) << blocks << " blocks";
+
+        const std::vector<BYTE> copy(captured.begin(), captured.end());
+        const auto before = kx::plat::GetHeapStats();
+        {
+            kx::Bitmap plain(&d.pdev, width, bitmapRows, bits, copy.data(), kx::BM_FLIP);
+            kx::Bitmap taken(&d.pdev, width, bitmapRows, bits, d.bv.pBufStart, kx::BM_TAKE_PAGE);
+            ASSERT_EQ(taken.DataSize, plain.DataSize);
+            ASSERT_GT(taken.DataSize, 0u);
+            EXPECT_EQ(std::memcmp(taken.Data, plain.Data, plain.DataSize), 0);
+            EXPECT_EQ(std::memcmp(&taken.BMPInfoHeader, &plain.BMPInfoHeader,
+                                  sizeof(plain.BMPInfoHeader)),
+                      0);
+            EXPECT_EQ(std::memcmp(taken.Palette, plain.Palette, sizeof(plain.Palette)), 0);
+            // Taken over: the record has no buffer and the job one block
+            // less; else the buffer stays for page end to free.
+            EXPECT_EQ(d.bv.pBufStart == nullptr, takenOver == 1);
+            EXPECT_EQ(d.bv.dwBufSize, takenOver ? 0u : captured.size());
+            EXPECT_EQ(d.pdev.iHAllocZaehler, takenOver ? 0 : 1);
+        }
+        kx::vFreeBuffer(&d.pdev);
+        // Every block went back once: the page's block with the bitmap that
+        // took it, or with the page.
+        EXPECT_EQ(kx::plat::GetHeapStats().liveBlocks, before.liveBlocks - 1);
+    }
+}
