@@ -7,6 +7,13 @@
 #include <memory>
 #include <vector>
 
+#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
+#include <emmintrin.h>
+#define KX_CLASSIFY_SSE2 1
+#else
+#define KX_CLASSIFY_SSE2 0
+#endif
+
 #include "core/trace.h"
 #include "raster/dither_internal.h"
 
@@ -317,6 +324,89 @@ void CountBlankRows(const std::vector<char>& blankRow, DWORD& top, DWORD& bottom
     }
 }
 
+// The one-bit threshold as steps over the weighted sum: a dot bit that is
+// clear below one sum and set from it on (the usual case: a rising table),
+// and the fixed table entries by their component sums.
+struct SumSteps {
+    int whiteFrom = 0, blankFrom = 0;  // the first sums with the bit set
+    int nFixed = 0;
+    int fixedSum[3] = {};
+    BYTE fixedDot[3] = {};
+
+    // False when a bit of bySum is not such a step (the plain loop runs).
+    bool Make(const BYTE* bySum, const BYTE* fixed)
+    {
+        auto stepOf = [&](BYTE bit) {
+            int from = detail::kMaxWeightedSum + 1;
+            while (from > 0 && (bySum[from - 1] & bit)) --from;
+            for (int S = 0; S < from; ++S)
+                if (bySum[S] & bit) return -1;
+            return from;
+        };
+        whiteFrom = stepOf(1);
+        blankFrom = stepOf(2);
+        for (int sum = 0; sum <= 3 * 255; ++sum) {
+            if (fixed[sum] == 0x03) continue;
+            fixedSum[nFixed] = sum;
+            fixedDot[nFixed++] = BYTE(fixed[sum] >> 4);
+        }
+        return whiteFrom >= 0 && blankFrom >= 0;
+    }
+};
+
+#if KX_CLASSIFY_SSE2
+// Eight pixels at a time in 16-bit lanes, the same integer formulas as the
+// plain loop: each pixel read as four bytes (so the last pixel of a row is
+// left to the plain loop), the lanes in reverse order so that the mask's
+// bits come out as the dot byte, first pixel in the top bit. Writes the dot
+// bytes of the columns done and returns the first column not done (a
+// multiple of 8); clears bit 1 of all when a pixel done is not blank.
+int ClassifyRowSse2(const BYTE* p, int width, const SumSteps& st, BYTE* dst, BYTE& all)
+{
+    const __m128i ff = _mm_set1_epi32(0xFF);
+    const __m128i whiteBelow = _mm_set1_epi16(short(st.whiteFrom - 1));
+    const __m128i blankBelow = _mm_set1_epi16(short(st.blankFrom - 1));
+    __m128i fixedSum[3], fixedWhite[3], fixedBlank[3];
+    for (int i = 0; i < st.nFixed; ++i) {
+        fixedSum[i] = _mm_set1_epi16(short(st.fixedSum[i]));
+        fixedWhite[i] = _mm_set1_epi16(short((st.fixedDot[i] & 1) ? -1 : 0));
+        fixedBlank[i] = _mm_set1_epi16(short((st.fixedDot[i] & 2) ? -1 : 0));
+    }
+    __m128i allBlank = _mm_set1_epi16(-1);
+    int x = 0;
+    for (; x + 9 <= width; x += 8) {
+        const BYTE* q = p + 3 * std::size_t(x);
+        auto px = [q](int i) {
+            std::uint32_t u;
+            std::memcpy(&u, q + 3 * i, 4);
+            return int(u);
+        };
+        const __m128i a = _mm_setr_epi32(px(7), px(6), px(5), px(4));
+        const __m128i b = _mm_setr_epi32(px(3), px(2), px(1), px(0));
+        auto channel = [&](int shift) {
+            return _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(a, shift), ff),
+                                   _mm_and_si128(_mm_srli_epi32(b, shift), ff));
+        };
+        const __m128i B = channel(0), G = channel(8), R = channel(16);
+        const __m128i rg = _mm_add_epi16(R, _mm_add_epi16(G, G));
+        const __m128i S = _mm_add_epi16(_mm_add_epi16(rg, _mm_add_epi16(rg, rg)),
+                                        _mm_srli_epi16(_mm_add_epi16(B, _mm_add_epi16(B, B)), 1));
+        const __m128i sum = _mm_add_epi16(_mm_add_epi16(R, G), B);
+        __m128i white = _mm_cmpgt_epi16(S, whiteBelow);
+        __m128i blank = _mm_cmpgt_epi16(S, blankBelow);
+        for (int i = 0; i < st.nFixed; ++i) {
+            const __m128i eq = _mm_cmpeq_epi16(sum, fixedSum[i]);
+            white = _mm_or_si128(_mm_andnot_si128(eq, white), _mm_and_si128(eq, fixedWhite[i]));
+            blank = _mm_or_si128(_mm_andnot_si128(eq, blank), _mm_and_si128(eq, fixedBlank[i]));
+        }
+        allBlank = _mm_and_si128(allBlank, blank);
+        dst[x >> 3] = BYTE(_mm_movemask_epi8(_mm_packs_epi16(white, white)));
+    }
+    if (_mm_movemask_epi8(allBlank) != 0xFFFF) all &= BYTE(~2);
+    return x;
+}
+#endif
+
 }  // namespace
 
 void Bitmap::SetOneBitLayout(DWORD target0)
@@ -378,10 +468,20 @@ DWORD Bitmap::ClassifyToOneBit(PDEVOBJ pdevobj, BOOL* pbColourFound)
     const std::size_t used = (std::size_t(Width) + 7) / 8;
     std::vector<BYTE> v(static_cast<std::size_t>(Width));
     std::vector<char> blankRow(static_cast<std::size_t>(Height));
+    // A rising table runs eight pixels at a time, the rest of the row (and
+    // any other table) in the plain loop.
+    SumSteps steps;
+    const bool vectors = KX_CLASSIFY_SSE2 && steps.Make(bySum, fixed);
     for (int r = 0; r < Height; ++r) {
-        const BYTE* p = Data + std::size_t(r) * ScanLineSize;
+        const BYTE* row = Data + std::size_t(r) * ScanLineSize;
+        BYTE* dst = Data + std::size_t(r) * sls1;
         BYTE all = 0xFF;
-        for (int x = 0; x < Width; ++x, p += 3) {
+        int x0 = 0;
+#if KX_CLASSIFY_SSE2
+        if (vectors) x0 = ClassifyRowSse2(row, Width, steps, dst, all);
+#endif
+        const BYTE* p = row + 3 * std::size_t(x0);
+        for (int x = x0; x < Width; ++x, p += 3) {
             const unsigned b0 = p[0], g0 = p[1], r0 = p[2];
             const unsigned f = fixed[r0 + g0 + b0];
             const BYTE d = BYTE((bySum[3 * r0 + 6 * g0 + ((3 * b0) >> 1)] & f) | (f >> 4));
@@ -389,8 +489,7 @@ DWORD Bitmap::ClassifyToOneBit(PDEVOBJ pdevobj, BOOL* pbColourFound)
             all &= d;
         }
         blankRow[std::size_t(Height - 1 - r)] = (all & 2) != 0;
-        BYTE* dst = Data + std::size_t(r) * sls1;
-        detail::PackRow(v.data(), Width, dst);
+        detail::PackRow(v.data() + x0, Width - x0, dst + (x0 >> 3));
         std::memset(dst + used, 0xFF, sls1 - used);
     }
     DWORD dwLeereZeilen = 0, dwLeereZeilenEnde = 0;

@@ -532,6 +532,76 @@ void DiffuseInteriorVec(const Deltas& dl, const VectorDeltas& vd, BYTE* cur, BYT
     StoreWindow<NN - 1>(wn, nxt + x1 + jn0);
     if constexpr (NA > 0) StoreWindow<NA - 1>(wa, aft + x1 + ja0);
 }
+
+// Stucki's middle stretch: both lower rows' windows (five cells each) in one
+// vector of bytes, the next row in lanes 0..4, the row after in lanes 8..12.
+// A clamped addition of a delta d is a saturated addition of max(d, 0)
+// followed by a saturated subtraction of max(-d, 0): one of the two is zero,
+// so each cell gets exactly the plain path's clamp(cell + d), in the same
+// order. The window moves on by one byte a pixel; the new cells go in by
+// word (the byte above each is never read back).
+struct StuckiDeltas {
+    __m128i up[256];    // max(d, 0) of every tap
+    __m128i down[256];  // max(-d, 0)
+    explicit StuckiDeltas(const Deltas& dl)
+    {
+        for (int v = 0; v < 256; ++v) {
+            alignas(16) BYTE u[16] = {}, d[16] = {};
+            for (int t = 0; t < 5; ++t) {
+                const int n = dl.next[t][v], a = dl.after[t][v];
+                u[t] = BYTE(std::max(n, 0));
+                d[t] = BYTE(std::max(-n, 0));
+                u[8 + t] = BYTE(std::max(a, 0));
+                d[8 + t] = BYTE(std::max(-a, 0));
+            }
+            up[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(u));
+            down[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(d));
+        }
+    }
+};
+
+// The current row's own chain (each pixel's value waits for the error of
+// the one before) is the loop's critical path: its clamp is a test that is
+// rarely taken rather than two selects on that path.
+inline int ClampRare(int n)
+{
+    if (__builtin_expect(unsigned(n) > 255u, 0)) return n < 0 ? 0 : 255;
+    return n;
+}
+
+void DiffuseInteriorStucki(const Deltas& dl, const StuckiDeltas& sd, BYTE* cur, BYTE* nxt,
+                           BYTE* aft, BYTE* out, int x0, int x1)
+{
+    static_assert(kKernels[5].nNext == 5 && kKernels[5].nAfter == 5 &&
+                  kKernels[5].next[0].j == -2 && kKernels[5].after[0].j == -2);
+    alignas(16) BYTE init[16] = {};
+    for (int t = 0; t < 5; ++t) {
+        init[t] = nxt[x0 - 2 + t];
+        init[8 + t] = aft[x0 - 2 + t];
+    }
+    __m128i w = _mm_load_si128(reinterpret_cast<const __m128i*>(init));
+    int c0 = cur[x0], c1 = cur[x0 + 1];
+    for (int x = x0; x < x1; ++x) {
+        const int v = c0;
+        out[x] = BYTE(v < 128 ? 0 : 255);
+        c0 = ClampRare(c1 + dl.right[v]);
+        c1 = ClampRare(cur[x + 2] + dl.x2[v]);
+        w = _mm_subs_epu8(_mm_adds_epu8(w, sd.up[v]), sd.down[v]);
+        nxt[x - 2] = BYTE(_mm_cvtsi128_si32(w));
+        aft[x - 2] = BYTE(_mm_extract_epi16(w, 4));
+        w = _mm_srli_si128(w, 1);
+        w = _mm_insert_epi16(w, nxt[x + 3], 2);
+        w = _mm_insert_epi16(w, aft[x + 3], 6);
+    }
+    cur[x1] = BYTE(c0);
+    cur[x1 + 1] = BYTE(c1);
+    alignas(16) BYTE last[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(last), w);
+    for (int t = 0; t < 4; ++t) {
+        nxt[x1 - 2 + t] = last[t];
+        aft[x1 - 2 + t] = last[8 + t];
+    }
+}
 #endif
 
 // Where the engines put their dots (0 and 255 a byte): Row(y, t) is the
@@ -570,7 +640,10 @@ public:
         : m_dl(K), m_width(width), m_height(height)
     {
 #if KX_DIFFUSION_SSE2
-        if (vectors) m_vd.reset(new (std::nothrow) VectorDeltas(K, m_dl));
+        if (vectors && F == 5)
+            m_sd.reset(new (std::nothrow) StuckiDeltas(m_dl));
+        else if (vectors)
+            m_vd.reset(new (std::nothrow) VectorDeltas(K, m_dl));
 #else
         (void)vectors;
 #endif
@@ -614,7 +687,9 @@ public:
             const int end = std::min(b, m_fastHi);
             if (x < end) {
 #if KX_DIFFUSION_SSE2
-                if (m_vd)
+                if (m_sd)
+                    DiffuseInteriorStucki(m_dl, *m_sd, cur, nxt, aft, out, x, end);
+                else if (m_vd)
                     DiffuseInteriorVec<F>(m_dl, *m_vd, cur, nxt, aft, out, x, end);
                 else
 #endif
@@ -629,6 +704,7 @@ private:
     const Deltas m_dl;
 #if KX_DIFFUSION_SSE2
     std::unique_ptr<VectorDeltas> m_vd;
+    std::unique_ptr<StuckiDeltas> m_sd;
 #endif
     int m_width, m_height;
     int m_fastLo = 0, m_fastHi = 0, m_spreadEnd = 0;
