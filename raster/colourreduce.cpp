@@ -7,13 +7,6 @@
 #include <memory>
 #include <vector>
 
-#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
-#include <emmintrin.h>
-#define KX_CLASSIFY_SSE2 1
-#else
-#define KX_CLASSIFY_SSE2 0
-#endif
-
 #include "core/trace.h"
 #include "raster/dither_internal.h"
 
@@ -354,16 +347,14 @@ struct SumSteps {
     }
 };
 
-#if KX_CLASSIFY_SSE2
+#if KX_ROWS_SSE2
 // Eight pixels at a time in 16-bit lanes, the same integer formulas as the
-// plain loop: each pixel read as four bytes (so the last pixel of a row is
-// left to the plain loop), the lanes in reverse order so that the mask's
-// bits come out as the dot byte, first pixel in the top bit. Writes the dot
+// plain loop (the last pixel of a row is left to the plain loop), the mask's
+// bits coming out as the dot byte. Writes the dot
 // bytes of the columns done and returns the first column not done (a
 // multiple of 8); clears bit 1 of all when a pixel done is not blank.
 int ClassifyRowSse2(const BYTE* p, int width, const SumSteps& st, BYTE* dst, BYTE& all)
 {
-    const __m128i ff = _mm_set1_epi32(0xFF);
     const __m128i whiteBelow = _mm_set1_epi16(short(st.whiteFrom - 1));
     const __m128i blankBelow = _mm_set1_epi16(short(st.blankFrom - 1));
     __m128i fixedSum[3], fixedWhite[3], fixedBlank[3];
@@ -375,23 +366,8 @@ int ClassifyRowSse2(const BYTE* p, int width, const SumSteps& st, BYTE* dst, BYT
     __m128i allBlank = _mm_set1_epi16(-1);
     int x = 0;
     for (; x + 9 <= width; x += 8) {
-        const BYTE* q = p + 3 * std::size_t(x);
-        auto px = [q](int i) {
-            std::uint32_t u;
-            std::memcpy(&u, q + 3 * i, 4);
-            return int(u);
-        };
-        const __m128i a = _mm_setr_epi32(px(7), px(6), px(5), px(4));
-        const __m128i b = _mm_setr_epi32(px(3), px(2), px(1), px(0));
-        auto channel = [&](int shift) {
-            return _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(a, shift), ff),
-                                   _mm_and_si128(_mm_srli_epi32(b, shift), ff));
-        };
-        const __m128i B = channel(0), G = channel(8), R = channel(16);
-        const __m128i rg = _mm_add_epi16(R, _mm_add_epi16(G, G));
-        const __m128i S = _mm_add_epi16(_mm_add_epi16(rg, _mm_add_epi16(rg, rg)),
-                                        _mm_srli_epi16(_mm_add_epi16(B, _mm_add_epi16(B, B)), 1));
-        const __m128i sum = _mm_add_epi16(_mm_add_epi16(R, G), B);
+        __m128i sum;
+        const __m128i S = detail::WeightedSums8(p + 3 * std::size_t(x), true, &sum);
         __m128i white = _mm_cmpgt_epi16(S, whiteBelow);
         __m128i blank = _mm_cmpgt_epi16(S, blankBelow);
         for (int i = 0; i < st.nFixed; ++i) {
@@ -471,13 +447,13 @@ DWORD Bitmap::ClassifyToOneBit(PDEVOBJ pdevobj, BOOL* pbColourFound)
     // A rising table runs eight pixels at a time, the rest of the row (and
     // any other table) in the plain loop.
     SumSteps steps;
-    const bool vectors = KX_CLASSIFY_SSE2 && steps.Make(bySum, fixed);
+    const bool vectors = KX_ROWS_SSE2 && steps.Make(bySum, fixed);
     for (int r = 0; r < Height; ++r) {
         const BYTE* row = Data + std::size_t(r) * ScanLineSize;
         BYTE* dst = Data + std::size_t(r) * sls1;
         BYTE all = 0xFF;
         int x0 = 0;
-#if KX_CLASSIFY_SSE2
+#if KX_ROWS_SSE2
         if (vectors) x0 = ClassifyRowSse2(row, Width, steps, dst, all);
 #endif
         const BYTE* p = row + 3 * std::size_t(x0);

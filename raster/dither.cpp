@@ -9,13 +9,6 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
-#include <emmintrin.h>
-#define KX_DIFFUSION_SSE2 1
-#else
-#define KX_DIFFUSION_SSE2 0
-#endif
-
 #include <memory>
 #include <new>
 #include <thread>
@@ -227,6 +220,78 @@ bool ClusteredRows(WORD wFilter, Fill&& fill, int height, BYTE* buf, Put&& put)
     }
     return true;
 }
+
+// Ordered dots straight from the 24-bit pixels, eight at a time. A matrix
+// threshold T on the tone of a weighted sum is a threshold on the sum
+// itself when the sums whose tone reaches T are exactly those from one sum
+// on: true of every T for a rising tone table, and of some T for any other.
+class OrderedSums {
+public:
+    explicit OrderedSums(const BYTE* bySum) : m_bySum(bySum)
+    {
+        // T is no step when a sum's tone lies below T while an earlier
+        // sum's reaches it: the thresholds in (tone, highest tone before]
+        // are marked (a difference array over T). The step of the others is
+        // the first sum at which the highest tone so far reaches T.
+        int marks[257] = {};
+        int highest = -1;
+        std::fill(std::begin(m_below), std::end(m_below), short(detail::kMaxWeightedSum));
+        for (int S = 0; S <= detail::kMaxWeightedSum; ++S) {
+            const int v = bySum[S];
+            if (highest > v) {
+                ++marks[v + 1];
+                --marks[highest + 1];
+            }
+            for (int T = highest + 1; T <= v; ++T) m_below[T] = short(S - 1);
+            highest = std::max(highest, v);
+        }
+        for (int T = 0, open = 0; T < 256; ++T) {
+            open += marks[T];
+            if (open > 0) m_below[T] = kNoStep;
+        }
+    }
+
+    // The dot bytes of a 24-bit row under the thresholds thr (repeating
+    // every 16 columns or less), written to dst: the columns eight at a time
+    // where every threshold is a step, the rest (at least the last pixel,
+    // which the vectors would read past) by their tones into g. In place:
+    // each dot byte lies before every pixel still to be read.
+    void Row(const BYTE* p, int width, const BYTE* thr, BYTE* g, BYTE* dst) const
+    {
+        int x = 0;
+#if KX_ROWS_SSE2
+        // Lane i holds the pixel 7 - i of eight: the lane thresholds of the
+        // even and the odd eight columns of sixteen.
+        alignas(16) short below[2][8];
+        bool steps = true;
+        for (int i = 0; i < 16; ++i) {
+            below[i / 8][7 - i % 8] = m_below[thr[i]];
+            steps = steps && m_below[thr[i]] != kNoStep;
+        }
+        if (steps) {
+            const __m128i b0 = _mm_load_si128(reinterpret_cast<const __m128i*>(below[0]));
+            const __m128i b1 = _mm_load_si128(reinterpret_cast<const __m128i*>(below[1]));
+            for (; x + 9 <= width; x += 8) {
+                const __m128i S = detail::WeightedSums8(p + 3 * std::size_t(x), true);
+                const __m128i white = _mm_cmpgt_epi16(S, (x & 8) ? b1 : b0);
+                dst[x >> 3] = BYTE(_mm_movemask_epi8(_mm_packs_epi16(white, white)));
+            }
+        }
+#endif
+        for (int i = x; i < width; ++i) {
+            const BYTE* q = p + 3 * std::size_t(i);
+            g[i] = m_bySum[detail::WeightedSum(q[2], q[1], q[0])];
+        }
+        detail::PackOrderedRow(g + x, thr + (x & 15), width - x, dst + (x >> 3));
+    }
+
+private:
+    static constexpr short kNoStep = -2;
+    const BYTE* m_bySum;
+    // By threshold: the highest sum whose tone lies below it (-1: every
+    // sum's tone reaches it), or kNoStep.
+    short m_below[256];
+};
 
 // The 8-bit dots of an ordered pattern: 0 below the threshold, else 255.
 void PutOrderedBytes(const BYTE* g, const BYTE* thr, int width, BYTE* out)
@@ -461,7 +526,7 @@ void DiffuseInterior(const Deltas& dl, BYTE* cur, BYTE* nxt, BYTE* aft, BYTE* ou
     for (int t = 0; t + 1 < NA; ++t) aft[x1 + ja0 + t] = BYTE(aw[t]);
 }
 
-#if KX_DIFFUSION_SSE2
+#if KX_ROWS_SSE2
 // The same middle stretch with each lower row's window held in one vector of
 // eight 16-bit lanes: one addition and one clamp per row and pixel, the
 // window moving on by one lane per pixel. The current row (whose next value
@@ -639,7 +704,7 @@ public:
     Diffusion(int width, int height, long errLimit, bool vectors)
         : m_dl(K), m_width(width), m_height(height)
     {
-#if KX_DIFFUSION_SSE2
+#if KX_ROWS_SSE2
         if (vectors && F == 5)
             m_sd.reset(new (std::nothrow) StuckiDeltas(m_dl));
         else if (vectors)
@@ -686,7 +751,7 @@ public:
             guarded(std::min(b, m_fastLo));
             const int end = std::min(b, m_fastHi);
             if (x < end) {
-#if KX_DIFFUSION_SSE2
+#if KX_ROWS_SSE2
                 if (m_sd)
                     DiffuseInteriorStucki(m_dl, *m_sd, cur, nxt, aft, out, x, end);
                 else if (m_vd)
@@ -702,7 +767,7 @@ public:
 
 private:
     const Deltas m_dl;
-#if KX_DIFFUSION_SSE2
+#if KX_ROWS_SSE2
     std::unique_ptr<VectorDeltas> m_vd;
     std::unique_ptr<StuckiDeltas> m_sd;
 #endif
@@ -1123,7 +1188,7 @@ BOOL Bitmap::DitherToOneBit(PDEVOBJ pdevobj, BOOL* pbColourFound)
     if (!Data || DataSize == 0 || Width < 1 || Height < 1) return FALSE;
     BYTE tone[kMaxGreyLevel + 1];
     BuildToneTable(s, tone);
-    const detail::GreyRowReader reader(*this, tone);
+    const detail::GreyRowReader reader(*this, tone, true);
     std::vector<BYTE> row(static_cast<std::size_t>(Width));
     if (!HasContent(*this, reader, row.data())) {
         Trace(u"UNI(Bitmap):  Bitmap::Dithering() kein Bildinhalt vorhanden \r\n");
@@ -1135,7 +1200,16 @@ BOOL Bitmap::DitherToOneBit(PDEVOBJ pdevobj, BOOL* pbColourFound)
     };
     const std::size_t sls1 = ((std::size_t(Width) + 31) / 32) * 4;
     const std::size_t used = (std::size_t(Width) + 7) / 8;
-    if (filter) {
+    if (filter && Bpp == 24) {
+        // The rows are read by the dots themselves, not filled first.
+        const OrderedSums sums(reader.BySum());
+        auto none = [](int, BYTE* buf) { return static_cast<const BYTE*>(buf); };
+        ClusteredRows(filter, none, Height, row.data(), [&](int y, const BYTE*, const BYTE* thr) {
+            BYTE* d = Data + std::size_t(y) * sls1;
+            sums.Row(Data + std::size_t(y) * ScanLineSize, Width, thr, row.data(), d);
+            std::memset(d + used, 0xFF, sls1 - used);
+        });
+    } else if (filter) {
         ClusteredRows(filter, fill, Height, row.data(), [&](int y, const BYTE* g, const BYTE* thr) {
             BYTE* d = Data + std::size_t(y) * sls1;
             detail::PackOrderedRow(g, thr, Width, d);
@@ -1193,7 +1267,7 @@ bool gFusedReduction = true;
 void PackRow(const BYTE* v, int width, BYTE* dst)
 {
     int x = 0;
-#if KX_DIFFUSION_SSE2
+#if KX_ROWS_SSE2
     // Bit 0 of each byte moved to bit 7, sixteen dots gathered at once; the
     // gathered bits run least significant first and are turned round.
     for (; x + 16 <= width; x += 16) {
@@ -1214,7 +1288,7 @@ void PackRow(const BYTE* v, int width, BYTE* dst)
 void PackOrderedRow(const BYTE* g, const BYTE* thr, int width, BYTE* dst)
 {
     int x = 0;
-#if KX_DIFFUSION_SSE2
+#if KX_ROWS_SSE2
     // White where max(g, thr) == g, that is g >= thr, as unsigned bytes.
     const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(thr));
     for (; x + 16 <= width; x += 16) {
