@@ -20,6 +20,8 @@
 // KXBENCH_KXRENDER names another kxrender (an older build, to compare).
 #include <benchmark/benchmark.h>
 
+#include "bench/resident.h"
+
 #include <fcntl.h>
 #include <malloc.h>
 #include <spawn.h>
@@ -323,19 +325,8 @@ BENCHMARK(BM_CompareWithNetpbm)
 
 // ---- the plug-in's peak over band capture and page end
 
-// Large blocks come from (and go back to) the system, as the process heap
-// of Windows serves them, so that the resident set follows the live blocks.
-const bool kFixedMmapThreshold = mallopt(M_MMAP_THRESHOLD, 128 * 1024) == 1;
-
-long ProcKb(const char* field)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::size_t n = std::strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, n, field) == 0) return std::atol(line.c_str() + n + 1);
-    return -1;
-}
+using kxbench::ProcKb;
+using kxbench::ResetPeak;
 
 // A 4 x 6 inch photo-like page at 300 dpi, 24-bit rows top row first.
 constexpr int kPhotoW = 1248, kPhotoH = 1800, kBandRows = 256;
@@ -372,7 +363,7 @@ bool CaptureAndEndPage(const std::vector<BYTE>& page, double* peakXPage)
     d.data.bCompress = 1;
     kx::FillGreyPalette(d.tables[0]);
 
-    std::ofstream("/proc/self/clear_refs") << "5";
+    ResetPeak();
     const long before = ProcKb("VmRSS:");
     bool ok = true;
     for (int y = 0; y < kPhotoH && ok; y += kBandRows) {

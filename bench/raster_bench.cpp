@@ -11,6 +11,8 @@
 // including the 24-bit page itself, as a multiple of that page.
 #include <benchmark/benchmark.h>
 
+#include "bench/resident.h"
+
 #include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -108,28 +110,8 @@ void SetPixelRate(benchmark::State& state, int w, int h)
 
 // ---- resident-set peak of one run
 
-// Large blocks always come from (and go back to) the system, as the process
-// heap of Windows serves them, so the resident set follows the live pixel
-// blocks; by default the allocator would raise this limit after the first
-// free and keep the memory. Set before any benchmark runs.
-const bool kFixedMmapThreshold = mallopt(M_MMAP_THRESHOLD, 128 * 1024) == 1;
-
-long ProcKb(const char* field)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::size_t n = std::strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, n, field) == 0) return std::atol(line.c_str() + n + 1);
-    return -1;
-}
-bool ResetPeak()
-{
-    std::ofstream f("/proc/self/clear_refs");
-    f << "5";
-    f.flush();
-    return bool(f);
-}
+using kxbench::ProcKb;
+using kxbench::ResetPeak;
 
 // Runs the stage once outside the timing and reports the peak resident
 // growth (including the 24-bit page, built inside) against the page size.
