@@ -1264,15 +1264,19 @@ bool gScalarDiffusion = false;
 int gDiffusionThreads = 0;
 bool gFusedReduction = true;
 
-void PackRow(const BYTE* v, int width, BYTE* dst)
+namespace {
+
+// Packs a row eight dots a byte, most significant bit first, bits beyond the
+// width white: whiteMask16(x) gives the white dots x .. x + 15 as a byte mask
+// (bit i for dot x + i, vector rows only), white(x) the one dot x.
+template <class Mask16, class White>
+void PackDots(int width, BYTE* dst, [[maybe_unused]] Mask16&& whiteMask16, White&& white)
 {
     int x = 0;
 #if KX_ROWS_SSE2
-    // Bit 0 of each byte moved to bit 7, sixteen dots gathered at once; the
-    // gathered bits run least significant first and are turned round.
+    // The gathered bits run least significant first and are turned round.
     for (; x + 16 <= width; x += 16) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + x));
-        const unsigned m = unsigned(_mm_movemask_epi8(_mm_slli_epi16(b, 7)));
+        const unsigned m = whiteMask16(x);
         dst[x >> 3] = kReversedBits[m & 0xFF];
         dst[(x >> 3) + 1] = kReversedBits[m >> 8];
     }
@@ -1280,30 +1284,44 @@ void PackRow(const BYTE* v, int width, BYTE* dst)
     for (; x < width; x += 8) {
         unsigned bits = 0;
         const int n = std::min(8, width - x);
-        for (int i = 0; i < n; ++i) bits |= unsigned(v[x + i] & 1) << (7 - i);
+        for (int i = 0; i < n; ++i) bits |= unsigned(white(x + i)) << (7 - i);
         dst[x >> 3] = BYTE(bits | (0xFFu >> n));
     }
 }
 
+}  // namespace
+
+void PackRow(const BYTE* v, int width, BYTE* dst)
+{
+    PackDots(
+        width, dst,
+        [v]([[maybe_unused]] int x) {
+#if KX_ROWS_SSE2
+            // Bit 0 of each byte moved to bit 7, sixteen dots gathered at once.
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + x));
+            return unsigned(_mm_movemask_epi8(_mm_slli_epi16(b, 7)));
+#else
+            return 0u;
+#endif
+        },
+        [v](int x) { return (v[x] & 1) != 0; });
+}
+
 void PackOrderedRow(const BYTE* g, const BYTE* thr, int width, BYTE* dst)
 {
-    int x = 0;
+    PackDots(
+        width, dst,
+        [g, thr]([[maybe_unused]] int x) {
 #if KX_ROWS_SSE2
-    // White where max(g, thr) == g, that is g >= thr, as unsigned bytes.
-    const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(thr));
-    for (; x + 16 <= width; x += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
-        const unsigned m = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, t), v)));
-        dst[x >> 3] = kReversedBits[m & 0xFF];
-        dst[(x >> 3) + 1] = kReversedBits[m >> 8];
-    }
+            // White where max(g, thr) == g, that is g >= thr, as unsigned bytes.
+            const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(thr));
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
+            return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, t), v)));
+#else
+            return 0u;
 #endif
-    for (; x < width; x += 8) {
-        unsigned bits = 0;
-        const int n = std::min(8, width - x);
-        for (int i = 0; i < n; ++i) bits |= unsigned(g[x + i] >= thr[(x + i) % 16]) << (7 - i);
-        dst[x >> 3] = BYTE(bits | (0xFFu >> n));
-    }
+        },
+        [g, thr](int x) { return g[x] >= thr[x % 16]; });
 }
 
 Bildverarbeitung* PageRecordOf(PDEVOBJ pdevobj)

@@ -85,10 +85,10 @@ inline int WeightedSum(int r, int g, int b)
 #if KX_ROWS_SSE2
 // The weighted sums of the eight 24-bit pixels at q in 16-bit lanes (the
 // same integer formula as WeightedSum), and their component sums R + G + B
-// when asked. lastFirst puts the eighth pixel in lane 0, so that a compare
-// mask packed to bytes gives the dot byte with the first pixel in the top
-// bit; otherwise the pixels run in lane order. Each pixel is read as four
-// bytes: one byte past the eighth pixel must be readable.
+// when asked. With lastFirst the eighth pixel sits in lane 0, so that a
+// compare mask packed to bytes gives the dot byte with the first pixel in
+// the top bit; without it the first pixel sits in lane 0. Pixels are loaded
+// four bytes at a time, so the byte after the eighth pixel must be readable.
 inline __m128i WeightedSums8(const BYTE* q, bool lastFirst, __m128i* componentSums = nullptr)
 {
     auto px = [q](int i) {

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <memory>
 
-#include "viewer/fieldspec.h"
+#include "viewer/fielddesc.h"
 
 namespace kxview {
 namespace {
@@ -74,7 +74,7 @@ constexpr Symbology kSymbologies[] = {
 
 constexpr int kMaxModule = 40;  // dots; larger module sizes are clamped
 
-long Value(const FieldSpec& f, std::size_t i, long dflt)
+long Value(const FieldDescription& f, std::size_t i, long dflt)
 {
     if (i >= f.values.size() || f.values[i].empty()) return dflt;
     char* end = nullptr;
@@ -166,7 +166,7 @@ struct Zint {
 
 }  // namespace
 
-bool DrawBarcode(const FieldSpec& f, const Geometry& g, Ink& ink, std::string* why)
+bool DrawBarcode(const FieldDescription& f, const Geometry& g, Ink& ink, std::string* why)
 {
     const Symbology* sym = nullptr;
     for (const Symbology& s : kSymbologies)

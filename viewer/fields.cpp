@@ -1,13 +1,13 @@
 #include "viewer/fields.h"
 
-#include "viewer/fieldspec.h"
+#include "viewer/fielddesc.h"
 
 namespace kxview {
 namespace {
 
 // What cannot be drawn: a frame of 20 x 8 mm at the field's anchor, turned
 // with the field, with the field number inside.
-void Outline(const FieldSpec& f, Label& label)
+void Outline(const FieldDescription& f, Label& label)
 {
     const Geometry& g = label.geometry;
     Ink box;
@@ -28,7 +28,7 @@ void Outline(const FieldSpec& f, Label& label)
 
 void DrawFields(Label& label, Report& report)
 {
-    for (const FieldSpec& f : ReadFieldSpecs(label, report)) {
+    for (const FieldDescription& f : ReadFieldDescriptions(label, report)) {
         // Phantom fields hold data for other fields and print nothing; an
         // empty contents record prints nothing either.
         if (f.kind == FieldKind::Unknown || f.phantom || f.text.empty()) continue;
@@ -54,7 +54,7 @@ std::vector<FieldPlacement> PlaceFields(const Label& label)
 {
     Report ignored;
     std::vector<FieldPlacement> out;
-    for (const FieldSpec& f : ReadFieldSpecs(label, ignored)) {
+    for (const FieldDescription& f : ReadFieldDescriptions(label, ignored)) {
         FieldPlacement p;
         p.number = f.number;
         p.kind = f.kind == FieldKind::Text      ? "text"

@@ -8,7 +8,7 @@
 #include <map>
 #include <memory>
 
-#include "viewer/fieldspec.h"
+#include "viewer/fielddesc.h"
 
 namespace kxview {
 namespace {
@@ -236,7 +236,7 @@ bool Blit(const Ink& ink, Canvas& canvas, int x, int y, int rotation, bool white
     return inside;
 }
 
-bool DrawText(const FieldSpec& f, const Geometry& g, Ink& ink, std::string* why)
+bool DrawText(const FieldDescription& f, const Geometry& g, Ink& ink, std::string* why)
 {
     const auto& table = f.vector ? VectorFonts() : PrinterFonts();
     auto it = table.find(f.fontId);

@@ -14,7 +14,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "viewer/fieldspec.h"
+#include "viewer/fielddesc.h"
 
 namespace kxview {
 namespace {
@@ -56,7 +56,7 @@ bool IsTextType(int type)
 // A value of a field record by index; `what` names it in the report.
 struct Values {
     const std::vector<std::string>& v;
-    const FieldSpec& f;
+    const FieldDescription& f;
     Report& report;
     long Get(std::size_t i, long lo, long hi, long dflt, const char* what) const
     {
@@ -76,7 +76,8 @@ struct Values {
     }
 };
 
-void ReadAttributes(FieldSpec& f, const std::string& param, std::size_t offset, Report& report)
+void ReadAttributes(FieldDescription& f, const std::string& param, std::size_t offset,
+                    Report& report)
 {
     for (const std::string& item : Split(param, ';')) {
         if (item.empty()) continue;
@@ -105,7 +106,7 @@ void ReadAttributes(FieldSpec& f, const std::string& param, std::size_t offset, 
     }
 }
 
-void ReadExtended(FieldSpec& f, const Record& am, const Geometry& g, Report& report)
+void ReadExtended(FieldDescription& f, const Record& am, const Geometry& g, Report& report)
 {
     const std::vector<std::string> v = Split(am.param, ';');
     const Values val{v, f, report};
@@ -146,7 +147,7 @@ void ReadExtended(FieldSpec& f, const Record& am, const Geometry& g, Report& rep
     f.humanReadable = val.Get(9, 0, 9, 0, "human-readable line") != 0;
 }
 
-void ReadStandard(FieldSpec& f, const Record& ab, const Geometry& g, Report& report)
+void ReadStandard(FieldDescription& f, const Record& ab, const Geometry& g, Report& report)
 {
     // "NNyyyy-xxxx0rTT" then "FFyyyxxxEE" (text) or "HH--------" (barcode).
     const std::string& p = ab.param;
@@ -184,7 +185,7 @@ void ReadStandard(FieldSpec& f, const Record& ab, const Geometry& g, Report& rep
 }
 
 // C record of the standard protocol: human-readable, wide, narrow, check digit.
-void ReadStandardC(FieldSpec& f, const std::string& p)
+void ReadStandardC(FieldDescription& f, const std::string& p)
 {
     long h = 0, thick = 0, thin = 0, check = 0;
     if (p.size() >= 6 && ToLong(p.substr(0, 1), 0, 9, h) && ToLong(p.substr(1, 2), 0, 99, thick) &&
@@ -198,11 +199,11 @@ void ReadStandardC(FieldSpec& f, const std::string& p)
 
 }  // namespace
 
-std::vector<FieldSpec> ReadFieldSpecs(const Label& label, Report& report)
+std::vector<FieldDescription> ReadFieldDescriptions(const Label& label, Report& report)
 {
-    std::vector<FieldSpec> specs;
+    std::vector<FieldDescription> fields;
     for (const FieldRecords& fr : label.fields) {
-        FieldSpec f;
+        FieldDescription f;
         f.number = fr.number;
         f.offset = fr.records.empty() ? label.firstOffset : fr.records.front().offset;
         bool placed = false, contents = false;
@@ -235,12 +236,12 @@ std::vector<FieldSpec> ReadFieldSpecs(const Label& label, Report& report)
             report.Add(f.offset, "field " + f.number + ": no contents record (BM/B), not drawn");
             f.kind = FieldKind::Unknown;
         }
-        specs.push_back(std::move(f));
+        fields.push_back(std::move(f));
     }
     std::vector<std::pair<std::string, std::string>> byNumber;
-    for (const FieldSpec& f : specs) byNumber.emplace_back(f.number, f.raw);
-    for (FieldSpec& f : specs) f.text = ShownText(f.raw, byNumber);
-    return specs;
+    for (const FieldDescription& f : fields) byNumber.emplace_back(f.number, f.raw);
+    for (FieldDescription& f : fields) f.text = ShownText(f.raw, byNumber);
+    return fields;
 }
 
 namespace {

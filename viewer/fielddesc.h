@@ -13,7 +13,7 @@ namespace kxview {
 
 enum class FieldKind { Text, Barcode, Unknown };
 
-struct FieldSpec {
+struct FieldDescription {
     std::string number;
     FieldKind kind = FieldKind::Unknown;
     std::size_t offset = 0;  // stream offset of the field's first record
@@ -41,7 +41,7 @@ struct FieldSpec {
 // Reads every field of the label. Problems with the records (missing AM or
 // BM, values out of range) go into the report; a field that cannot be read at
 // all comes back with kind Unknown.
-std::vector<FieldSpec> ReadFieldSpecs(const Label& label, Report& report);
+std::vector<FieldDescription> ReadFieldDescriptions(const Label& label, Report& report);
 
 // The printer's rendering of a contents record: variable-field functions
 // ("=CN(", "=CC(", "=CL(", "=SC(", "=UG(" ...) become a sample of what they
@@ -74,13 +74,13 @@ bool Blit(const Ink& ink, Canvas& canvas, int x, int y, int rotation, bool white
 
 // Text in the stand-in face of a printer font or vector font. False with the
 // reason when nothing can be drawn.
-bool DrawText(const FieldSpec& f, const Geometry& g, Ink& ink, std::string* why);
+bool DrawText(const FieldDescription& f, const Geometry& g, Ink& ink, std::string* why);
 // A line in the plain stand-in face with capitals `capDots` high (the
 // human-readable line of barcodes, the numbers of what cannot be drawn).
 bool DrawPlain(const std::string& text, int capDots, Ink& ink, std::string* why);
 
 // A barcode with libzint at the field's sizes. False with the reason when
 // the code cannot be drawn (unknown id, data the symbology refuses).
-bool DrawBarcode(const FieldSpec& f, const Geometry& g, Ink& ink, std::string* why);
+bool DrawBarcode(const FieldDescription& f, const Geometry& g, Ink& ink, std::string* why);
 
 }  // namespace kxview
