@@ -599,12 +599,13 @@ void DiffuseInteriorVec(const Deltas& dl, const VectorDeltas& vd, BYTE* cur, BYT
 }
 
 // Stucki's middle stretch: both lower rows' windows (five cells each) in one
-// vector of bytes, the next row in lanes 0..4, the row after in lanes 8..12.
-// A clamped addition of a delta d is a saturated addition of max(d, 0)
-// followed by a saturated subtraction of max(-d, 0): one of the two is zero,
-// so each cell gets exactly the plain path's clamp(cell + d), in the same
-// order. The window moves on by one byte a pixel; the new cells go in by
-// word (the byte above each is never read back).
+// vector of bytes, interleaved: lane 2t holds the next row's cell t, lane
+// 2t + 1 the cell below it in the row after. A clamped addition of a delta d
+// is a saturated addition of max(d, 0) followed by a saturated subtraction of
+// max(-d, 0): one of the two is zero, so each cell gets exactly the plain
+// path's clamp(cell + d), in the same order. The window moves on by one pair
+// a pixel, and the column entering it goes in as one word, so the window's
+// own chain of dependences is four short operations long.
 struct StuckiDeltas {
     __m128i up[256];    // max(d, 0) of every tap
     __m128i down[256];  // max(-d, 0)
@@ -614,10 +615,10 @@ struct StuckiDeltas {
             alignas(16) BYTE u[16] = {}, d[16] = {};
             for (int t = 0; t < 5; ++t) {
                 const int n = dl.next[t][v], a = dl.after[t][v];
-                u[t] = BYTE(std::max(n, 0));
-                d[t] = BYTE(std::max(-n, 0));
-                u[8 + t] = BYTE(std::max(a, 0));
-                d[8 + t] = BYTE(std::max(-a, 0));
+                u[2 * t] = BYTE(std::max(n, 0));
+                d[2 * t] = BYTE(std::max(-n, 0));
+                u[2 * t + 1] = BYTE(std::max(a, 0));
+                d[2 * t + 1] = BYTE(std::max(-a, 0));
             }
             up[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(u));
             down[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(d));
@@ -634,37 +635,58 @@ inline int ClampRare(int n)
     return n;
 }
 
+// Bytes of 128 and more become 255, the others 0, sixteen at a time.
+void ThresholdBytes(BYTE* p, std::ptrdiff_t n)
+{
+    const __m128i zero = _mm_setzero_si128();
+    std::ptrdiff_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_cmpgt_epi8(zero, v));
+    }
+    for (; i < n; ++i) p[i] = p[i] < 128 ? 0 : 255;
+}
+
 void DiffuseInteriorStucki(const Deltas& dl, const StuckiDeltas& sd, BYTE* cur, BYTE* nxt,
                            BYTE* aft, BYTE* out, int x0, int x1)
 {
     static_assert(kKernels[5].nNext == 5 && kKernels[5].nAfter == 5 &&
                   kKernels[5].next[0].j == -2 && kKernels[5].after[0].j == -2);
-    alignas(16) BYTE init[16] = {};
+    alignas(16) BYTE window[16] = {};
     for (int t = 0; t < 5; ++t) {
-        init[t] = nxt[x0 - 2 + t];
-        init[8 + t] = aft[x0 - 2 + t];
+        window[2 * t] = nxt[x0 - 2 + t];
+        window[2 * t + 1] = aft[x0 - 2 + t];
     }
-    __m128i w = _mm_load_si128(reinterpret_cast<const __m128i*>(init));
+    __m128i w = _mm_load_si128(reinterpret_cast<const __m128i*>(window));
     int c0 = cur[x0], c1 = cur[x0 + 1];
-    for (int x = x0; x < x1; ++x) {
-        const int v = c0;
-        out[x] = BYTE(v < 128 ? 0 : 255);
+    // One counter runs up to zero against pointers set at the stretch's
+    // end, so the loop keeps a single index. A pixel's dot is its byte
+    // here and becomes 0 or 255 in one pass afterwards.
+    BYTE* const o = out + x1;
+    const BYTE* const ahead = cur + x1 + 2;
+    BYTE* const n = nxt + x1 - 2;
+    BYTE* const a = aft + x1 - 2;
+    for (std::ptrdiff_t i = std::ptrdiff_t(x0) - x1; i < 0; ++i) {
+        // v stays a 32-bit value: the load below then needs no widening
+        // of the index, which would add a cycle to every pixel's chain.
+        const unsigned v = unsigned(c0);
+        o[i] = BYTE(v);
         c0 = ClampRare(c1 + dl.right[v]);
-        c1 = ClampRare(cur[x + 2] + dl.x2[v]);
+        c1 = ClampRare(ahead[i] + dl.x2[v]);
         w = _mm_subs_epu8(_mm_adds_epu8(w, sd.up[v]), sd.down[v]);
-        nxt[x - 2] = BYTE(_mm_cvtsi128_si32(w));
-        aft[x - 2] = BYTE(_mm_extract_epi16(w, 4));
-        w = _mm_srli_si128(w, 1);
-        w = _mm_insert_epi16(w, nxt[x + 3], 2);
-        w = _mm_insert_epi16(w, aft[x + 3], 6);
+        const unsigned done = unsigned(_mm_cvtsi128_si32(w));  // the pair two columns back
+        n[i] = BYTE(done);
+        a[i] = BYTE(done >> 8);
+        w = _mm_srli_si128(w, 2);
+        w = _mm_insert_epi16(w, n[i + 5] | a[i + 5] << 8, 4);
     }
+    ThresholdBytes(out + x0, x1 - x0);
     cur[x1] = BYTE(c0);
     cur[x1 + 1] = BYTE(c1);
-    alignas(16) BYTE last[16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(last), w);
+    _mm_store_si128(reinterpret_cast<__m128i*>(window), w);
     for (int t = 0; t < 4; ++t) {
-        nxt[x1 - 2 + t] = last[t];
-        aft[x1 - 2 + t] = last[8 + t];
+        nxt[x1 - 2 + t] = window[2 * t];
+        aft[x1 - 2 + t] = window[2 * t + 1];
     }
 }
 #endif
